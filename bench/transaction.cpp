@@ -1,0 +1,71 @@
+// Time of a 32-channel current-values read (01 03 03 00 00 40, a reply of 133 bytes) against the
+// simulated instrument paced like a wire, with and without the end of a reply by its length,
+// beside the time the 141 characters take on the line.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "modbus/Modbusunit.h"
+#include "sim/Simulator.h"
+
+namespace {
+
+constexpr int kCharacters = 8 + 133;
+
+double MedianMs(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  return samples[samples.size() / 2];
+}
+
+bool Measure(uint8_t baudIndex, bool byLength, int rounds, double& medianMs) {
+  k7104sim::LineOptions options;
+  options.paceBaud = BaudRates[baudIndex];
+  k7104sim::Line line(options);
+  line.AddInstrument({1, 1, 32, 32});
+  if (!line.Start()) return false;
+  TModBus bus;
+  bus.SetPortDevice(bus.PortIndex(), line.SlavePath());
+  bus.SetBaudIndex(baudIndex);
+  bus.SetFrameEndByLength(byLength);
+  if (!bus.OpenPort()) return false;
+
+  std::vector<double> samples;
+  for (int round = -3; round < rounds; ++round) {
+    TModBusFrame& request = bus.RequestFrame();
+    request.SetAddress(1);
+    request.SetFunction(3);
+    request.SetDataLength(4);
+    const uint8_t data[] = {0x03, 0x00, 0x00, 0x40};
+    std::memcpy(request.FrameData(), data, sizeof data);
+    const auto started = std::chrono::steady_clock::now();
+    const TResult result = bus.Transaction();
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
+    if (result != RESULT_OK || bus.ReplyFrame().DataLength() != 129) {
+      std::fprintf(stderr, "transaction failed: %u %s\n", result, ResultMessage(result));
+      return false;
+    }
+    if (round >= 0) samples.push_back(took.count());
+  }
+  medianMs = MedianMs(samples);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
+  std::printf("%-8s %-16s %10s %12s %7s\n", "rate", "reply end", "wire, ms", "median, ms", "ratio");
+  for (uint8_t baudIndex : {uint8_t{6}, uint8_t{12}}) {
+    const uint32_t rate = BaudRates[baudIndex];
+    const double wireMs = kCharacters * 12 * 1000.0 / rate;
+    for (bool byLength : {true, false}) {
+      double medianMs = 0;
+      if (!Measure(baudIndex, byLength, rounds, medianMs)) return 1;
+      std::printf("%-8u %-16s %10.2f %12.2f %7.3f\n", rate, byLength ? "by length" : "by silence",
+                  wireMs, medianMs, wireMs / medianMs);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,40 @@
+// Command line of k7104-cli: the options every command shares and the table of commands.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "modbus/Modbusunit.h"
+
+namespace cli {
+
+// Exit codes besides the result codes of the channel and the jobs.
+inline constexpr int kExitUsage = 64;
+inline constexpr int kExitFile = 74;
+
+struct Options {
+  std::string port;  // device path; empty: the default path of the COM number
+  int com = 1;
+  uint32_t baud = 9600;
+  uint8_t address = 1;
+  uint16_t timeoutMs = 1300;
+};
+
+struct Command {
+  const char* name;
+  const char* synopsis;  // arguments after the name
+  const char* help;      // what it does, shown by --help
+  std::function<int(const Options&, const std::vector<std::string>&)> run;
+};
+
+// Every command the program knows, in the order --help lists them.
+const std::vector<Command>& Commands();
+
+// Opens the channel as the options say; prints why on stderr and returns false when it cannot.
+bool OpenChannel(TModBus& bus, const Options& options);
+// Prints bytes as two-digit hexadecimal numbers separated by spaces.
+std::string Hex(const uint8_t* bytes, size_t count);
+
+}  // namespace cli

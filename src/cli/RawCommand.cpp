@@ -1,0 +1,82 @@
+// The raw command: one Modbus request as typed, with the bytes on the line and the result shown.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/CliOptions.h"
+
+namespace cli {
+
+std::string Hex(const uint8_t* bytes, size_t count) {
+  std::string text;
+  char cell[4];
+  for (size_t i = 0; i < count; ++i) {
+    std::snprintf(cell, sizeof cell, i ? " %02X" : "%02X", bytes[i]);
+    text += cell;
+  }
+  return text;
+}
+
+bool OpenChannel(TModBus& bus, const Options& options) {
+  const auto index = static_cast<uint8_t>(options.com - 1);
+  if (!options.port.empty()) bus.SetPortDevice(index, options.port);
+  bus.SetPortIndex(index);
+  for (uint8_t i = 0; i < BaudRateCount; ++i)
+    if (BaudRates[i] == options.baud) bus.SetBaudIndex(i);
+  bus.SetWaitTime(options.timeoutMs);
+  if (bus.OpenPort()) return true;
+  std::fprintf(stderr, "k7104-cli: cannot open %s\n", bus.PortDevice(index).c_str());
+  return false;
+}
+
+namespace {
+
+bool ParseHexBytes(const std::vector<std::string>& words, std::vector<uint8_t>& bytes) {
+  for (const auto& word : words) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(word.c_str(), &end, 16);
+    if (word.empty() || *end != '\0' || value > 0xFF) return false;
+    bytes.push_back(static_cast<uint8_t>(value));
+  }
+  return !bytes.empty() && bytes.size() <= 255;
+}
+
+int RunRaw(const Options& options, const std::vector<std::string>& args) {
+  std::vector<uint8_t> bytes;
+  if (!ParseHexBytes(args, bytes)) {
+    std::fprintf(stderr, "k7104-cli raw: give the function and data as hexadecimal bytes\n");
+    return kExitUsage;
+  }
+  TModBus bus;
+  if (!OpenChannel(bus, options)) return kExitFile;
+  TModBusFrame& request = bus.RequestFrame();
+  request.SetAddress(options.address);
+  request.SetFunction(bytes[0]);
+  request.SetDataLength(static_cast<uint16_t>(bytes.size() - 1));
+  std::copy(bytes.begin() + 1, bytes.end(), request.FrameData());
+
+  const TResult result = bus.Transaction();
+  const TTransactionTrace& trace = bus.LastTrace();
+  std::printf("request  %s\n", Hex(bus.TransmitArea(), trace.BytesWritten).c_str());
+  if (result == RESULT_OK || result < RESULT_PORT_NOT_OPEN) {
+    const TModBusFrame& reply = bus.ReplyFrame();
+    const uint16_t crc = CalcCRC16(reply.FrameBytes(), reply.Length);
+    const uint8_t crcBytes[2] = {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
+    std::printf("reply    %s %s%s\n", Hex(reply.FrameBytes(), reply.Length).c_str(),
+                Hex(crcBytes, 2).c_str(), trace.EchoRemoved ? "  (echo removed)" : "");
+  }
+  std::printf("result   %u %s\n", result, ResultMessage(result));
+  return result;
+}
+
+}  // namespace
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"raw", "FUNCTION [DATA...]",
+       "send one request (hexadecimal bytes after the address) and show request, reply and result",
+       RunRaw},
+  };
+  return commands;
+}
+
+}  // namespace cli

@@ -1,0 +1,99 @@
+// k7104-cli: the configurator's jobs from a shell, for scripts and for servicing many instruments.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+
+namespace {
+
+void PrintUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: k7104-cli [--port PATH | --com N] [--baud RATE] [--address A] [--timeout MS] "
+               "COMMAND ...\n\ncommands:\n");
+  for (const auto& command : cli::Commands())
+    std::fprintf(out, "  %-10s %s\n             %s\n", command.name, command.synopsis, command.help);
+  std::fprintf(out,
+               "\noptions:\n"
+               "  --port PATH    serial device (/dev/ttyUSB0, a pty, ...)\n"
+               "  --com N        COM port number 1..20 (COM1 is /dev/ttyS0); default 1\n"
+               "  --baud RATE    line rate, one of 110 300 600 1200 2400 4800 9600 14400 19200 "
+               "38400 56000 57600 115200 128000 256000; default 9600\n"
+               "  --address A    Modbus address of the instrument, 1..255; default 1\n"
+               "  --timeout MS   reply timeout in milliseconds; default 1300\n"
+               "  COMMAND --help shows the help of one command\n");
+}
+
+bool ParseNumber(const char* text, long low, long high, long& value) {
+  char* end = nullptr;
+  value = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && value >= low && value <= high;
+}
+
+bool IsTableRate(long rate) {
+  for (uint32_t known : BaudRates)
+    if (known == rate) return true;
+  return false;
+}
+
+// Parses the shared options; returns the index of the command word, or -1 on a usage error.
+int ParseOptions(int argc, char** argv, cli::Options& options) {
+  int i = 1;
+  for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help") return -2;
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "k7104-cli: %s needs a value\n", option.c_str());
+      return -1;
+    }
+    const char* value = argv[++i];
+    long number = 0;
+    if (option == "--port") {
+      options.port = value;
+    } else if (option == "--com" && ParseNumber(value, 1, PortCount, number)) {
+      options.com = static_cast<int>(number);
+    } else if (option == "--baud" && ParseNumber(value, 1, 4000000, number) && IsTableRate(number)) {
+      options.baud = static_cast<uint32_t>(number);
+    } else if (option == "--address" && ParseNumber(value, 1, 255, number)) {
+      options.address = static_cast<uint8_t>(number);
+    } else if (option == "--timeout" && ParseNumber(value, 1, 65535, number)) {
+      options.timeoutMs = static_cast<uint16_t>(number);
+    } else {
+      std::fprintf(stderr, "k7104-cli: bad option %s %s\n", option.c_str(), value);
+      return -1;
+    }
+  }
+  return i;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  cli::Options options;
+  const int at = ParseOptions(argc, argv, options);
+  if (at == -2) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  if (at < 0 || at >= argc) {
+    PrintUsage(stderr);
+    return cli::kExitUsage;
+  }
+  const std::string name = argv[at];
+  for (const auto& command : cli::Commands()) {
+    if (name != command.name) continue;
+    std::vector<std::string> args(argv + at + 1, argv + argc);
+    if (!args.empty() && args[0] == "--help") {
+      std::printf("usage: k7104-cli [options] %s %s\n%s\n", command.name, command.synopsis, command.help);
+      return 0;
+    }
+    return command.run(options, args);
+  }
+  std::fprintf(stderr, "k7104-cli: unknown command %s\n", name.c_str());
+  PrintUsage(stderr);
+  return cli::kExitUsage;
+}

@@ -1,0 +1,170 @@
+#include "files/ArchiveText.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "files/SafeWrite.h"
+#include "instrument/Mipunit.h"
+
+namespace {
+
+constexpr int SignificantDigits = 15;
+constexpr double FixedLimit = 1e15;  // from here on more than 15 digits before the separator
+
+// Adds one unit in the last place of a string of decimal digits (and at most one point).
+void IncrementDigits(std::string& digits) {
+  for (size_t i = digits.size(); i-- > 0;) {
+    if (digits[i] == '.') continue;
+    if (digits[i] != '9') {
+      ++digits[i];
+      return;
+    }
+    digits[i] = '0';
+  }
+  digits.insert(digits.begin(), '1');
+}
+
+// The exact decimal expansion cut at `decimals` and rounded half away from zero.
+std::string RoundedMagnitude(double magnitude, int decimals) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals + 40, magnitude);
+  std::string text = buffer;
+  const size_t point = text.find('.');
+  const char next = text[point + 1 + static_cast<size_t>(decimals)];
+  text.resize(decimals > 0 ? point + 1 + static_cast<size_t>(decimals) : point);
+  if (next >= '5') IncrementDigits(text);
+  return text;
+}
+
+std::string ExponentText(double value, int decimals, const std::string& separator) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*E", SignificantDigits - 1, value);
+  std::string text = buffer;
+  const size_t e = text.find('E');
+  std::string mantissa = text.substr(0, e);
+  const char sign = text[e + 1];
+  std::string exponent = text.substr(e + 2);
+  exponent.erase(0, std::min(exponent.find_first_not_of('0'), exponent.size() - 1));
+  const size_t width = static_cast<size_t>(std::max(decimals, 1));
+  if (exponent.size() < width) exponent.insert(0, width - exponent.size(), '0');
+  const size_t point = mantissa.find('.');
+  if (point != std::string::npos) mantissa.replace(point, 1, separator);
+  return mantissa + "E" + sign + exponent;
+}
+
+tm ToTm(TDateTime value, const TDateTimeParts& p) {
+  tm t{};
+  t.tm_year = p.Year - 1900;
+  t.tm_mon = p.Month - 1;
+  t.tm_mday = p.Day;
+  t.tm_hour = p.Hour;
+  t.tm_min = p.Minute;
+  t.tm_sec = p.Second;
+  // Day 0, 30 December 1899, was a Saturday.
+  const auto day = static_cast<long long>(std::floor(value));
+  t.tm_wday = static_cast<int>(((day + 6) % 7 + 7) % 7);
+  t.tm_yday = static_cast<int>(EncodeDate(p.Year, p.Month, p.Day) - EncodeDate(p.Year, 1, 1));
+  t.tm_isdst = -1;
+  return t;
+}
+
+std::string FormatTm(const std::string& format, const tm& t) {
+  if (format.empty()) return {};
+  char buffer[256];
+  // A leading blank tells an empty result from a format that yields nothing.
+  const std::string guarded = " " + format;
+  const size_t n = std::strftime(buffer, sizeof buffer, guarded.c_str(), &t);
+  return n == 0 ? std::string() : std::string(buffer + 1, n - 1);
+}
+
+}  // namespace
+
+std::string FixedText(double value, int decimals, const std::string& separator) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  decimals = std::clamp(decimals, 0, 18);
+  if (std::fabs(value) >= FixedLimit) return ExponentText(value, decimals, separator);
+  std::string text = RoundedMagnitude(std::fabs(value), decimals);
+  const bool zero = text.find_first_not_of("0.") == std::string::npos;
+  if (std::signbit(value) && !zero) text.insert(text.begin(), '-');
+  const size_t point = text.find('.');
+  if (point != std::string::npos) text.replace(point, 1, separator);
+  return text;
+}
+
+std::string DateTimeText(TDateTime value, const std::string& dateFormat,
+                         const std::string& timeFormat) {
+  const TDateTimeParts p = DecodeDateTime(value);
+  const tm t = ToTm(value, p);
+  std::string text = FormatTm(dateFormat, t);
+  const bool midnight = p.Hour == 0 && p.Minute == 0 && p.Second == 0 && p.Millisecond == 0;
+  if (!midnight) text += " " + FormatTm(timeFormat, t);
+  return text;
+}
+
+std::vector<std::string> ArchiveTextLines(const std::vector<MeasurementRecord>& records,
+                                          uint16_t channelCount, const TArchiveTextForm& form) {
+  const int channels = std::min<int>(channelCount, MaxChannels);
+  std::vector<std::string> lines;
+  lines.reserve(records.size() + 1);
+  std::string header = "#Зап\tДата Время";
+  for (int k = 1; k <= channels; ++k) header += "\tКанал_" + std::to_string(k);
+  lines.push_back(std::move(header));
+  for (const MeasurementRecord& record : records) {
+    std::string line = std::to_string(record.Number);
+    line += '\t';
+    if (form.DateTimeText) line += form.DateTimeText(record.Time);
+    for (int i = 0; i < channels; ++i) {
+      line += '\t';
+      line += FixedText(record.Value[i], 1, form.DecimalSeparator);
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string ToWindows1251(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP1251", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
+  std::string out(utf8.size() + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  size_t written = 0;
+  while (inLeft > 0) {
+    char* outPtr = out.data() + written;
+    size_t outLeft = out.size() - written;
+    const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    written = static_cast<size_t>(outPtr - out.data());
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+    } else {
+      // Skip the character the code page lacks (or a broken sequence) and mark it.
+      if (written == out.size()) out.resize(out.size() * 2);
+      out[written++] = '?';
+      do {
+        ++in;
+        --inLeft;
+      } while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
+    }
+  }
+  iconv_close(cd);
+  out.resize(written);
+  return out;
+}
+
+bool WriteArchiveText(const std::string& path, const std::vector<MeasurementRecord>& records,
+                      uint16_t channelCount, const TArchiveTextForm& form) {
+  std::string text;
+  for (const std::string& line : ArchiveTextLines(records, channelCount, form)) {
+    text += line;
+    text += "\r\n";
+  }
+  const std::string bytes = ToWindows1251(text);
+  return WriteFileReplacing(path, bytes.data(), bytes.size());
+}

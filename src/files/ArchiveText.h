@@ -1,0 +1,42 @@
+// The archive text file: Windows-1251, TAB between fields, CR LF after every line; a header
+// line, then one line per record. Also the number and date-time text forms it uses, with the
+// regional separator and formats handed in, so that the window and the command line agree.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "instrument/DateTime.h"
+
+struct MeasurementRecord;
+
+// How numbers and times are written: the regional decimal separator and date-time text form.
+// Both produce UTF-8; the writer converts to Windows-1251.
+struct TArchiveTextForm {
+  std::string DecimalSeparator = ".";
+  std::function<std::string(TDateTime)> DateTimeText;
+};
+
+// value rounded (half away from zero) to exactly `decimals` digits after the separator; beyond
+// 15 digits before the separator, exponent notation with 15 significant digits.
+std::string FixedText(double value, int decimals, const std::string& separator);
+
+// Date in strftime form dateFormat, a blank, time in timeFormat; the time is left out when the
+// value is exactly midnight.
+std::string DateTimeText(TDateTime value, const std::string& dateFormat,
+                         const std::string& timeFormat);
+
+// The lines of the file in UTF-8, without line ends: the header with the first channelCount
+// channels (at most 32), then the records in the order given, values with one decimal.
+std::vector<std::string> ArchiveTextLines(const std::vector<MeasurementRecord>& records,
+                                          uint16_t channelCount, const TArchiveTextForm& form);
+
+// UTF-8 to Windows-1251; a character the code page lacks becomes '?'.
+std::string ToWindows1251(const std::string& utf8);
+
+// Builds the whole text first, then replaces the file in one piece; false when the file cannot
+// be written (an existing file is then left as it was).
+bool WriteArchiveText(const std::string& path, const std::vector<MeasurementRecord>& records,
+                      uint16_t channelCount, const TArchiveTextForm& form);

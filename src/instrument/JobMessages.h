@@ -1,0 +1,28 @@
+// The words the configurator uses for jobs and instruments: group names, model and state names,
+// and the sentences that report a job's end. Shared by the window and the command-line tool.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "modbus/Modbusunit.h"
+
+inline constexpr int GroupNameCount = 35;
+
+// The data group of an operation or job code with bit 7 cleared; empty for codes without one.
+std::string GroupName(uint8_t code);
+
+// "Вышло время ожидания!!! При чтении типы датчиков!!!": what a failed job reports, from its
+// result and the operation under way when it failed.
+std::string FailureSentence(TResult result, uint8_t currentOp);
+
+// "Данные с 8-ти каналов(4-ти реле) считаны." / "... записаны."
+std::string ReadSuccessSentence(uint16_t channels, uint16_t relays);
+std::string WriteSuccessSentence(uint16_t channels, uint16_t relays);
+
+// "К7104Т1 " for model code 1; "Неизвес. " for codes without a name. Each ends in a blank.
+std::string ModelName(uint16_t modelCode);
+
+// "Измерения", "Оператор", "Меню" or "Неизвестно", and the picture that goes with it (0..3).
+std::string StateName(uint16_t deviceState);
+int StatePicture(uint16_t deviceState);

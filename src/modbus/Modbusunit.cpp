@@ -1,0 +1,324 @@
+// TModBus: one request/reply transaction at a time on one serial port.
+#include "modbus/Modbusunit.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kResultMessages[ResultMessageCount] = {
+    "Выполнено без ошибок.",
+    "Прибор: Неподдерживаемая функция!!!",
+    "Прибор: Неподдерживаемый адрес данных!!!",
+    "Прибор: Неподдерживаемые данные!!!",
+    "Неизвестная ошибка!!!",
+    "Неизвестная ошибка!!!",
+    "Прибор: Занят обработкой команды!!!",
+    "Не открыт порт!!!",
+    "Порт занят!!!",
+    "Вышло время ожидания!!!",
+    "Ошибка CRC!!!",
+    "Ошибка длинны посылки!!!",
+    "Ошибка при записи в порт!!!",
+    "Прерванно пользователем!!!",
+    "Неизвестная ошибка!!!",
+    "Ошибка параметров!!!",
+    "Прибор с таким адресом уже существует!!!",
+    "Не подходящий тип прибора!!!",
+};
+
+// An instrument may answer with any exception code; those the table does not know get one text.
+const char* const kUnknownDeviceError = "Прибор: Неизвестный код ошибки!!!";
+
+constexpr size_t kAreaSize = 256;
+constexpr uint32_t kMinSilenceMs = 50;
+
+int MillisecondsUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(std::min<long long>(left, 1 << 30)) : 0;
+}
+
+Clock::time_point After(double milliseconds) {
+  return Clock::now() + std::chrono::microseconds(static_cast<long long>(milliseconds * 1000.0));
+}
+
+bool CrcMatches(const uint8_t* bytes, size_t count) {
+  const uint16_t crc = CalcCRC16(bytes, count - 2);
+  return bytes[count - 2] == (crc & 0xFF) && bytes[count - 1] == (crc >> 8);
+}
+
+}  // namespace
+
+const uint32_t BaudRates[BaudRateCount] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                           19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
+const char* ResultMessage(TResult code) {
+  return code < ResultMessageCount ? kResultMessages[code] : kUnknownDeviceError;
+}
+
+double TModBus::CharacterMs(uint32_t baudRate) {
+  return baudRate ? 12000.0 / baudRate : 0.0;  // 8 data bits, parity, 2 stop bits, start bit
+}
+
+// 50 ms, or three and a half characters when the line is so slow that one character takes longer.
+uint32_t TModBus::SilenceMs(uint32_t baudRate) {
+  const auto slow = static_cast<uint32_t>(std::ceil(3.5 * CharacterMs(baudRate)));
+  return std::max(kMinSilenceMs, slow);
+}
+
+TModBus::TModBus() : TModBus(MakeSerialPort()) {}
+
+TModBus::TModBus(std::unique_ptr<TSerialPort> port) : port_(std::move(port)) {}
+
+TModBus::~TModBus() {
+  shutdown_.store(true);
+  ClosePort();
+}
+
+bool TModBus::OpenPort() {
+  if (port_->IsOpen()) return true;
+  std::lock_guard lock(portMutex_);
+  std::lock_guard line(lineMutex_);
+  if (port_->IsOpen()) return true;
+  if (!port_->Open(PortDevice(portIndex_.load()))) return false;
+  port_->Apply(Dcb());  // a rate the driver refuses leaves the port open with its old settings
+  port_->Purge();
+  return true;
+}
+
+// Wakes a waiting transaction first, so that it gives up the port at once with result 13.
+bool TModBus::ClosePort() {
+  closeRequests_.fetch_add(1);
+  port_->Wake();
+  {
+    std::lock_guard lock(portMutex_);
+    std::lock_guard line(lineMutex_);
+    port_->Close();
+  }
+  closeRequests_.fetch_sub(1);
+  return !port_->IsOpen();
+}
+
+bool TModBus::IsOpen() const { return port_->IsOpen(); }
+
+void TModBus::SetPortIndex(uint8_t index) {
+  if (index == portIndex_.load() || index >= PortCount) return;
+  portIndex_.store(index);
+  if (IsOpen() && ClosePort()) OpenPort();
+}
+
+void TModBus::SetBaudIndex(uint8_t index) {
+  if (index < BaudRateCount) baudRate_.store(BaudRates[index]);
+  std::lock_guard line(lineMutex_);
+  if (port_->IsOpen()) port_->Apply(Dcb());
+}
+
+uint8_t TModBus::GetBaudIndex() const {
+  const uint32_t rate = baudRate_.load();
+  for (uint8_t i = 0; i < BaudRateCount; ++i)
+    if (BaudRates[i] == rate) return i;
+  return DefaultBaudIndex;
+}
+
+TLineSettings TModBus::Dcb() const {
+  TLineSettings settings;
+  settings.BaudRate = baudRate_.load();
+  return settings;
+}
+
+std::string TModBus::DefaultPortDevice(uint8_t index) const {
+  return "/dev/ttyS" + std::to_string(index);
+}
+
+void TModBus::SetPortDevice(uint8_t index, const std::string& path) {
+  if (index >= PortCount) return;
+  std::lock_guard lock(devicesMutex_);
+  portDevices_[index] = path;
+}
+
+std::string TModBus::PortDevice(uint8_t index) const {
+  if (index >= PortCount) return {};
+  std::lock_guard lock(devicesMutex_);
+  return portDevices_[index].empty() ? DefaultPortDevice(index) : portDevices_[index];
+}
+
+TResult TModBus::Transaction() {
+  std::lock_guard lock(portMutex_);
+  if (!port_->IsOpen()) return RESULT_PORT_NOT_OPEN;
+  port_->ClearWake();
+  trace_ = {};
+  hungUp_ = false;
+  if (shutdown_.load() || closeRequests_.load() > 0) return RESULT_ABORTED;
+  try {
+    return RunTransaction();
+  } catch (...) {
+    return RESULT_UNKNOWN;
+  }
+}
+
+TResult TModBus::RunTransaction() {
+  const uint16_t length = request_.Length;
+  // The transmit area holds 256 bytes: a longer request would overrun it.
+  if (length < 2 || length > kAreaSize - 2) return RESULT_PARAMETER;
+  const uint16_t waitMs = waitTime_.load();
+  port_->Purge();
+
+  std::memcpy(tx_, request_.FrameBytes(), length);
+  const uint16_t crc = CalcCRC16(tx_, length);
+  tx_[length] = static_cast<uint8_t>(crc & 0xFF);
+  tx_[length + 1] = static_cast<uint8_t>(crc >> 8);
+  const size_t count = length + 2u;
+
+  size_t written = 0;
+  if (!WriteRequest(count, waitMs, written)) return RESULT_ABORTED;
+  trace_.BytesWritten = static_cast<uint16_t>(written);
+  if (written != count) return RESULT_WRITE_FAILED;
+  if (request_.SlaveAddress == 0) return RESULT_OK;
+
+  // The first reply byte cannot come before the request has left the wire.
+  const double requestWireMs = count * CharacterMs(baudRate_.load());
+  const ReadOutcome first = ReadReply(rx_, waitMs + static_cast<int>(std::ceil(requestWireMs)), tx_, count);
+  trace_.Reads = 1;
+  trace_.FirstEnd = first.end;
+  trace_.FirstBytes = static_cast<uint16_t>(first.bytes);
+  if (first.end == TReadEnd::Abort) return RESULT_ABORTED;
+
+  size_t received = first.bytes;
+  if (received >= 1 && received <= 3) return Failure(RESULT_LENGTH);
+  if (received >= count && std::memcmp(rx_, tx_, count) == 0) {
+    trace_.EchoRemoved = true;
+    received -= count;
+    std::memmove(rx_, rx_ + count, received);
+    if (received == 0) {
+      const ReadOutcome second = ReadReply(rx_, waitMs, nullptr, 0);
+      trace_.Reads = 2;
+      trace_.SecondEnd = second.end;
+      trace_.SecondBytes = static_cast<uint16_t>(second.bytes);
+      if (second.end == TReadEnd::Abort) return RESULT_ABORTED;
+      received = second.bytes;
+    }
+  }
+  return FinishReply(received);
+}
+
+// Writes the request within WaitTime; false when ClosePort or destruction interrupted it.
+bool TModBus::WriteRequest(size_t count, uint16_t waitMs, size_t& written) {
+  const auto deadline = After(waitMs);
+  while (written < count) {
+    const long n = port_->WriteSome(tx_ + written, count - written);
+    if (n < 0) break;
+    written += static_cast<size_t>(n);
+    if (written == count) break;
+    const TWaitResult wait = WaitUntil(deadline, false);
+    if (wait == TWaitResult::Interrupted) return false;
+    if (wait != TWaitResult::Ready) break;
+  }
+  return true;
+}
+
+TResult TModBus::FinishReply(size_t received) {
+  if (received == 0) return Failure(RESULT_TIMEOUT);
+  if (received <= 3) return Failure(RESULT_LENGTH);
+  if (!CrcMatches(rx_, received)) return Failure(RESULT_CRC);
+  reply_.Length = static_cast<uint16_t>(received - 2);
+  std::memcpy(reply_.FrameBytes(), rx_, received - 2);
+  if (reply_.Function & 0x80) {
+    // An exception reply without its code byte says nothing: report it as a wrong length.
+    return reply_.Length > 2 ? reply_.Data[0] : TResult{RESULT_LENGTH};
+  }
+  return RESULT_OK;
+}
+
+// A port that went away turns every failure of the reply into the unexpected-fault result.
+TResult TModBus::Failure(TResult code) const { return hungUp_ ? TResult{RESULT_UNKNOWN} : code; }
+
+TWaitResult TModBus::WaitUntil(Clock::time_point deadline, bool reading) {
+  for (;;) {
+    const int ms = MillisecondsUntil(deadline);
+    const TWaitResult wait = reading ? port_->WaitReadable(ms) : port_->WaitWritable(ms);
+    if (wait != TWaitResult::Timeout || Clock::now() >= deadline) return wait;
+  }
+}
+
+// Reads one reply: up to firstByteMs for its first byte, then until the line falls silent, the
+// bytes form one complete reply, the receive area is full or the longest reply has had its time.
+TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, int firstByteMs, const uint8_t* echo,
+                                        size_t echoLength) {
+  ReadOutcome outcome;
+  switch (WaitUntil(After(firstByteMs), true)) {
+    case TWaitResult::Ready: break;
+    case TWaitResult::Interrupted: outcome.end = TReadEnd::Abort; return outcome;
+    case TWaitResult::Timeout: outcome.end = TReadEnd::Timeout; return outcome;
+    case TWaitResult::HangUp: hungUp_ = true; outcome.end = TReadEnd::HangUp; return outcome;
+  }
+  const auto budgetEnd =
+      After(kAreaSize * CharacterMs(baudRate_.load()) + SilenceMs(baudRate_.load()));
+  for (;;) {
+    const long n = port_->ReadSome(into + outcome.bytes, kAreaSize - outcome.bytes);
+    if (n < 0) {
+      hungUp_ = true;
+      outcome.end = TReadEnd::HangUp;
+      return outcome;
+    }
+    outcome.bytes += static_cast<size_t>(n);
+    if (outcome.bytes >= kAreaSize) {
+      outcome.end = TReadEnd::Full;
+      return outcome;
+    }
+    if (n > 0 && frameEndByLength_.load() && HoldsCompleteReply(into, outcome.bytes, echo, echoLength)) {
+      outcome.end = TReadEnd::Length;
+      return outcome;
+    }
+    const auto silenceEnd = After(SilenceMs(baudRate_.load()));
+    const auto until = std::min(silenceEnd, budgetEnd);
+    switch (WaitUntil(until, true)) {
+      case TWaitResult::Ready: break;
+      case TWaitResult::Interrupted: outcome.end = TReadEnd::Abort; return outcome;
+      case TWaitResult::HangUp: {
+        const long rest = port_->ReadSome(into + outcome.bytes, kAreaSize - outcome.bytes);
+        if (rest > 0) outcome.bytes += static_cast<size_t>(rest);
+        hungUp_ = true;
+        outcome.end = TReadEnd::HangUp;
+        return outcome;
+      }
+      case TWaitResult::Timeout:
+        outcome.end = until == budgetEnd && silenceEnd > budgetEnd ? TReadEnd::Budget : TReadEnd::Silence;
+        return outcome;
+    }
+  }
+}
+
+// The bytes after an echo of the request, or all bytes when they do not start with the echo,
+// form exactly one reply to the request with a right CRC. While the bytes could still be the
+// echo, or a reply that repeats the request, they are no complete reply.
+bool TModBus::HoldsCompleteReply(const uint8_t* bytes, size_t count, const uint8_t* echo,
+                                 size_t echoLength) const {
+  if (echo && std::memcmp(bytes, echo, std::min(count, echoLength)) == 0) {
+    if (count <= echoLength) return false;
+    bytes += echoLength;
+    count -= echoLength;
+  }
+  return IsCompleteReply(bytes, count);
+}
+
+bool TModBus::IsCompleteReply(const uint8_t* bytes, size_t count) const {
+  if (count < 4) return false;
+  const uint8_t function = tx_[1];
+  size_t expected = 0;
+  if (bytes[1] == (function | 0x80)) {
+    expected = 5;
+  } else if (bytes[1] != function) {
+    return false;
+  } else if (function >= 1 && function <= 4) {
+    expected = 5u + bytes[2];
+  } else if (function == 5 || function == 6 || function == 15 || function == 16) {
+    expected = 8;
+  } else {
+    return false;
+  }
+  return count == expected && CrcMatches(bytes, count);
+}

@@ -1,0 +1,188 @@
+// The serial Modbus RTU channel: frame record, CRC-16, result codes and TModBus, which carries
+// out one request/reply transaction at a time on one serial port.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "modbus/SerialPort.h"
+
+// Result of a transaction, an operation or a job: 0 success, 1..6 exception codes of the
+// instrument, 7..17 failures of the channel, the register map and the job engine.
+using TResult = uint8_t;
+
+enum : TResult {
+  RESULT_OK = 0,
+  RESULT_ILLEGAL_FUNCTION = 1,
+  RESULT_ILLEGAL_ADDRESS = 2,
+  RESULT_ILLEGAL_DATA = 3,
+  RESULT_DEVICE_BUSY = 6,
+  RESULT_PORT_NOT_OPEN = 7,
+  RESULT_PORT_BUSY = 8,
+  RESULT_TIMEOUT = 9,
+  RESULT_CRC = 10,
+  RESULT_LENGTH = 11,
+  RESULT_WRITE_FAILED = 12,
+  RESULT_ABORTED = 13,
+  RESULT_UNKNOWN = 14,
+  RESULT_PARAMETER = 15,
+  RESULT_ADDRESS_IN_USE = 16,
+  RESULT_WRONG_DEVICE = 17,
+};
+
+// The user's text for a result code; codes beyond the table share one text.
+const char* ResultMessage(TResult code);
+inline constexpr int ResultMessageCount = 18;
+
+// One Modbus RTU frame without its CRC. The bytes from SlaveAddress on are the frame exactly as
+// it travels; multi-byte values inside Data are in wire order (high byte first).
+struct TModBusFrame {
+  uint16_t Length = 0;  // bytes from SlaveAddress through the last data byte
+  uint8_t SlaveAddress = 0;
+  uint8_t Function = 0;
+  uint8_t Data[254] = {};
+
+  void SetDataLength(uint16_t n) { Length = static_cast<uint16_t>(n + 2); }
+  uint16_t DataLength() const { return static_cast<uint16_t>(Length - 2); }
+  void SetAddress(uint8_t a) { SlaveAddress = a; }
+  uint8_t GetAddress() const { return SlaveAddress; }
+  void SetFunction(uint8_t f) { Function = f; }
+  uint8_t GetFunction() const { return Function; }
+  uint8_t* FrameBytes() { return reinterpret_cast<uint8_t*>(this) + offsetof(TModBusFrame, SlaveAddress); }
+  const uint8_t* FrameBytes() const {
+    return reinterpret_cast<const uint8_t*>(this) + offsetof(TModBusFrame, SlaveAddress);
+  }
+  uint8_t* FrameData() { return Data; }
+  const uint8_t* FrameData() const { return Data; }
+};
+static_assert(offsetof(TModBusFrame, Function) == offsetof(TModBusFrame, SlaveAddress) + 1);
+static_assert(offsetof(TModBusFrame, Data) == offsetof(TModBusFrame, SlaveAddress) + 2);
+
+// CRC-16/MODBUS with the two byte tables of the Modbus serial line: CrcTableLow yields the next
+// low-order CRC byte (xored with the current high-order one), CrcTableHigh the next high-order byte.
+extern const std::array<uint8_t, 256> CrcTableLow;
+extern const std::array<uint8_t, 256> CrcTableHigh;
+uint16_t CalcCRC16(const uint8_t* bytes, size_t count);
+
+// Line settings handed to the port: 8 data bits, even parity, 2 stop bits, no flow control.
+struct TLineSettings {
+  uint32_t BaudRate = 9600;
+  uint8_t ByteSize = 8;
+  uint8_t Parity = 2;  // even
+  uint8_t StopBits = 2;
+  bool fParity = true;
+};
+
+inline constexpr int BaudRateCount = 15;
+extern const uint32_t BaudRates[BaudRateCount];
+inline constexpr int PortCount = 20;  // COM1..COM20
+inline constexpr int DefaultBaudIndex = 6;
+
+// How one read of a reply ended; kept so that tests and tools can see what the channel did.
+enum class TReadEnd : uint8_t {
+  None,     // no read took place
+  Length,   // a complete reply with a right CRC was recognised by its length
+  Silence,  // the line stayed quiet after the last byte
+  Timeout,  // no byte arrived in time
+  Budget,   // a reply kept arriving beyond the longest one the line can carry
+  Full,     // the receive area is full
+  HangUp,   // the device went away
+  Abort,    // ClosePort or destruction interrupted the wait
+};
+
+struct TTransactionTrace {
+  uint8_t Reads = 0;              // 0, 1 or 2 (a second read after an echo that came alone)
+  TReadEnd FirstEnd = TReadEnd::None;
+  TReadEnd SecondEnd = TReadEnd::None;
+  uint16_t FirstBytes = 0;        // bytes received by each read
+  uint16_t SecondBytes = 0;
+  bool EchoRemoved = false;
+  uint16_t BytesWritten = 0;
+};
+
+// The serial channel. Transaction runs on one thread (the job thread); OpenPort, ClosePort,
+// SetPortIndex, SetBaudIndex and SetWaitTime may come from another thread at any time.
+class TModBus {
+ public:
+  TModBus();
+  explicit TModBus(std::unique_ptr<TSerialPort> port);
+  ~TModBus();
+  TModBus(const TModBus&) = delete;
+  TModBus& operator=(const TModBus&) = delete;
+
+  bool OpenPort();
+  bool ClosePort();
+  bool IsOpen() const;
+  void SetPortIndex(uint8_t index);
+  uint8_t PortIndex() const { return portIndex_.load(); }
+  void SetBaudIndex(uint8_t index);
+  uint8_t GetBaudIndex() const;
+  uint32_t BaudRate() const { return baudRate_.load(); }
+  TLineSettings Dcb() const;
+
+  TResult Transaction();
+
+  TModBusFrame& RequestFrame() { return request_; }
+  TModBusFrame& ReplyFrame() { return reply_; }
+  uint16_t WaitTime() const { return waitTime_.load(); }
+  void SetWaitTime(uint16_t ms) { waitTime_.store(ms); }
+
+  // Device path behind each port index; index i defaults to /dev/ttyS<i>.
+  void SetPortDevice(uint8_t index, const std::string& path);
+  std::string PortDevice(uint8_t index) const;
+  std::string DefaultPortDevice(uint8_t index) const;
+
+  // End a read as soon as it holds one complete reply, instead of waiting for the silence.
+  void SetFrameEndByLength(bool on) { frameEndByLength_.store(on); }
+  bool FrameEndByLength() const { return frameEndByLength_.load(); }
+
+  // What the last transaction did on the line; read it between transactions.
+  const TTransactionTrace& LastTrace() const { return trace_; }
+  // The bytes of the last request as written (with CRC) and of the last read(s) as received.
+  const uint8_t* TransmitArea() const { return tx_; }
+  const uint8_t* ReceiveArea() const { return rx_; }
+
+  // The quiet time that ends a reply at the current rate, and the time one character takes.
+  static uint32_t SilenceMs(uint32_t baudRate);
+  static double CharacterMs(uint32_t baudRate);
+
+ private:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  struct ReadOutcome {
+    size_t bytes = 0;
+    TReadEnd end = TReadEnd::None;
+  };
+  TResult RunTransaction();
+  bool WriteRequest(size_t count, uint16_t waitMs, size_t& written);
+  ReadOutcome ReadReply(uint8_t* into, int firstByteMs, const uint8_t* echo, size_t echoLength);
+  TWaitResult WaitUntil(TimePoint deadline, bool reading);
+  bool HoldsCompleteReply(const uint8_t* bytes, size_t count, const uint8_t* echo,
+                          size_t echoLength) const;
+  bool IsCompleteReply(const uint8_t* bytes, size_t count) const;
+  TResult FinishReply(size_t received);
+  TResult Failure(TResult code) const;
+
+  std::unique_ptr<TSerialPort> port_;
+  mutable std::mutex portMutex_;       // held by a transaction and by opening and closing
+  mutable std::mutex lineMutex_;       // opening, closing and applying line settings
+  mutable std::mutex devicesMutex_;
+  std::atomic<int> closeRequests_{0};  // ClosePort calls under way
+  std::atomic<bool> shutdown_{false};
+  std::atomic<uint8_t> portIndex_{1};
+  std::atomic<uint32_t> baudRate_{9600};
+  std::atomic<uint16_t> waitTime_{1300};
+  std::atomic<bool> frameEndByLength_{true};
+  std::string portDevices_[PortCount];
+  bool hungUp_ = false;
+  TTransactionTrace trace_;
+  uint8_t tx_[256] = {};
+  uint8_t rx_[256] = {};
+  TModBusFrame request_;
+  TModBusFrame reply_;
+};

@@ -1,0 +1,48 @@
+// The serial port behind the channel: a small interface, so that the transaction logic does not
+// depend on the platform. The POSIX backend lives in SerialPosix.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct TLineSettings;
+
+enum class TWaitResult : uint8_t {
+  Ready,        // the port can be read (or written)
+  Timeout,      // the time ran out first
+  Interrupted,  // Wake() was called
+  HangUp,       // the device went away or reported an error
+};
+
+class TSerialPort {
+ public:
+  virtual ~TSerialPort() = default;
+
+  // Opens the device exclusively; false when it does not exist or someone else holds it.
+  virtual bool Open(const std::string& device) = 0;
+  virtual bool Close() = 0;
+  virtual bool IsOpen() const = 0;
+  // Applies rate, data bits, parity, stop bits; no flow control. False when the driver refuses.
+  virtual bool Apply(const TLineSettings& settings) = 0;
+  // Discards everything in both directions and clears the error state.
+  virtual void Purge() = 0;
+
+  // Waits until the port can be read or written, up to timeoutMs, or until Wake().
+  virtual TWaitResult WaitReadable(int timeoutMs) = 0;
+  virtual TWaitResult WaitWritable(int timeoutMs) = 0;
+  // Reads what is there without waiting: bytes read, 0 when nothing is waiting, -1 when the
+  // device went away or failed.
+  virtual long ReadSome(uint8_t* into, size_t capacity) = 0;
+  // Writes what the driver takes without waiting: bytes written, 0 when it takes nothing now,
+  // -1 on failure.
+  virtual long WriteSome(const uint8_t* bytes, size_t count) = 0;
+
+  // Makes a current or the next wait return Interrupted; safe from any thread.
+  virtual void Wake() = 0;
+  // Forgets a Wake() that no wait has seen.
+  virtual void ClearWake() = 0;
+};
+
+std::unique_ptr<TSerialPort> MakeSerialPort();

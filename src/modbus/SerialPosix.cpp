@@ -1,0 +1,162 @@
+// POSIX serial backend: non-blocking descriptor, exclusive by TIOCEXCL and flock, termios2 for
+// every rate, poll() on the port and an eventfd that ClosePort and destruction signal.
+#include "modbus/SerialPosix.h"
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "modbus/Modbusunit.h"
+
+namespace {
+
+uint32_t DataBitsFlag(uint8_t byteSize) {
+  switch (byteSize) {
+    case 5: return CS5;
+    case 6: return CS6;
+    case 7: return CS7;
+    default: return CS8;
+  }
+}
+
+uint32_t ParityFlags(uint8_t parity) {
+  switch (parity) {
+    case 1: return PARENB | PARODD;
+    case 2: return PARENB;
+    default: return 0;
+  }
+}
+
+class TPosixSerialPort final : public TSerialPort {
+ public:
+  TPosixSerialPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~TPosixSerialPort() override {
+    Close();
+    if (wakeFd_ >= 0) close(wakeFd_);
+  }
+
+  bool Open(const std::string& device) override {
+    if (IsOpen()) return true;
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    // TIOCEXCL keeps other users out; flock also keeps out root, whom TIOCEXCL does not stop.
+    if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      close(fd);
+      return false;
+    }
+    int modemLines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &modemLines);  // DTR and RTS held off; a pty refuses, which is harmless
+    fd_.store(fd);
+    return true;
+  }
+
+  bool Close() override {
+    const int fd = fd_.exchange(-1);
+    if (fd < 0) return true;
+    ioctl(fd, TIOCNXCL);
+    close(fd);  // Linux releases the descriptor even when close reports an error
+    return true;
+  }
+
+  bool IsOpen() const override { return fd_.load() >= 0; }
+
+  bool Apply(const TLineSettings& settings) override {
+    const int fd = fd_.load();
+    struct termios2 tio {};
+    if (fd < 0 || ioctl(fd, TCGETS2, &tio) != 0) return false;
+    const TPosixLineConfig config = BuildPosixLineConfig(settings, tio.c_cflag);
+    tio.c_iflag = config.iflag;
+    tio.c_oflag = config.oflag;
+    tio.c_cflag = config.cflag;
+    tio.c_lflag = config.lflag;
+    tio.c_ispeed = config.ispeed;
+    tio.c_ospeed = config.ospeed;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return ioctl(fd, TCSETS2, &tio) == 0;
+  }
+
+  void Purge() override {
+    const int fd = fd_.load();
+    if (fd >= 0) ioctl(fd, TCFLSH, TCIOFLUSH);
+  }
+
+  TWaitResult WaitReadable(int timeoutMs) override { return Wait(POLLIN, timeoutMs); }
+  TWaitResult WaitWritable(int timeoutMs) override { return Wait(POLLOUT, timeoutMs); }
+
+  long ReadSome(uint8_t* into, size_t capacity) override {
+    const ssize_t n = read(fd_.load(), into, capacity);
+    if (n > 0) return n;
+    if (n == 0) return -1;  // end of file on a terminal: the other side hung up
+    return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+  }
+
+  long WriteSome(const uint8_t* bytes, size_t count) override {
+    const ssize_t n = write(fd_.load(), bytes, count);
+    if (n >= 0) return n;
+    return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+  }
+
+  void Wake() override {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+  }
+
+  void ClearWake() override {
+    uint64_t count = 0;
+    [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
+  }
+
+ private:
+  TWaitResult Wait(short events, int timeoutMs) {
+    pollfd fds[2] = {{fd_.load(), events, 0}, {wakeFd_, POLLIN, 0}};
+    if (fds[0].fd < 0) return TWaitResult::HangUp;
+    const int ready = poll(fds, 2, timeoutMs < 0 ? 0 : timeoutMs);
+    if (ready < 0) return errno == EINTR ? TWaitResult::Timeout : TWaitResult::HangUp;
+    if (fds[1].revents & POLLIN) return TWaitResult::Interrupted;
+    if (fds[0].revents & events) return TWaitResult::Ready;
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TWaitResult::HangUp;
+    return TWaitResult::Timeout;
+  }
+
+  std::atomic<int> fd_{-1};
+  int wakeFd_;
+};
+
+}  // namespace
+
+TPosixLineConfig BuildPosixLineConfig(const TLineSettings& settings, uint32_t currentCflag) {
+  TPosixLineConfig config;
+  config.iflag = settings.fParity && settings.Parity != 0 ? INPCK : 0;
+  config.oflag = 0;
+  config.lflag = 0;
+  uint32_t cflag = currentCflag & ~(CBAUD | CBAUDEX | CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS | HUPCL |
+                                    (CIBAUD));
+  cflag |= BOTHER | CREAD | CLOCAL | DataBitsFlag(settings.ByteSize) | ParityFlags(settings.Parity);
+  if (settings.StopBits >= 1) cflag |= CSTOPB;  // 1 is one and a half, 2 is two stop bits
+  config.cflag = cflag;
+  config.ispeed = settings.BaudRate;
+  config.ospeed = settings.BaudRate;
+  return config;
+}
+
+bool ReadPosixLineConfig(int fd, TPosixLineConfig& config) {
+  struct termios2 tio {};
+  if (ioctl(fd, TCGETS2, &tio) != 0) return false;
+  config.iflag = tio.c_iflag;
+  config.oflag = tio.c_oflag;
+  config.cflag = tio.c_cflag;
+  config.lflag = tio.c_lflag;
+  config.ispeed = tio.c_ispeed;
+  config.ospeed = tio.c_ospeed;
+  return true;
+}
+
+std::unique_ptr<TSerialPort> MakeSerialPort() { return std::make_unique<TPosixSerialPort>(); }

@@ -1,0 +1,63 @@
+#include "shell/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace {
+
+QString CaptionOrTitle(const QString& caption) {
+  return caption.isEmpty() ? QApplication::applicationName() : caption;
+}
+
+}  // namespace
+
+bool TQtDialogs::Ask(QWidget* owner, const QString& caption, const QString& text) {
+  return QMessageBox::question(owner, caption, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+void TQtDialogs::Error(QWidget* owner, const QString& caption, const QString& text) {
+  QMessageBox::critical(owner, CaptionOrTitle(caption), text);
+}
+
+void TQtDialogs::Message(QWidget* owner, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, CaptionOrTitle(caption), text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+void TQtDialogs::About(QWidget* owner, const QString& title, const QString& text) {
+  QMessageBox::about(owner, title, text);
+}
+
+QString TQtDialogs::OpenFileName(QWidget* owner, const TFileRequest& request) {
+  QFileDialog dialog(owner, request.Title, QString(), QtFileFilter(request.Filter));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(request.DefaultExtension);
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString TQtDialogs::SaveFileName(QWidget* owner, const TFileRequest& request) {
+  QFileDialog dialog(owner, request.Title, QString(), QtFileFilter(request.Filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setDefaultSuffix(request.DefaultExtension);
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString QtFileFilter(const QString& filter) {
+  const QStringList parts = filter.split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    filters << QString("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(';', ' '));
+  return filters.join(";;");
+}
+
+QString WithDefaultExtension(const QString& fileName, const QString& extension) {
+  if (fileName.isEmpty() || extension.isEmpty() || !QFileInfo(fileName).suffix().isEmpty())
+    return fileName;
+  return fileName + "." + extension;
+}

@@ -1,0 +1,364 @@
+#include "shell/Mainunit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "shell/Dialogs.h"
+#include "shell/LogDialog.h"
+#include "shell/PortSettings.h"
+#include "shell/Showaboutunit.h"
+#include "shell/StatusBar.h"
+#include "views/Design.h"
+#include "views/ImageLists.h"
+#include "views/PageViews.h"
+#include "views/TextForms.h"
+
+namespace {
+
+constexpr int DesignWidth = 584;
+constexpr int DesignHeight = 407;
+
+}  // namespace
+
+TMainForm::TMainForm(const TMainFormOptions& options)
+    : settingsPath_(options.SettingsPath.isEmpty()
+                        ? Settings::DefaultFilePath(QApplication::applicationFilePath())
+                        : options.SettingsPath) {
+  if (options.Dialogs) {
+    dialogs_ = options.Dialogs;
+  } else {
+    ownDialogs_ = std::make_unique<TQtDialogs>();
+    dialogs_ = ownDialogs_.get();
+  }
+  setObjectName("MainForm");
+  setWindowTitle("Конфигуратор К7104Т(С)1 К7104Е025");
+  setWindowIcon(ImageLists::Application());
+
+  mip_ = std::make_unique<TMIP>();
+  pages_ = new TPageViews(this, *mip_);
+  BuildMenu();
+  BuildToolBar();
+  auto* central = new QWidget(this);
+  central->setObjectName("ClientArea");
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(pages_->PageControl(), 1);
+  TabSet1 = new QTabBar(central);
+  TabSet1->setObjectName("TabSet1");
+  TabSet1->setShape(QTabBar::RoundedSouth);
+  TabSet1->setMinimumHeight(Design::Px(21));
+  TabSet1->setEnabled(false);
+  layout->addWidget(TabSet1);
+  BuildStatusBar();
+  layout->addWidget(StatusBar);
+  setCentralWidget(central);
+  LogDialog = new TLogDialog(this);
+  PortSettings = new TPortSettings(this);
+  qApp->installEventFilter(this);
+
+  RegisterCallbacks();
+  PlaceStatusControls();
+  ReadSettings();
+  CSpinEditAddress->setValue(mip_->Address);
+  connect(CSpinEditAddress, &QSpinBox::valueChanged, this,
+          [this](int value) { mip_->Address = static_cast<uint8_t>(value); });
+  SetShowHint(showHint_);
+  pages_->SetFixedTexts(NowLocal());
+  ManualAddressMode = true;
+  pages_->Modified = false;
+  RememberedPageJobCode = 0;
+  pages_->Render();
+  Report("Программа загружена.", false);
+
+  resize(qMax(Design::Px(DesignWidth), pages_->PreferredWidth()), Design::Px(DesignHeight));
+  CenterOnDesktop();
+}
+
+TMainForm::~TMainForm() {
+  qApp->removeEventFilter(this);
+  WriteSettings();
+  // Stops the job thread and closes the port before any control goes.
+  mip_.reset();
+}
+
+QToolButton* TMainForm::ToolButton(int n) const {
+  return n >= 1 && n <= 21 ? toolButtons_[n] : nullptr;
+}
+
+QAction* TMainForm::MenuItem(int n) const {
+  return n >= 1 && n <= 32 ? menuItems_[n] : nullptr;
+}
+
+QToolButton* TMainForm::AddToolButton(int n, int image, const QString& hint) {
+  auto* button = new QToolButton(ToolBar1);
+  button->setObjectName(QString("ToolButton%1").arg(n));
+  button->setIcon(ImageLists::Toolbar(image));
+  button->setToolTip(hint);
+  button->setAutoRaise(true);
+  ToolBar1->addWidget(button);
+  toolButtons_[n] = button;
+  return button;
+}
+
+void TMainForm::BuildToolBar() {
+  ToolBar1 = addToolBar("ToolBar1");
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->setIconSize(QSize(Design::Px(16), Design::Px(16)));
+  AddToolButton(1, 0, "Новый");
+  AddToolButton(2, 1, "Открыть");
+  AddToolButton(3, 2, "Сохранить");
+  ToolBar1->addSeparator();
+  AddToolButton(4, 3, "Настройки порта");
+  ToolBar1->addSeparator();
+  AddToolButton(6, 5, "Показывать подсказки")->setCheckable(true);
+  AddToolButton(7, 6, "Просмотр событий");
+  ToolBar1->addSeparator();
+  AddToolButton(8, 7, "Соединиться")->setCheckable(true);
+  ToolBar1->addSeparator();
+  AddToolButton(10, 9, "Считать текущее");
+  AddToolButton(11, 10, "Считать все");
+  AddToolButton(12, 11, "Записать текущее");
+  ToolBar1->addSeparator();
+  AddToolButton(9, 8, "Поиск приборов");
+  QToolButton* manual = AddToolButton(18, 13, "При нажатой кнопке адрес вводится вручную");
+  manual->setCheckable(true);
+  manual->setChecked(true);
+  CSpinEditAddress = new QSpinBox(ToolBar1);
+  CSpinEditAddress->setObjectName("CSpinEditAddress");
+  CSpinEditAddress->setToolTip("Адрес прибора");
+  CSpinEditAddress->setRange(1, 255);
+  CSpinEditAddress->setValue(1);
+  ToolBar1->addWidget(CSpinEditAddress);
+  ToolBar1->addSeparator();
+  AddToolButton(21, 14, "Выход");
+
+  connect(toolButtons_[4], &QToolButton::clicked, this, &TMainForm::PortSettingsCommand);
+  connect(toolButtons_[6], &QToolButton::clicked, this, &TMainForm::ToolTipsCommand);
+  connect(toolButtons_[7], &QToolButton::clicked, this, &TMainForm::ShowEventLog);
+  connect(toolButtons_[21], &QToolButton::clicked, this, &TMainForm::close);
+}
+
+QAction* TMainForm::AddMenuItem(QMenu* menu, int n, const QString& caption, int image) {
+  QAction* action = menu->addAction(caption);
+  action->setObjectName(QString("N%1").arg(n));
+  if (image >= 0) action->setIcon(ImageLists::Toolbar(image));
+  menuItems_[n] = action;
+  return action;
+}
+
+void TMainForm::BuildMenu() {
+  oxMenu1 = menuBar();
+  oxMenu1->setObjectName("oxMenu1");
+  auto addMenu = [this](int n, const QString& caption) {
+    QMenu* menu = oxMenu1->addMenu(caption);
+    menu->setObjectName(QString("N%1").arg(n) + "Menu");
+    menu->menuAction()->setObjectName(QString("N%1").arg(n));
+    menuItems_[n] = menu->menuAction();
+    return menu;
+  };
+  QMenu* file = addMenu(1, "Файл");
+  AddMenuItem(file, 2, "Новый", 0);
+  AddMenuItem(file, 3, "Открыть", 1);
+  AddMenuItem(file, 4, "Сохранить", 2);
+  file->addSeparator()->setObjectName("N5");
+  QAction* exit = AddMenuItem(file, 6, "Выход", 14);
+
+  QMenu* service = addMenu(7, "Сервис");
+  QAction* port = AddMenuItem(service, 8, "Настройки порта", 3);
+  QAction* manual = AddMenuItem(service, 27, "Адрес вводиться вручную", 13);
+  manual->setCheckable(true);
+  manual->setChecked(true);
+  QAction* hints = AddMenuItem(service, 10, "Всплывающие подсказки", 5);
+  hints->setCheckable(true);
+  QAction* log = AddMenuItem(service, 18, "Просмотр событий", 6);
+
+  QMenu* action = addMenu(11, "Действие");
+  AddMenuItem(action, 12, "Соединиться", 7)->setCheckable(true);
+  action->addSeparator()->setObjectName("N13");
+  AddMenuItem(action, 21, "Найти приборы", 8);
+  action->addSeparator()->setObjectName("N19");
+  AddMenuItem(action, 14, "Считать текущее", 9);
+  AddMenuItem(action, 15, "Считать всё", 10);
+  AddMenuItem(action, 16, "Записать текущее", 11);
+  AddMenuItem(action, 17, "Записать всё", 12);
+
+  QAction* version = oxMenu1->addAction("Версия");
+  version->setObjectName("N32");
+  menuItems_[32] = version;
+
+  connect(exit, &QAction::triggered, this, &TMainForm::close);
+  connect(port, &QAction::triggered, this, &TMainForm::PortSettingsCommand);
+  connect(hints, &QAction::triggered, this, &TMainForm::ToolTipsCommand);
+  connect(log, &QAction::triggered, this, &TMainForm::ShowEventLog);
+  connect(version, &QAction::triggered, this, &TMainForm::VersionCommand);
+}
+
+void TMainForm::BuildStatusBar() {
+  StatusBar = new TStatusBar;
+  StatusBar->SetPanelWidth(0, Design::Px(200));
+  StatusBar->SetPanelWidth(1, Design::Px(70));
+  StatusBar->SetPanelWidth(2, Design::Px(70));
+  StatusBar->SetPanelText(1, "Not Progress");
+  StatusBar->SetPanelText(2, "OffLine");
+  ForMessage = new QLabel(StatusBar);
+  ForMessage->setObjectName("ForMessage");
+  CGauge = new QProgressBar(StatusBar);
+  CGauge->setObjectName("CGauge");
+  CGauge->setRange(0, 100);
+  CGauge->setValue(0);
+  CGauge->setTextVisible(true);
+  CGauge->hide();
+  ImageStateConnect = new QLabel(StatusBar);
+  ImageStateConnect->setObjectName("ImageStateConnect");
+  ImageStateConnect->setScaledContents(true);
+  connect(StatusBar, &TStatusBar::Resized, this, &TMainForm::LayOutStatusBar);
+}
+
+// The job thread reports progress; the gauge is set on the GUI thread with the value of the call.
+void TMainForm::RegisterCallbacks() {
+  mip_->OnProgress = [this](uint8_t progress) {
+    QMetaObject::invokeMethod(
+        this, [this, progress] { CGauge->setValue(progress); }, Qt::QueuedConnection);
+  };
+}
+
+// Gauge, message label and connection picture sit on the status bar, their height the bar's.
+void TMainForm::PlaceStatusControls() {
+  const int height = StatusBar->sizeHint().height() - 4;
+  CGauge->setGeometry(0, 3, StatusBar->PanelWidth(1) - 4, height);
+  ForMessage->setGeometry(2, 3, ForMessage->width(), height);
+  ImageStateConnect->setGeometry(0, 3, height, height);
+  ImageStateConnect->setPixmap(ImageLists::Connection(1, height));
+  LayOutStatusBar();
+}
+
+void TMainForm::LayOutStatusBar() {
+  const int client = StatusBar->width();
+  const int panel0 = client - StatusBar->PanelWidth(1) - StatusBar->PanelWidth(2);
+  StatusBar->SetPanelWidth(0, panel0);
+  ForMessage->resize(panel0 - 2, ForMessage->height());
+  CGauge->move(panel0 + 2, CGauge->y());
+  ImageStateConnect->move(client - 2 * ImageStateConnect->width(), ImageStateConnect->y());
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  LayOutStatusBar();
+  pages_->FitGridColumns();
+}
+
+void TMainForm::CenterOnDesktop() {
+  const QScreen* screen = QApplication::primaryScreen();
+  if (!screen) return;
+  const QRect desktop = screen->availableGeometry();
+  resize(size().boundedTo(desktop.size()));
+  move(desktop.center() - rect().center());
+}
+
+void TMainForm::ReadSettings() {
+  const TIniFile ini(settingsPath_);
+  const QStringList devices = Settings::ReadPortDevices(ini);
+  for (int i = 0; i < devices.size(); ++i)
+    if (!devices[i].isEmpty())
+      mip_->Bus.SetPortDevice(static_cast<uint8_t>(i), devices[i].toStdString());
+  const TAppSettings s = Settings::Read(ini);
+  mip_->Bus.SetPortIndex(Settings::Low8(s.PortNumber));
+  mip_->Bus.SetBaudIndex(Settings::Low8(s.BaudRate));
+  mip_->Bus.SetWaitTime(Settings::Low16(s.WaitTime));
+  mip_->Address = Settings::Low8(s.CurrentAddress);
+  showHint_ = s.ShowHint;
+  AddressMin = Settings::Low8(s.AddressMin);
+  AddressMax = Settings::Low8(s.AddressMax);
+  MinArch = Settings::Low16(s.MinArch);
+  MaxArch = Settings::Low16(s.MaxArch);
+}
+
+void TMainForm::WriteSettings() {
+  TIniFile ini(settingsPath_);
+  TAppSettings s;
+  s.PortNumber = mip_->Bus.PortIndex();
+  s.BaudRate = mip_->Bus.GetBaudIndex();
+  s.WaitTime = mip_->Bus.WaitTime();
+  s.CurrentAddress = mip_->Address;
+  s.ShowHint = showHint_;
+  s.AddressMin = AddressMin;
+  s.AddressMax = AddressMax;
+  s.MinArch = MinArch;
+  s.MaxArch = MaxArch;
+  Settings::Write(ini, s);
+  QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
+  if (!ini.Save())
+    dialogs_->Error(this, QApplication::applicationName(),
+                    QString("Unable to write to %1").arg(QDir::toNativeSeparators(settingsPath_)));
+}
+
+void TMainForm::Report(const QString& sentence, bool error) {
+  QString line = "[" + TextForms::DateTimeText(NowLocal()) + "] ";
+  if (error) line += "Ошибка: ";
+  line += sentence;
+  ForMessage->setText(line);
+  QPalette palette = ForMessage->palette();
+  palette.setColor(QPalette::WindowText,
+                   error ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
+  ForMessage->setPalette(palette);
+  eventLog_.prepend(line);
+  while (eventLog_.size() > EventLogLimit) eventLog_.removeLast();
+  if (error) dialogs_->Error(this, "Ошибка", sentence);
+}
+
+void TMainForm::SetShowHint(bool on) {
+  showHint_ = on;
+  toolButtons_[6]->setChecked(on);
+  menuItems_[10]->setChecked(on);
+}
+
+void TMainForm::ToolTipsCommand() {
+  SetShowHint(!showHint_);
+}
+
+void TMainForm::ShowEventLog() {
+  LogDialog->ShowLog(eventLog_);
+}
+
+void TMainForm::PortSettingsCommand() {
+  TModBus& bus = mip_->Bus;
+  for (int i = 0; i < PortSettings->ComboBox1->count(); ++i)
+    PortSettings->ComboBox1->setItemData(
+        i, QString::fromStdString(bus.PortDevice(static_cast<uint8_t>(i))), Qt::ToolTipRole);
+  PortSettings->CSpinEdit1->setValue(bus.WaitTime());
+  PortSettings->ComboBox1->setCurrentIndex(bus.PortIndex());
+  PortSettings->ComboBox2->setCurrentIndex(bus.GetBaudIndex());
+  if (PortSettings->exec() != QDialog::Accepted) return;
+  bus.SetWaitTime(static_cast<uint16_t>(PortSettings->CSpinEdit1->value()));
+  bus.SetPortIndex(static_cast<uint8_t>(PortSettings->ComboBox1->currentIndex()));
+  bus.SetBaudIndex(static_cast<uint8_t>(PortSettings->ComboBox2->currentIndex()));
+}
+
+void TMainForm::VersionCommand() {
+  ShowAbout(this, *dialogs_, ProgramVersionInfo());
+}
+
+// With tool tips off, no control of this window shows its hint.
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !showHint_) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget->window() == this) return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,69 @@
+#include "shell/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace Settings {
+
+namespace {
+
+const char* const PortSection = "SettingsPort";
+const char* const MainSection = "Settings";
+const char* const DevicesSection = "PortDevices";
+
+bool CanWriteFolder(const QString& folder) {
+  return ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
+}
+
+QString UserConfigFolder() {
+  QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (base.isEmpty()) base = QDir::homePath() + "/.config";
+  return base + "/k7104-configurator";
+}
+
+}  // namespace
+
+QString DefaultFilePath(const QString& programFile) {
+  const QFileInfo program(programFile);
+  const QString folder = program.absolutePath();
+  if (CanWriteFolder(folder)) return folder + "/" + program.completeBaseName() + ".ini";
+  return UserConfigFolder() + "/k7104-configurator.ini";
+}
+
+TAppSettings Read(const TIniFile& ini) {
+  const TAppSettings d;
+  TAppSettings s;
+  s.PortNumber = ini.ReadInteger(PortSection, "PortNumber", d.PortNumber);
+  s.BaudRate = ini.ReadInteger(PortSection, "BaudRate", d.BaudRate);
+  s.WaitTime = ini.ReadInteger(PortSection, "WaitTime", d.WaitTime);
+  s.CurrentAddress = ini.ReadInteger(MainSection, "CurrentAddress", d.CurrentAddress);
+  s.ShowHint = ini.ReadBool(MainSection, "ShowHint", d.ShowHint);
+  s.AddressMin = ini.ReadInteger(MainSection, "AddressMin", d.AddressMin);
+  s.AddressMax = ini.ReadInteger(MainSection, "AddressMax", d.AddressMax);
+  s.MinArch = ini.ReadInteger(MainSection, "MinArch", d.MinArch);
+  s.MaxArch = ini.ReadInteger(MainSection, "MaxArch", d.MaxArch);
+  return s;
+}
+
+void Write(TIniFile& ini, const TAppSettings& s) {
+  ini.WriteInteger(PortSection, "PortNumber", s.PortNumber);
+  ini.WriteInteger(PortSection, "BaudRate", s.BaudRate);
+  ini.WriteInteger(PortSection, "WaitTime", s.WaitTime);
+  ini.WriteInteger(MainSection, "CurrentAddress", s.CurrentAddress);
+  ini.WriteBool(MainSection, "ShowHint", s.ShowHint);
+  ini.WriteInteger(MainSection, "AddressMin", s.AddressMin);
+  ini.WriteInteger(MainSection, "AddressMax", s.AddressMax);
+  ini.WriteInteger(MainSection, "MinArch", s.MinArch);
+  ini.WriteInteger(MainSection, "MaxArch", s.MaxArch);
+}
+
+QStringList ReadPortDevices(const TIniFile& ini) {
+  QStringList devices;
+  for (int i = 1; i <= PortDeviceCount; ++i)
+    devices << ini.ReadString(DevicesSection, QString("Com%1").arg(i)).value_or(QString());
+  return devices;
+}
+
+}  // namespace Settings

@@ -1,0 +1,50 @@
+// The nine user settings kept between runs, the port device names, and where the settings file
+// lives: next to the program, or in the user's configuration folder when the program's folder
+// cannot be written.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+#include "shell/IniFile.h"
+
+// The values as they stand in the file; the receivers narrow them to their own widths.
+struct TAppSettings {
+  int PortNumber = 0;
+  int BaudRate = 6;
+  int WaitTime = 1300;
+  int CurrentAddress = 1;
+  bool ShowHint = true;
+  int AddressMin = 1;
+  int AddressMax = 255;
+  int MinArch = 1;
+  int MaxArch = 100;
+};
+
+namespace Settings {
+
+inline constexpr int PortDeviceCount = 20;  // Com1..Com20
+
+// The program's own file name with its extension replaced by ".ini", in the program's folder;
+// where that folder cannot be written, k7104-configurator.ini in $XDG_CONFIG_HOME (or ~/.config)
+// /k7104-configurator.
+QString DefaultFilePath(const QString& programFile);
+
+TAppSettings Read(const TIniFile& ini);
+// All nine keys, every time, in their fixed order.
+void Write(TIniFile& ini, const TAppSettings& settings);
+
+// Device paths of [PortDevices] Com1..Com20; an empty entry keeps the port's default device.
+QStringList ReadPortDevices(const TIniFile& ini);
+
+// The low 8 or 16 bits of a value, as the field that receives it holds it.
+inline uint8_t Low8(int value) {
+  return static_cast<uint8_t>(value);
+}
+inline uint16_t Low16(int value) {
+  return static_cast<uint16_t>(value);
+}
+
+}  // namespace Settings

@@ -1,0 +1,692 @@
+// Line: the pseudo-terminal, the thread that frames requests and paces replies, and the faults.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <thread>
+
+#include "modbus/Modbusunit.h"
+#include "sim/InstrumentModel.h"
+#include "sim/Simulator.h"
+#include "sim/Terminal.h"
+
+namespace k7104sim {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using TimePoint = SteadyClock::time_point;
+using Nanoseconds = std::chrono::nanoseconds;
+using std::chrono::milliseconds;
+
+constexpr size_t kMaxPending = 512;
+constexpr Nanoseconds kMinFrameGap = milliseconds(5);       // ends a frame of unknown length
+constexpr Nanoseconds kMinDropGap = milliseconds(20);       // abandons a frame that stopped short
+constexpr Nanoseconds kClientReadWait = milliseconds(250);  // a hang-up lets the client read first
+constexpr Nanoseconds kClientReadGrace = milliseconds(30);
+constexpr Nanoseconds kWriteStallLimit = milliseconds(200);  // a client that reads nothing
+constexpr Nanoseconds kReopenRetry = milliseconds(100);
+
+struct RegisterRange {
+  int first;
+  int last;
+};
+
+uint16_t Word(const uint8_t* bytes) {
+  return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+// A request's length follows from its function; functions 15 and 16 carry a byte count.
+// Empty while not known yet or for a function whose length we cannot know.
+std::optional<size_t> FrameLength(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < 2) return std::nullopt;
+  const uint8_t function = bytes[1];
+  if (function >= 1 && function <= 6) return 8;
+  if (function == 15 || function == 16) {
+    if (bytes.size() < 7) return std::nullopt;
+    return 9 + static_cast<size_t>(bytes[6]);
+  }
+  return std::nullopt;
+}
+
+bool HasKnownLength(uint8_t function) {
+  return (function >= 1 && function <= 6) || function == 15 || function == 16;
+}
+
+bool CrcValid(const std::vector<uint8_t>& frame) {
+  if (frame.size() < 4) return false;
+  const uint16_t crc = CalcCRC16(frame.data(), frame.size() - 2);
+  return frame[frame.size() - 2] == (crc & 0xFF) && frame[frame.size() - 1] == (crc >> 8);
+}
+
+std::optional<RegisterRange> RequestRange(const std::vector<uint8_t>& frame) {
+  if (frame.size() < 6) return std::nullopt;
+  const int first = Word(&frame[2]);
+  switch (frame[1]) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 15:
+    case 16:
+      return RegisterRange{first, first + std::max<int>(Word(&frame[4]), 1) - 1};
+    case 5:
+    case 6:
+      return RegisterRange{first, first};
+    default:
+      return std::nullopt;
+  }
+}
+
+bool Overlaps(const RegisterRange& range, int first, int last) {
+  return range.first <= last && first <= range.last;
+}
+
+bool IsRefusal(FaultKind kind) {
+  return kind == FaultKind::Busy || kind == FaultKind::Exception;
+}
+
+// Whether a fault applies to a request for an instrument at address.
+bool Matches(const Fault& fault, uint8_t address, const std::vector<uint8_t>& frame) {
+  if (fault.address != 0 && fault.address != address) return false;
+  const uint8_t function = frame[1];
+  if (fault.function != 0 && fault.function != function) return false;
+  const auto range = RequestRange(frame);
+  const int first = fault.firstRegister;
+  const int last = fault.lastRegister < 0 ? first : fault.lastRegister;
+  const bool limited = first >= 0;
+  switch (fault.kind) {
+    case FaultKind::RecordNumber:
+      return function == 4 && range && range->first >= 1 &&
+             (!limited || (range->first >= first && range->first <= last));
+    case FaultKind::UnswappedIdentity:
+      return function == 3 && range && Overlaps(*range, 0, 4) &&
+             (!limited || Overlaps(*range, first, last));
+    case FaultKind::ModelCode:
+      return function == 3 && range && Overlaps(*range, 5, 5) &&
+             (!limited || Overlaps(*range, first, last));
+    default:
+      return !limited || (range && Overlaps(*range, first, last));
+  }
+}
+
+// A read reply loses its last register (a coil reply its last byte) with a right byte count and
+// CRC; any other reply its last two bytes before the CRC.
+std::vector<uint8_t> ShortenedByOneRegister(std::vector<uint8_t> reply) {
+  std::vector<uint8_t> body(reply.begin(), reply.end() - 2);
+  const uint8_t function = body[1];
+  const bool read = function == 1 || function == 3 || function == 4;
+  const size_t drop = function == 1 ? 1 : 2;
+  if (read && body.size() >= 3 && body[2] >= drop) {
+    body[2] = static_cast<uint8_t>(body[2] - drop);
+    body.resize(body.size() - drop);
+  } else if (body.size() >= 4) {
+    body.resize(body.size() - 2);
+  }
+  return WithCrc(std::move(body));
+}
+
+std::vector<uint8_t> JunkBytes(int count) {
+  std::vector<uint8_t> junk;
+  uint32_t state = 0x2545F491u;
+  for (int k = 0; k < count; ++k) {
+    state = state * 1103515245u + 12345u;
+    junk.push_back(static_cast<uint8_t>(state >> 16));
+  }
+  return junk;
+}
+
+std::string Hex(const uint8_t* bytes, size_t count) {
+  std::string text;
+  char digits[4];
+  for (size_t k = 0; k < count; ++k) {
+    std::snprintf(digits, sizeof digits, k ? " %02X" : "%02X", bytes[k]);
+    text += digits;
+  }
+  return text;
+}
+
+Nanoseconds CharacterTime(uint32_t baud) {
+  return baud ? Nanoseconds(12'000'000'000ll / baud) : Nanoseconds(0);  // 12 bits a character
+}
+
+}  // namespace
+
+struct Line::Impl {
+  // What the faults of the moment do to one request.
+  struct FaultEffects {
+    std::optional<uint8_t> refusal;  // exception code instead of carrying it out
+    ReadOverrides overrides;
+    std::optional<Fault> wire;       // what happens to the reply on its way
+    std::optional<int> echoPauseMs;  // an echo fault
+  };
+
+  // What goes back on the line for one request.
+  struct Answer {
+    std::vector<uint8_t> bytes;
+    std::optional<size_t> hangUpAfter;
+    std::optional<int> echoPauseMs;
+    Instrument* mover = nullptr;  // moves to newAddress once its reply is out
+    uint8_t newAddress = 0;
+  };
+
+  explicit Impl(LineOptions lineOptions) : options(std::move(lineOptions)) {}
+
+  void Run();
+  void ReadAvailable(std::vector<uint8_t>& pending, TimePoint& firstByte, TimePoint& lastByte);
+  void FrameRequests(std::vector<uint8_t>& pending, TimePoint& firstByte, TimePoint lastByte);
+  Nanoseconds FrameGap() const;
+  TimePoint PendingDeadline(const std::vector<uint8_t>& pending, TimePoint lastByte) const;
+  void Handle(const std::vector<uint8_t>& frame, TimePoint firstByte);
+  Answer Prepare(const std::vector<uint8_t>& frame);
+  void Broadcast(const std::vector<uint8_t>& frame);
+  Instrument* InstrumentAt(uint8_t address);
+  FaultEffects TakeFaults(uint8_t address, const std::vector<uint8_t>& frame);
+  void ApplyWireFault(const Fault& fault, const std::vector<uint8_t>& request, Answer& answer);
+  bool Send(const uint8_t* bytes, size_t count, TimePoint start, Nanoseconds character);
+  bool WriteNow(const uint8_t* bytes, size_t count);
+  bool SleepUntil(TimePoint deadline);
+  void HangUp();
+  bool ReplaceTerminal();
+  void Log(const char* direction, const uint8_t* bytes, size_t count);
+
+  mutable std::mutex mutex;  // guards everything below that the thread and the callers share
+  LineOptions options;
+  std::vector<std::unique_ptr<Instrument>> instruments;
+  std::vector<Fault> faults;
+  std::vector<std::vector<uint8_t>> received;
+  std::string slavePath;
+  PseudoTerminal terminal;  // the thread's while it runs
+  std::thread thread;
+  int wakeFd = -1;
+  std::atomic<bool> stopping{false};
+  std::atomic<uint32_t> hangUps{0};
+  bool running = false;
+};
+
+void Line::Impl::Run() {
+  prctl(PR_SET_TIMERSLACK, 1000UL);  // wake-ups to the microsecond keep fast rates on schedule
+  std::vector<uint8_t> pending;
+  TimePoint firstByte{};
+  TimePoint lastByte{};
+  while (!stopping.load()) {
+    if (!terminal.IsOpen()) {
+      if (!ReplaceTerminal()) SleepUntil(SteadyClock::now() + kReopenRetry);
+      pending.clear();
+      continue;
+    }
+    pollfd fds[2] = {{terminal.Master(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    timespec timeout{};
+    timespec* limit = nullptr;
+    if (!pending.empty()) {
+      const auto left =
+          std::max(Nanoseconds(0), PendingDeadline(pending, lastByte) - SteadyClock::now());
+      timeout.tv_sec = left.count() / 1'000'000'000;
+      timeout.tv_nsec = left.count() % 1'000'000'000;
+      limit = &timeout;
+    }
+    if (ppoll(fds, 2, limit, nullptr) < 0 && errno != EINTR) break;
+    if (stopping.load()) break;
+    if (fds[0].revents & POLLIN) ReadAvailable(pending, firstByte, lastByte);
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      terminal.Close();  // cannot happen while the slave is held open; start afresh if it does
+      continue;
+    }
+    FrameRequests(pending, firstByte, lastByte);
+  }
+}
+
+void Line::Impl::ReadAvailable(std::vector<uint8_t>& pending, TimePoint& firstByte,
+                               TimePoint& lastByte) {
+  uint8_t chunk[256];
+  for (;;) {
+    const ssize_t got = read(terminal.Master(), chunk, sizeof chunk);
+    if (got <= 0) break;
+    const TimePoint now = SteadyClock::now();
+    if (pending.empty()) firstByte = now;
+    lastByte = now;
+    pending.insert(pending.end(), chunk, chunk + got);
+  }
+  if (pending.size() > kMaxPending) pending.clear();  // no request is that long: noise
+}
+
+// A frame of a function we do not know ends in silence; one that stopped short of its length is
+// given a little longer before it is thrown away.
+TimePoint Line::Impl::PendingDeadline(const std::vector<uint8_t>& pending,
+                                      TimePoint lastByte) const {
+  const bool unknownFunction = pending.size() >= 2 && !HasKnownLength(pending[1]);
+  return lastByte + (unknownFunction ? FrameGap() : std::max(kMinDropGap, FrameGap()));
+}
+
+// Three and a half characters of silence end a frame, as on a real line, but never less than a
+// few milliseconds: a pseudo-terminal has no wire to keep the bytes of one frame together.
+Nanoseconds Line::Impl::FrameGap() const {
+  std::lock_guard lock(mutex);
+  return std::max(kMinFrameGap, CharacterTime(options.paceBaud) * 7 / 2);
+}
+
+void Line::Impl::FrameRequests(std::vector<uint8_t>& pending, TimePoint& firstByte,
+                               TimePoint lastByte) {
+  while (!pending.empty() && !stopping.load()) {
+    const auto length = FrameLength(pending);
+    if (length && pending.size() >= *length) {
+      const std::vector<uint8_t> frame(pending.begin(), pending.begin() + *length);
+      pending.erase(pending.begin(), pending.begin() + *length);
+      Handle(frame, firstByte);
+      firstByte = lastByte;  // what followed arrived with the last read
+      continue;
+    }
+    if (SteadyClock::now() < PendingDeadline(pending, lastByte)) return;
+    if (pending.size() >= 2 && !HasKnownLength(pending[1])) {
+      Handle(pending, firstByte);
+    } else {
+      Log("dropped", pending.data(), pending.size());
+    }
+    pending.clear();
+    return;
+  }
+}
+
+void Line::Impl::Handle(const std::vector<uint8_t>& frame, TimePoint firstByte) {
+  LineOptions settings;
+  {
+    std::lock_guard lock(mutex);
+    received.push_back(frame);
+    settings.paceBaud = options.paceBaud;
+    settings.replyDelayMs = options.replyDelayMs;
+    settings.echo = options.echo;
+    settings.echoPauseMs = options.echoPauseMs;
+  }
+  Log("->", frame.data(), frame.size());
+  Answer answer = Prepare(frame);
+  const Nanoseconds character = CharacterTime(settings.paceBaud);
+  const TimePoint requestEnd = firstByte + character * static_cast<long>(frame.size());
+  std::optional<int> echoPause = answer.echoPauseMs;
+  if (!echoPause && settings.echo != EchoMode::Off) {
+    echoPause = settings.echo == EchoMode::Pause ? settings.echoPauseMs : 0;
+  }
+  TimePoint replyStart = requestEnd;
+  if (echoPause) {
+    // A two-wire converter hands back each byte of the request as it goes out.
+    if (!Send(frame.data(), frame.size(), firstByte, character)) return;
+    replyStart = std::max(requestEnd, SteadyClock::now()) + milliseconds(*echoPause);
+  }
+  replyStart = std::max(replyStart, SteadyClock::now()) + milliseconds(settings.replyDelayMs);
+  const size_t sendCount = std::min(answer.bytes.size(), answer.hangUpAfter.value_or(SIZE_MAX));
+  if (sendCount > 0) {
+    if (!Send(answer.bytes.data(), sendCount, replyStart, character)) return;
+    Log("<-", answer.bytes.data(), sendCount);
+  }
+  if (answer.hangUpAfter) HangUp();
+  if (answer.mover) InstrumentAccess::MoveTo(*answer.mover, answer.newAddress);
+}
+
+Line::Impl::Answer Line::Impl::Prepare(const std::vector<uint8_t>& frame) {
+  Answer answer;
+  if (!CrcValid(frame)) return answer;  // a slave keeps quiet about a damaged request
+  const uint8_t address = frame[0];
+  if (address == 0) {
+    Broadcast(frame);
+    return answer;
+  }
+  Instrument* instrument = InstrumentAt(address);
+  if (!instrument) return answer;
+  const FaultEffects effects = TakeFaults(address, frame);
+  answer.echoPauseMs = effects.echoPauseMs;
+  const bool lost = effects.wire && (effects.wire->kind == FaultKind::NoReply ||
+                                     effects.wire->kind == FaultKind::RepeatRequest);
+  ServeResult served;
+  if (lost) {
+    InstrumentAccess::CountRequest(*instrument);
+  } else if (effects.refusal) {
+    InstrumentAccess::CountRequest(*instrument);
+    served.pdu = ExceptionPdu(frame[1], *effects.refusal);
+  } else {
+    served =
+        InstrumentAccess::Serve(*instrument, frame.data() + 1, frame.size() - 3, effects.overrides);
+  }
+  std::vector<uint8_t> reply{address};
+  reply.insert(reply.end(), served.pdu.begin(), served.pdu.end());
+  answer.bytes = WithCrc(std::move(reply));
+  if (served.newAddress) {
+    answer.mover = instrument;
+    answer.newAddress = *served.newAddress;
+  }
+  if (effects.wire) ApplyWireFault(*effects.wire, frame, answer);
+  return answer;
+}
+
+// Every instrument carries a broadcast out and none answers.
+void Line::Impl::Broadcast(const std::vector<uint8_t>& frame) {
+  std::vector<Instrument*> all;
+  {
+    std::lock_guard lock(mutex);
+    for (const auto& instrument : instruments) all.push_back(instrument.get());
+  }
+  for (Instrument* instrument : all) {
+    const ServeResult served =
+        InstrumentAccess::Serve(*instrument, frame.data() + 1, frame.size() - 3, {});
+    if (served.newAddress) InstrumentAccess::MoveTo(*instrument, *served.newAddress);
+  }
+}
+
+Instrument* Line::Impl::InstrumentAt(uint8_t address) {
+  std::lock_guard lock(mutex);
+  for (const auto& instrument : instruments) {
+    if (instrument->Address() == address) return instrument.get();
+  }
+  return nullptr;
+}
+
+// The first matching fault of each sort takes effect and uses up one of its times. A refusal
+// (busy, exception) leaves nothing for the read overrides to change.
+Line::Impl::FaultEffects Line::Impl::TakeFaults(uint8_t address,
+                                                const std::vector<uint8_t>& frame) {
+  FaultEffects effects;
+  std::lock_guard lock(mutex);
+  for (Fault& fault : faults) {
+    if (!IsRefusal(fault.kind) || effects.refusal || !Matches(fault, address, frame)) continue;
+    effects.refusal =
+        fault.kind == FaultKind::Busy ? uint8_t{kDeviceBusy} : static_cast<uint8_t>(fault.arg);
+    if (fault.times > 0) --fault.times;
+  }
+  for (Fault& fault : faults) {
+    if (fault.times == 0 || IsRefusal(fault.kind) || !Matches(fault, address, frame)) continue;
+    bool used = false;
+    ReadOverrides& overrides = effects.overrides;
+    switch (fault.kind) {
+      case FaultKind::RecordNumber:
+        used = !effects.refusal && !overrides.recordNumber;
+        if (used) overrides.recordNumber = static_cast<uint16_t>(fault.arg);
+        break;
+      case FaultKind::UnswappedIdentity:
+        used = !effects.refusal && !overrides.unswappedIdentity;
+        overrides.unswappedIdentity = overrides.unswappedIdentity || used;
+        break;
+      case FaultKind::ModelCode:
+        used = !effects.refusal && !overrides.modelCode;
+        if (used) overrides.modelCode = static_cast<uint16_t>(fault.arg);
+        break;
+      case FaultKind::Echo:
+        used = !effects.echoPauseMs;
+        if (used) effects.echoPauseMs = std::max(fault.arg, 0);
+        break;
+      default:
+        used = !effects.wire;
+        if (used) effects.wire = fault;
+        break;
+    }
+    if (used && fault.times > 0) --fault.times;
+  }
+  std::erase_if(faults, [](const Fault& fault) { return fault.times == 0; });
+  return effects;
+}
+
+void Line::Impl::ApplyWireFault(const Fault& fault, const std::vector<uint8_t>& request,
+                                Answer& answer) {
+  std::vector<uint8_t>& bytes = answer.bytes;
+  switch (fault.kind) {
+    case FaultKind::NoReply:
+      bytes.clear();
+      break;
+    case FaultKind::RepeatRequest:
+      bytes = request;
+      break;
+    case FaultKind::BadCrc: {
+      uint8_t& low = bytes[bytes.size() - 2];
+      uint8_t& high = bytes[bytes.size() - 1];
+      if (fault.arg == 0 && low != high) {
+        std::swap(low, high);
+      } else {
+        low ^= 0xFF;
+        high ^= 0xFF;
+      }
+      break;
+    }
+    case FaultKind::Truncate:
+      bytes.resize(std::clamp(fault.arg, 1, 3));
+      break;
+    case FaultKind::ShortByOneRegister:
+      bytes = ShortenedByOneRegister(std::move(bytes));
+      break;
+    case FaultKind::Stray:
+      bytes = JunkBytes(std::max(fault.arg, 1));
+      break;
+    case FaultKind::HangUp:
+      answer.hangUpAfter = static_cast<size_t>(std::clamp<int>(fault.arg, 0, bytes.size()));
+      break;
+    default:
+      break;
+  }
+}
+
+// Byte k goes out when its last bit would have arrived, start + (k + 1) characters: every byte
+// whose time has come is written at once and the thread sleeps until the next one is due.
+bool Line::Impl::Send(const uint8_t* bytes, size_t count, TimePoint start, Nanoseconds character) {
+  size_t sent = 0;
+  while (sent < count) {
+    const Nanoseconds elapsed = SteadyClock::now() - start;
+    size_t due = count;
+    if (character.count() > 0) {
+      due = elapsed.count() < 0 ? 0 : std::min<size_t>(count, elapsed / character);
+    } else if (elapsed.count() < 0) {
+      due = 0;
+    }
+    if (due > sent) {
+      if (!WriteNow(bytes + sent, due - sent)) return false;
+      sent = due;
+      continue;
+    }
+    const TimePoint next =
+        character.count() > 0 ? start + character * static_cast<long>(sent + 1) : start;
+    if (!SleepUntil(next)) return false;
+  }
+  return true;
+}
+
+// Writes everything, waiting for room; a client that reads nothing for long loses the rest.
+bool Line::Impl::WriteNow(const uint8_t* bytes, size_t count) {
+  const TimePoint giveUp = SteadyClock::now() + kWriteStallLimit;
+  while (count > 0) {
+    const ssize_t written = write(terminal.Master(), bytes, count);
+    if (written > 0) {
+      bytes += written;
+      count -= static_cast<size_t>(written);
+      continue;
+    }
+    if (written < 0 && errno != EAGAIN && errno != EINTR) return true;
+    if (SteadyClock::now() >= giveUp) return true;
+    pollfd fds[2] = {{terminal.Master(), POLLOUT, 0}, {wakeFd, POLLIN, 0}};
+    poll(fds, 2, 10);
+    if (stopping.load()) return false;
+  }
+  return true;
+}
+
+// False when the line is being stopped.
+bool Line::Impl::SleepUntil(TimePoint deadline) {
+  for (;;) {
+    if (stopping.load()) return false;
+    const Nanoseconds left = deadline - SteadyClock::now();
+    if (left.count() <= 0) return true;
+    const timespec timeout{static_cast<time_t>(left.count() / 1'000'000'000),
+                           static_cast<long>(left.count() % 1'000'000'000)};
+    pollfd wake{wakeFd, POLLIN, 0};
+    ppoll(&wake, 1, &timeout, nullptr);
+  }
+}
+
+// The line goes dead in the middle of a reply, as when a converter is unplugged; a fresh terminal
+// takes its place so that a client that opens the link again can go on.
+void Line::Impl::HangUp() {
+  // The hang-up throws away what the client has not read, and bytes written to the master reach
+  // the client's queue a little later: wait until they have been there and gone.
+  const TimePoint start = SteadyClock::now();
+  bool seen = false;
+  while (SteadyClock::now() < start + kClientReadWait) {
+    const int pending = terminal.PendingForClient();
+    seen = seen || pending > 0;
+    if (pending == 0 && (seen || SteadyClock::now() >= start + kClientReadGrace)) break;
+    if (!SleepUntil(SteadyClock::now() + milliseconds(1))) return;
+  }
+  Log("hang-up", nullptr, 0);
+  hangUps.fetch_add(1);
+  if (!ReplaceTerminal()) terminal.Close();  // Run tries again
+}
+
+// The fresh terminal and the link to it are in place before the old terminal goes, so a client
+// that opens the link again as soon as it sees the hang-up finds the new one.
+bool Line::Impl::ReplaceTerminal() {
+  PseudoTerminal fresh;
+  if (!fresh.Open()) return false;
+  std::string link;
+  std::function<void(const std::string&)> listener;
+  {
+    std::lock_guard lock(mutex);
+    slavePath = fresh.SlavePath();
+    link = options.linkPath;
+    listener = options.onNewTerminal;
+  }
+  std::string error;
+  if (!link.empty() && !PlaceLink(link, fresh.SlavePath(), error)) {
+    std::fprintf(stderr, "k7104-sim: %s\n", error.c_str());
+  }
+  terminal.Swap(fresh);
+  fresh.Close();
+  if (listener) listener(terminal.SlavePath());
+  return true;
+}
+
+void Line::Impl::Log(const char* direction, const uint8_t* bytes, size_t count) {
+  {
+    std::lock_guard lock(mutex);
+    if (!options.log) return;
+  }
+  std::fprintf(stderr, count ? "%s %s\n" : "%s\n", direction, Hex(bytes, count).c_str());
+}
+
+Line::Line(LineOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+Line::~Line() {
+  Stop();
+}
+
+Instrument& Line::AddInstrument(InstrumentSpec spec) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->instruments.push_back(InstrumentAccess::Create(spec));
+  return *impl_->instruments.back();
+}
+
+Instrument* Line::Find(uint8_t address) {
+  return impl_->InstrumentAt(address);
+}
+
+void Line::AddFault(Fault fault) {
+  if (fault.times == 0) return;
+  std::lock_guard lock(impl_->mutex);
+  impl_->faults.push_back(fault);
+}
+
+void Line::ClearFaults() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->faults.clear();
+}
+
+void Line::SetPace(uint32_t baud) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->options.paceBaud = baud;
+}
+
+void Line::SetReplyDelay(int ms) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->options.replyDelayMs = std::max(ms, 0);
+}
+
+void Line::SetEcho(EchoMode mode, int pauseMs) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->options.echo = mode;
+  impl_->options.echoPauseMs = std::max(pauseMs, 0);
+}
+
+void Line::SetLog(bool on) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->options.log = on;
+}
+
+bool Line::Start() {
+  if (impl_->running) return true;
+  if (!impl_->terminal.Open()) return false;
+  const std::string link = impl_->options.linkPath;
+  std::string error;
+  if (!link.empty() && !PlaceLink(link, impl_->terminal.SlavePath(), error)) {
+    std::fprintf(stderr, "k7104-sim: %s\n", error.c_str());
+    impl_->terminal.Close();
+    return false;
+  }
+  impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (impl_->wakeFd < 0) {
+    impl_->terminal.Close();
+    RemoveLink(link);
+    return false;
+  }
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->slavePath = impl_->terminal.SlavePath();
+  }
+  impl_->stopping.store(false);
+  impl_->thread = std::thread([this] { impl_->Run(); });
+  impl_->running = true;
+  return true;
+}
+
+void Line::Stop() {
+  if (!impl_->running) return;
+  impl_->stopping.store(true);
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t ignored = write(impl_->wakeFd, &one, sizeof one);
+  impl_->thread.join();
+  impl_->terminal.Close();
+  close(impl_->wakeFd);
+  impl_->wakeFd = -1;
+  RemoveLink(impl_->options.linkPath);
+  impl_->running = false;
+}
+
+bool Line::Running() const {
+  return impl_->running;
+}
+
+std::string Line::SlavePath() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->slavePath;
+}
+
+std::vector<std::vector<uint8_t>> Line::ReceivedFrames() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->received;
+}
+
+void Line::ClearReceived() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->received.clear();
+}
+
+uint32_t Line::HangUps() const {
+  return impl_->hangUps.load();
+}
+
+std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
+  const uint16_t crc = CalcCRC16(frame.data(), frame.size());
+  frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+  frame.push_back(static_cast<uint8_t>(crc >> 8));
+  return frame;
+}
+
+}  // namespace k7104sim

@@ -1,0 +1,111 @@
+#include "views/AskListBox.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+TglAskListBox::TglAskListBox(QWidget* parent)
+    : QScrollArea(parent), body_(new QWidget), layout_(new QVBoxLayout(body_)) {
+  layout_->setContentsMargins(0, 0, 0, 0);
+  layout_->setSpacing(0);
+  layout_->addStretch(1);
+  body_->setAutoFillBackground(true);
+  // A pushed button must stand out from a released one at a glance.
+  body_->setStyleSheet(
+      "QPushButton { border: 1px solid #9aa5b1; border-radius: 3px; padding: 3px 6px;"
+      " background: #f5f7f9; color: #1f2933; }"
+      "QPushButton:hover { border-color: #3b7dd8; }"
+      "QPushButton:checked { background: #3b7dd8; border-color: #1f4f99; color: white; }");
+  body_->setBackgroundRole(QPalette::Base);
+  setWidget(body_);
+  setWidgetResizable(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void TglAskListBox::SetButtons(const QString& caption1, const QString& caption2, int width) {
+  caption1_ = caption1;
+  caption2_ = caption2;
+  buttonWidth_ = width;
+  for (TLine& line : lines_) {
+    line.First->setText(caption1);
+    line.Second->setText(caption2);
+    line.First->setFixedWidth(width);
+    line.Second->setFixedWidth(width);
+  }
+}
+
+void TglAskListBox::Clear() {
+  for (TLine& line : lines_) delete line.Row;
+  lines_.clear();
+  itemIndex_ = -1;
+}
+
+QPushButton* TglAskListBox::MakeButton(QWidget* row, const QString& caption) {
+  auto* button = new QPushButton(caption, row);
+  button->setCheckable(true);
+  button->setFixedWidth(buttonWidth_);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+void TglAskListBox::AddLine(const QString& text) {
+  const int index = Count();
+  auto* row = new QWidget(body_);
+  row->setObjectName(QString("line%1").arg(index));
+  row->setAutoFillBackground(true);
+  auto* rowLayout = new QHBoxLayout(row);
+  rowLayout->setContentsMargins(4, 1, 2, 1);
+  rowLayout->setSpacing(2);
+  auto* label = new QLabel(text, row);
+  label->setWordWrap(true);
+  rowLayout->addWidget(label, 1);
+  QPushButton* first = MakeButton(row, caption1_);
+  QPushButton* second = MakeButton(row, caption2_);
+  rowLayout->addWidget(first);
+  rowLayout->addWidget(second);
+  layout_->insertWidget(layout_->count() - 1, row);
+  lines_.append({row, label, first, second, None});
+  connect(first, &QPushButton::clicked, this, [this, index] { ButtonClicked(index, Button1); });
+  connect(second, &QPushButton::clicked, this, [this, index] { ButtonClicked(index, Button2); });
+  ShowState(lines_.last());
+}
+
+QString TglAskListBox::LineText(int line) const {
+  return line >= 0 && line < Count() ? lines_[line].Text->text() : QString();
+}
+
+TglAskListBox::TState TglAskListBox::State(int line) const {
+  return line >= 0 && line < Count() ? lines_[line].State : None;
+}
+
+void TglAskListBox::SetState(int line, TState state) {
+  if (line < 0 || line >= Count()) return;
+  lines_[line].State = state;
+  ShowState(lines_[line]);
+}
+
+QPushButton* TglAskListBox::Button(int line, int which) const {
+  if (line < 0 || line >= Count()) return nullptr;
+  return which == 1 ? lines_[line].First : lines_[line].Second;
+}
+
+void TglAskListBox::SetItemIndex(int line) {
+  itemIndex_ = line >= 0 && line < Count() ? line : -1;
+  for (int i = 0; i < Count(); ++i)
+    lines_[i].Row->setBackgroundRole(i == itemIndex_ ? QPalette::AlternateBase : QPalette::Base);
+}
+
+void TglAskListBox::ButtonClicked(int line, TState which) {
+  SetItemIndex(line);
+  TLine& l = lines_[line];
+  l.State = l.State == which ? None : which;
+  ShowState(l);
+  ensureWidgetVisible(l.Row, 0, 0);
+  emit StateChanged(line);
+}
+
+// The checkable buttons toggle themselves on a click; the line's state decides what they show.
+void TglAskListBox::ShowState(TLine& line) {
+  line.First->setChecked(line.State == Button1);
+  line.Second->setChecked(line.State == Button2);
+}

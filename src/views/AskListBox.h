@@ -1,0 +1,62 @@
+// A list of text lines, each with two buttons beside it of which at most one is pushed: button 1
+// (left), button 2 (right) or none. A click on a line's button pushes it; a click on the pushed
+// button releases it. StateChanged is emitted only for such a click, never for SetState.
+#pragma once
+
+#include <QList>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QString>
+
+class QLabel;
+class QVBoxLayout;
+
+class TglAskListBox : public QScrollArea {
+  Q_OBJECT
+
+ public:
+  enum TState { None = 0, Button1 = 1, Button2 = 2 };
+
+  explicit TglAskListBox(QWidget* parent = nullptr);
+
+  void SetButtons(const QString& caption1, const QString& caption2, int width);
+  QString ButtonCaption(int which) const { return which == 1 ? caption1_ : caption2_; }
+  int ButtonWidth() const { return buttonWidth_; }
+
+  void Clear();
+  void AddLine(const QString& text);
+  int Count() const { return static_cast<int>(lines_.size()); }
+  QString LineText(int line) const;
+
+  TState State(int line) const;
+  void SetState(int line, TState state);
+  QPushButton* Button(int line, int which) const;
+
+  // The line of the last click (-1 before any).
+  int ItemIndex() const { return itemIndex_; }
+  void SetItemIndex(int line);
+
+ signals:
+  void StateChanged(int line);
+
+ private:
+  struct TLine {
+    QWidget* Row;
+    QLabel* Text;
+    QPushButton* First;
+    QPushButton* Second;
+    TState State;
+  };
+
+  void ButtonClicked(int line, TState which);
+  void ShowState(TLine& line);
+  QPushButton* MakeButton(QWidget* row, const QString& caption);
+
+  QWidget* body_;
+  QVBoxLayout* layout_;
+  QList<TLine> lines_;
+  QString caption1_;
+  QString caption2_;
+  int buttonWidth_ = 100;
+  int itemIndex_ = -1;
+};

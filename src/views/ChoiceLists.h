@@ -1,0 +1,34 @@
+// The item captions of every choice list of the window, and the name tables of the instrument's
+// model and state. A choice-type field stores the index of its item; item k carries tag k.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace ChoiceLists {
+
+const QStringList& SensorTypes();      // MenuTypeSensor, 48 items
+const QStringList& Filters();          // MenuFilter
+const QStringList& Commas();           // MenuComma
+const QStringList& Relays();           // MenuRelay, ComboBox1 and ComboBox6 of the fault relays
+const QStringList& ColdJunctions();    // KXCMenu
+const QStringList& LogicConditions();  // MenuLogicCharter
+const QStringList& LogicFaults();      // MenuLogicRelay
+const QStringList& LogicFilters();     // MenuFilterReley
+
+// The caption of item code; a code beyond the list (a file written elsewhere, a newer
+// instrument) shows as the number itself so that the page still says what is stored.
+QString CaptionOf(const QStringList& items, unsigned code);
+
+// Model name by identity model code; every name ends in a blank. Codes beyond the table show as
+// their unsigned decimal number.
+QString ModelName(unsigned modelCode);
+inline constexpr int ModelNameCount = 7;
+
+// Operating state text and the index of its picture in StateImageList.
+QString StateText(uint16_t deviceState);
+int StatePicture(uint16_t deviceState);
+
+}  // namespace ChoiceLists

@@ -1,0 +1,68 @@
+#include "views/ImageLists.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include "views/Design.h"
+
+// The pictures live in this static library; make sure the linker keeps them.
+static void InitIconResources() {
+  Q_INIT_RESOURCE(icons);
+}
+
+namespace ImageLists {
+
+namespace {
+
+QString Numbered(const char* list, int index) {
+  return QString(":/icons/%1/%2.svg").arg(list).arg(index, 2, 10, QChar('0'));
+}
+
+// Icons are drawn at the sizes toolbars, menus and buttons ask for, so they stay sharp.
+QIcon IconFrom(const QString& path) {
+  QIcon icon;
+  for (int size : {16, Design::Px(16), 20, 24, 32, 48}) {
+    const QPixmap pixmap = Render(path, QSize(size, size));
+    if (!pixmap.isNull()) icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+}  // namespace
+
+QPixmap Render(const QString& resourcePath, const QSize& size) {
+  static const bool loaded = (InitIconResources(), true);
+  Q_UNUSED(loaded);
+  if (!QFile::exists(resourcePath)) return {};
+  QSvgRenderer renderer(resourcePath);
+  if (!renderer.isValid()) return {};
+  QPixmap pixmap(size);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  renderer.render(&painter);
+  return pixmap;
+}
+
+QIcon Toolbar(int index) {
+  return IconFrom(Numbered("ImageList1", index));
+}
+
+QPixmap Connection(int index, int size) {
+  return Render(Numbered("ImageList3", index), QSize(size, size));
+}
+
+QPixmap State(int index) {
+  return Render(Numbered("StateImageList", index), QSize(StateImageSize, StateImageSize));
+}
+
+QIcon WriteAddress() {
+  return IconFrom(":/icons/write-address.svg");
+}
+
+QIcon Application() {
+  return IconFrom(":/icons/application.svg");
+}
+
+}  // namespace ImageLists

@@ -1,0 +1,25 @@
+// The window's pictures, drawn for this program as SVG and kept in the resource: the toolbar and
+// menu images (ImageList1), the connection pictures (ImageList3), the instrument state pictures
+// (StateImageList), the address write button and the program's own icon.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace ImageLists {
+
+inline constexpr int ToolbarImageCount = 15;
+inline constexpr int ConnectionImageCount = 2;  // 0 connected, 1 not connected
+inline constexpr int StateImageCount = 4;       // measuring, operator, menu, unknown
+inline constexpr int StateImageSize = 41;
+
+QIcon Toolbar(int index);
+QPixmap Connection(int index, int size);
+QPixmap State(int index);
+QIcon WriteAddress();
+QIcon Application();
+
+// A picture of the resource drawn at the given size; a null pixmap for an unknown path.
+QPixmap Render(const QString& resourcePath, const QSize& size);
+
+}  // namespace ImageLists

@@ -1,0 +1,202 @@
+#include "views/StringGrid.h"
+
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QStyleOptionHeader>
+
+namespace {
+
+constexpr int GridLineWidth = 1;
+
+}  // namespace
+
+TStringGrid::TStringGrid(const QString& name, int colCount, int rowCount, int fixedCols,
+                         int fixedRows, QWidget* parent)
+    : QTableWidget(parent),
+      colCount_(colCount),
+      rowCount_(rowCount),
+      fixedCols_(fixedCols),
+      fixedRows_(fixedRows) {
+  setObjectName(name);
+  setColumnCount(colCount - (fixedCols > 0 ? 1 : 0));
+  setRowCount(rowCount - fixedRows);
+  horizontalHeader()->setVisible(fixedRows > 0);
+  verticalHeader()->setVisible(fixedCols > 0);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  horizontalHeader()->setHighlightSections(false);
+  verticalHeader()->setHighlightSections(false);
+  horizontalHeader()->setSectionsClickable(false);
+  verticalHeader()->setSectionsClickable(false);
+  horizontalHeader()->setMinimumSectionSize(8);
+  verticalHeader()->setMinimumSectionSize(8);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setWordWrap(false);
+  setTextElideMode(Qt::ElideNone);
+  // The corner button of the table is its only direct child button.
+  const auto buttons = findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+  if (!buttons.isEmpty()) {
+    corner_ = buttons.first();
+    corner_->installEventFilter(this);
+  }
+  for (int r = 0; r < QTableWidget::rowCount(); ++r) {
+    for (int c = 0; c < columnCount(); ++c) EnsureItem(c, r);
+    StyleFixedColumn(r);
+  }
+  // The current cell starts at the first cell that is not fixed.
+  selectionModel()->setCurrentIndex(model()->index(0, fixedCols > 1 ? fixedCols - 1 : 0),
+                                    QItemSelectionModel::NoUpdate);
+}
+
+void TStringGrid::SetRowCount(int rows) {
+  const int oldModelRows = QTableWidget::rowCount();
+  rowCount_ = rows;
+  setRowCount(rows - fixedRows_);
+  for (int r = oldModelRows; r < QTableWidget::rowCount(); ++r) {
+    for (int c = 0; c < columnCount(); ++c) EnsureItem(c, r);
+    StyleFixedColumn(r);
+  }
+}
+
+QTableWidgetItem* TStringGrid::EnsureItem(int modelCol, int modelRow) {
+  QTableWidgetItem* it = item(modelRow, modelCol);
+  if (!it) {
+    it = new QTableWidgetItem;
+    it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    setItem(modelRow, modelCol, it);
+  }
+  return it;
+}
+
+// The archive's date column is fixed too: drawn like the labels and never selected.
+void TStringGrid::StyleFixedColumn(int modelRow) {
+  if (fixedCols_ < 2) return;
+  QTableWidgetItem* it = EnsureItem(0, modelRow);
+  it->setFlags(Qt::ItemIsEnabled);
+  it->setBackground(palette().button());
+}
+
+QString TStringGrid::Cells(int col, int row) const {
+  if (col < 0 || col >= colCount_ || row < 0 || row >= rowCount_) return {};
+  const bool headerRow = fixedRows_ > 0 && row == 0;
+  const bool labelCol = fixedCols_ > 0 && col == 0;
+  const int modelCol = col - (fixedCols_ > 0 ? 1 : 0);
+  const int modelRow = row - fixedRows_;
+  if (headerRow && labelCol) return cornerText_;
+  if (headerRow) {
+    const QTableWidgetItem* it = horizontalHeaderItem(modelCol);
+    return it ? it->text() : QString();
+  }
+  if (labelCol) {
+    const QTableWidgetItem* it = verticalHeaderItem(modelRow);
+    return it ? it->text() : QString();
+  }
+  const QTableWidgetItem* it = item(modelRow, modelCol);
+  return it ? it->text() : QString();
+}
+
+void TStringGrid::SetCells(int col, int row, const QString& text) {
+  if (col < 0 || col >= colCount_ || row < 0 || row >= rowCount_) return;
+  const bool headerRow = fixedRows_ > 0 && row == 0;
+  const bool labelCol = fixedCols_ > 0 && col == 0;
+  const int modelCol = col - (fixedCols_ > 0 ? 1 : 0);
+  const int modelRow = row - fixedRows_;
+  if (headerRow && labelCol) {
+    cornerText_ = text;
+    if (corner_) corner_->update();
+  } else if (headerRow) {
+    setHorizontalHeaderItem(modelCol, new QTableWidgetItem(text));
+  } else if (labelCol) {
+    setVerticalHeaderItem(modelRow, new QTableWidgetItem(text));
+  } else {
+    EnsureItem(modelCol, modelRow)->setText(text);
+  }
+}
+
+void TStringGrid::SetEqualColumns(bool on) {
+  equalColumns_ = on;
+  setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+  FitColumns();
+}
+
+// Every column gets (client width - line width x columns) / columns, the grid line on top.
+void TStringGrid::FitColumns() {
+  if (!equalColumns_) return;
+  const int clientWidth =
+      viewport()->width() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0);
+  const int width = (clientWidth - GridLineWidth * colCount_) / colCount_;
+  if (width <= 0) return;
+  for (int c = 0; c < colCount_; ++c) SetColWidth(c, width + GridLineWidth);
+}
+
+void TStringGrid::SetColWidth(int col, int width) {
+  if (fixedCols_ > 0 && col == 0)
+    verticalHeader()->setFixedWidth(width);
+  else
+    horizontalHeader()->resizeSection(col - (fixedCols_ > 0 ? 1 : 0), width);
+}
+
+int TStringGrid::ColWidth(int col) const {
+  if (fixedCols_ > 0 && col == 0) return verticalHeader()->width();
+  return horizontalHeader()->sectionSize(col - (fixedCols_ > 0 ? 1 : 0));
+}
+
+void TStringGrid::SetDefaultRowHeight(int height) {
+  verticalHeader()->setDefaultSectionSize(height);
+  if (fixedRows_ > 0) horizontalHeader()->setFixedHeight(height);
+}
+
+void TStringGrid::SetHeaderLines(int lines) {
+  if (lines <= 1) return;
+  horizontalHeader()->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
+  const int lineHeight = fontMetrics().height();
+  horizontalHeader()->setFixedHeight(lines * lineHeight + 6);
+}
+
+bool TStringGrid::MouseToCell(const QPoint& point, int* col, int* row) const {
+  const QPoint inViewport = viewport()->mapFrom(this, point);
+  const QModelIndex index = indexAt(inViewport);
+  if (!viewport()->rect().contains(inViewport) || !index.isValid()) return false;
+  *col = index.column() + (fixedCols_ > 0 ? 1 : 0);
+  *row = index.row() + fixedRows_;
+  return true;
+}
+
+QRect TStringGrid::CellRect(int col, int row) const {
+  const int modelCol = col - (fixedCols_ > 0 ? 1 : 0);
+  const int modelRow = row - fixedRows_;
+  if (modelCol < 0 || modelRow < 0) return {};
+  const QRect r = visualRect(model()->index(modelRow, modelCol));
+  return QRect(viewport()->mapTo(this, r.topLeft()), r.size());
+}
+
+void TStringGrid::resizeEvent(QResizeEvent* event) {
+  QTableWidget::resizeEvent(event);
+  FitColumns();
+}
+
+bool TStringGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == corner_ && event->type() == QEvent::Paint) {
+    PaintCorner(corner_);
+    return true;
+  }
+  return QTableWidget::eventFilter(watched, event);
+}
+
+// The top-left fixed cell carries a caption of its own ("Канал", "Измерено", "№ записи").
+void TStringGrid::PaintCorner(QWidget* corner) {
+  QPainter painter(corner);
+  QStyleOptionHeader option;
+  option.initFrom(corner);
+  option.rect = corner->rect();
+  option.position = QStyleOptionHeader::OnlyOneSection;
+  option.text = cornerText_;
+  option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+  corner->style()->drawControl(QStyle::CE_Header, &option, &painter, corner);
+}

@@ -1,0 +1,59 @@
+// A grid of text cells addressed as (column, row) with fixed (label) rows and columns that stay
+// in place while the rest scrolls. A fixed row 0 is the column header; fixed column 0 holds the
+// row labels; a second fixed column (the archive's date) is drawn like the labels.
+#pragma once
+
+#include <QTableWidget>
+
+class TStringGrid : public QTableWidget {
+  Q_OBJECT
+
+ public:
+  TStringGrid(const QString& name, int colCount, int rowCount, int fixedCols, int fixedRows,
+              QWidget* parent = nullptr);
+
+  int ColCount() const { return colCount_; }
+  int RowCount() const { return rowCount_; }
+  void SetRowCount(int rows);
+  int FixedCols() const { return fixedCols_; }
+  int FixedRows() const { return fixedRows_; }
+
+  QString Cells(int col, int row) const;
+  void SetCells(int col, int row, const QString& text);
+
+  // What the grid stands for among grids that share handlers (a setpoint, a field).
+  int Tag() const { return tag_; }
+  void SetTag(int tag) { tag_ = tag; }
+
+  // Equal columns: every column, the label column too, as wide as the client width allows.
+  void SetEqualColumns(bool on);
+  void FitColumns();
+  void SetColWidth(int col, int width);
+  int ColWidth(int col) const;
+  void SetDefaultRowHeight(int height);
+  // Lets the header row grow to two lines of text where its captions are long.
+  void SetHeaderLines(int lines);
+
+  // The cell under a point of the grid (grid coordinates); false when there is none.
+  bool MouseToCell(const QPoint& point, int* col, int* row) const;
+  // Where a cell lies in grid coordinates, for a click.
+  QRect CellRect(int col, int row) const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QTableWidgetItem* EnsureItem(int modelCol, int modelRow);
+  void PaintCorner(QWidget* corner);
+  void StyleFixedColumn(int modelRow);
+
+  int colCount_;
+  int rowCount_;
+  int fixedCols_;
+  int fixedRows_;
+  int tag_ = 0;
+  bool equalColumns_ = false;
+  QString cornerText_;
+  QWidget* corner_ = nullptr;
+};

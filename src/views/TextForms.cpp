@@ -1,0 +1,88 @@
+#include "views/TextForms.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <cmath>
+
+#include "instrument/Mipunit.h"
+
+namespace TextForms {
+
+namespace {
+
+// 0001-01-01 and 9999-12-31 as day counts.
+constexpr double FirstDay = -693593.0;
+constexpr double LastDay = 2958466.0;
+
+// The long time format of the locale without its time zone part ("t", "tt", ...).
+QString LongTimeFormatWithoutZone(const QLocale& locale) {
+  QString format = locale.timeFormat(QLocale::LongFormat);
+  format.remove(QRegularExpression("\\s*\\bt+\\b\\s*"));
+  return format.trimmed();
+}
+
+struct TMarkerText {
+  float Marker;
+  const char* Text;
+};
+
+}  // namespace
+
+QString FixedText(double value, int decimals) {
+  const QLocale locale;
+  if (std::isfinite(value) && std::fabs(value) >= 1e15) return locale.toString(value, 'E', 14);
+  QString text = locale.toString(value, 'f', decimals);
+  text.remove(locale.groupSeparator());
+  // -0,0001 rounds to zero; a sign before it would only confuse.
+  const bool allZero = !text.contains(QRegularExpression("[1-9]"));
+  if (allZero && text.startsWith(locale.negativeSign()))
+    text.remove(0, locale.negativeSign().size());
+  return text;
+}
+
+QDateTime ToQDateTime(TDateTime value) {
+  const TDateTimeParts p = DecodeDateTime(value);
+  return QDateTime(QDate(p.Year, p.Month, p.Day), QTime(p.Hour, p.Minute, p.Second, p.Millisecond));
+}
+
+TDateTime FromQDateTime(const QDateTime& value) {
+  const QDate d = value.date();
+  const QTime t = value.time();
+  return EncodeDateTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()});
+}
+
+QString DateTimeText(TDateTime value) {
+  if (!std::isfinite(value) || value < FirstDay || value >= LastDay) return FixedText(value, 5);
+  const QLocale locale;
+  const QDateTime dt = ToQDateTime(value);
+  QString text = locale.toString(dt.date(), QLocale::ShortFormat);
+  if (value != std::trunc(value))
+    text += " " + locale.toString(dt.time(), LongTimeFormatWithoutZone(locale));
+  return text;
+}
+
+QString MeasurementText(float value) {
+  static const TMarkerText markers[] = {
+      {MarkerDeviceFault, "Не норма прибора"},
+      {MarkerSensorFault, "Не норма датчика"},
+      {MarkerNotConfigured, "Датчик не настроен"},
+      {MarkerColdJunctionFault, "Не норма КХС"},
+  };
+  for (const TMarkerText& m : markers)
+    if (IsMarker(value, m.Marker, LiveMarkerTolerance)) return QString::fromUtf8(m.Text);
+  return FixedText(value, 3);
+}
+
+QString ArchiveValueText(float value) {
+  static const TMarkerText markers[] = {
+      {MarkerColdJunctionFault, "НКХС"}, {MarkerNotConfigured, "Н.настр."},
+      {MarkerSwitchedOn, "Вкл.приб."},   {MarkerSensorFault, "Н.дат."},
+      {MarkerDeviceFault, "Н.приб."},
+  };
+  for (const TMarkerText& m : markers)
+    if (IsMarker(value, m.Marker, ArchiveMarkerTolerance)) return QString::fromUtf8(m.Text);
+  return FixedText(value, 3);
+}
+
+}  // namespace TextForms

@@ -1,0 +1,57 @@
+#include "GuiTestSupport.h"
+
+#include <QFile>
+
+bool TScriptedDialogs::Ask(QWidget*, const QString& caption, const QString& text) {
+  Asked.append({"Ask", caption, text});
+  return Answers.isEmpty() ? false : Answers.takeFirst();
+}
+
+void TScriptedDialogs::Error(QWidget*, const QString& caption, const QString& text) {
+  Asked.append({"Error", caption, text});
+}
+
+void TScriptedDialogs::Message(QWidget*, const QString& caption, const QString& text) {
+  Asked.append({"Message", caption, text});
+}
+
+void TScriptedDialogs::About(QWidget*, const QString& title, const QString& text) {
+  Asked.append({"About", title, text});
+}
+
+QString TScriptedDialogs::OpenFileName(QWidget*, const TFileRequest& request) {
+  Asked.append({"Open", request.Title, request.Filter});
+  return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
+}
+
+QString TScriptedDialogs::SaveFileName(QWidget*, const TFileRequest& request) {
+  Asked.append({"Save", request.Title, request.Filter});
+  return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
+}
+
+TFormFixture::TFormFixture(const QString& settingsText, bool writeFile) {
+  if (writeFile) WriteText(SettingsPath(), settingsText);
+  TMainFormOptions options;
+  options.SettingsPath = SettingsPath();
+  options.Dialogs = &dialogs_;
+  form_ = std::make_unique<TMainForm>(options);
+}
+
+TFormFixture::~TFormFixture() {
+  Close();
+}
+
+void TFormFixture::Close() {
+  form_.reset();
+}
+
+QString ReadText(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return QString();
+  return QString::fromUtf8(file.readAll());
+}
+
+void WriteText(const QString& path, const QString& text) {
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(text.toUtf8());
+}

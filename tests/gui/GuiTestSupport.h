@@ -1,0 +1,86 @@
+// What the window tests share: a scripted TDialogs that records every box and file dialog the
+// window asks for and answers from a script, a main window on a settings file of the test's own,
+// and a way to act on a modal dialog once it is up.
+#pragma once
+
+#include <QApplication>
+#include <QDialog>
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "shell/Dialogs.h"
+#include "shell/Mainunit.h"
+
+struct TAskedDialog {
+  QString Kind;  // "Ask", "Error", "Message", "About", "Open", "Save"
+  QString Caption;
+  QString Text;
+};
+
+class TScriptedDialogs : public TDialogs {
+ public:
+  bool Ask(QWidget* owner, const QString& caption, const QString& text) override;
+  void Error(QWidget* owner, const QString& caption, const QString& text) override;
+  void Message(QWidget* owner, const QString& caption, const QString& text) override;
+  void About(QWidget* owner, const QString& title, const QString& text) override;
+  QString OpenFileName(QWidget* owner, const TFileRequest& request) override;
+  QString SaveFileName(QWidget* owner, const TFileRequest& request) override;
+
+  QList<TAskedDialog> Asked;
+  QList<bool> Answers;       // for Ask, in order; No when the script has run out
+  QList<QString> FileNames;  // for Open and Save, in order; cancelled when run out
+};
+
+// A main window whose settings file lives in a folder of its own; the settings text, when given,
+// is written there first.
+class TFormFixture {
+ public:
+  explicit TFormFixture(const QString& settingsText = QString(), bool writeFile = false);
+  ~TFormFixture();
+
+  TMainForm& Form() { return *form_; }
+  TScriptedDialogs& Dialogs() { return dialogs_; }
+  QString SettingsPath() const { return dir_.filePath("k7104-configurator.ini"); }
+  QString Folder() const { return dir_.path(); }
+  // Destroys the window as the program's exit does; the settings file is written then.
+  void Close();
+
+ private:
+  QTemporaryDir dir_;
+  TScriptedDialogs dialogs_;
+  std::unique_ptr<TMainForm> form_;
+};
+
+QString ReadText(const QString& path);
+void WriteText(const QString& path, const QString& text);
+
+// Runs action on the next modal dialog of type T once it is shown (from inside its exec()); gives
+// up after about five seconds.
+template <typename T>
+void WhenModalShown(std::function<void(T*)> action, int attemptsLeft = 500) {
+  QTimer::singleShot(10, [action, attemptsLeft] {
+    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      action(dialog);
+      return;
+    }
+    if (attemptsLeft > 0) WhenModalShown<T>(action, attemptsLeft - 1);
+  });
+}
+
+// A Qt Test main that fixes the regional settings to Russian, as the window tests expect
+// (decimal comma, dd.MM.yyyy).
+#define K7104_GUI_TEST_MAIN(TestClass)                               \
+  int main(int argc, char** argv) {                                  \
+    QApplication app(argc, argv);                                    \
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); \
+    QApplication::setApplicationName("К7104Т(С)1 - Конфигуратор");   \
+    TestClass test;                                                  \
+    return QTest::qExec(&test, argc, argv);                          \
+  }

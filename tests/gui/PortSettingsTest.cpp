@@ -1,0 +1,273 @@
+// The port settings dialog on the channel, over real pseudo-terminals, and the version box.
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "GuiTestSupport.h"
+#include "shell/PortSettings.h"
+#include "shell/Showaboutunit.h"
+
+namespace {
+
+// The kernel's termios2, which carries the rate as a number (the channel sets rates that way).
+struct TTermios2 {
+  tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
+  cc_t c_line;
+  cc_t c_cc[19];
+  speed_t c_ispeed, c_ospeed;
+};
+
+// A pseudo-terminal whose slave side stands in for a serial port.
+class TPty {
+ public:
+  TPty() {
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) == 0) path_ = name;
+  }
+  ~TPty() {
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
+  }
+  QString Path() const { return QString::fromStdString(path_); }
+  bool Valid() const { return !path_.empty(); }
+
+  // True while someone (the channel) holds the port: its exclusive lock cannot be taken.
+  bool HeldByAnother() const {
+    const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return true;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+  }
+
+  unsigned Rate() const {
+    TTermios2 t{};
+    if (::ioctl(slave_, _IOR('T', 0x2A, TTermios2), &t) != 0) return 0;
+    return t.c_ospeed;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string path_;
+};
+
+struct TDialogState {
+  QString Port;
+  QString Rate;
+  int Timeout = 0;
+  QString Title;
+  QStringList Tips;
+};
+
+TDialogState Read(const TPortSettings* dialog) {
+  TDialogState state{dialog->ComboBox1->currentText(),
+                     dialog->ComboBox2->currentText(),
+                     dialog->CSpinEdit1->value(),
+                     dialog->windowTitle(),
+                     {}};
+  for (int i = 0; i < dialog->ComboBox1->count(); ++i)
+    state.Tips << dialog->ComboBox1->itemData(i, Qt::ToolTipRole).toString();
+  return state;
+}
+
+}  // namespace
+
+class TestPortSettings : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { fixture_ = std::make_unique<TFormFixture>(); }
+  void cleanup() { fixture_.reset(); }
+
+  void DefaultsShown() {
+    TDialogState state;
+    WhenModalShown<TPortSettings>([&state](TPortSettings* dialog) {
+      state = Read(dialog);
+      dialog->CancelBtn->click();
+    });
+    fixture_->Form().ToolButton(4)->click();
+    QCOMPARE(state.Title, QString("Настройки порта"));
+    QCOMPARE(state.Port, QString("Com1"));
+    QCOMPARE(state.Rate, QString("9600"));
+    QCOMPARE(state.Timeout, 1300);
+    QCOMPARE(state.Tips.size(), 20);
+    QCOMPARE(state.Tips[0], QString("/dev/ttyS0"));
+    QCOMPARE(state.Tips[19], QString("/dev/ttyS19"));
+  }
+
+  void Lists() {
+    const TPortSettings* dialog = fixture_->Form().PortSettings;
+    QStringList ports;
+    QStringList rates;
+    for (int i = 0; i < dialog->ComboBox1->count(); ++i) ports << dialog->ComboBox1->itemText(i);
+    for (int i = 0; i < dialog->ComboBox2->count(); ++i) rates << dialog->ComboBox2->itemText(i);
+    QCOMPARE(ports.size(), 20);
+    QCOMPARE(ports.first(), QString("Com1"));
+    QCOMPARE(ports.last(), QString("Com20"));
+    QCOMPARE(rates,
+             (QStringList{"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
+                          "38400", "56000", "57600", "115200", "128000", "256000"}));
+    for (int i = 0; i < BaudRateCount; ++i) QCOMPARE(rates[i].toUInt(), BaudRates[i]);
+    QCOMPARE(dialog->CSpinEdit1->minimum(), 10);
+    QCOMPARE(dialog->CSpinEdit1->maximum(), 3000);
+    QVERIFY(dialog->OKBtn->isDefault());
+    QCOMPARE(dialog->OKBtn->text(), QString("OK"));
+    QCOMPARE(dialog->CancelBtn->text(), QString("Cancel"));
+  }
+
+  void TipsNameTheMappedDevices() {
+    TModBus& bus = fixture_->Form().Mip().Bus;
+    bus.SetPortDevice(2, "/dev/ttyUSB0");
+    TDialogState state;
+    WhenModalShown<TPortSettings>([&state](TPortSettings* dialog) {
+      state = Read(dialog);
+      dialog->reject();
+    });
+    fixture_->Form().PortSettingsCommand();
+    QCOMPARE(state.Tips[2], QString("/dev/ttyUSB0"));
+    QCOMPARE(state.Tips[1], QString("/dev/ttyS1"));
+  }
+
+  void CancelChangesNothing() {
+    TModBus& bus = fixture_->Form().Mip().Bus;
+    WhenModalShown<TPortSettings>([](TPortSettings* dialog) {
+      dialog->ComboBox1->setCurrentIndex(4);
+      dialog->ComboBox2->setCurrentIndex(12);
+      dialog->CSpinEdit1->setValue(500);
+      dialog->CancelBtn->click();
+    });
+    fixture_->Form().MenuItem(8)->trigger();
+    QCOMPARE(int(bus.PortIndex()), 0);
+    QCOMPARE(int(bus.GetBaudIndex()), 6);
+    QCOMPARE(int(bus.WaitTime()), 1300);
+    // Closing the window counts as Cancel too.
+    WhenModalShown<TPortSettings>([](TPortSettings* dialog) {
+      dialog->ComboBox1->setCurrentIndex(4);
+      dialog->close();
+    });
+    fixture_->Form().PortSettingsCommand();
+    QCOMPARE(int(bus.PortIndex()), 0);
+  }
+
+  void EnterInTheTimeoutConfirmsAndLimits() {
+    TModBus& bus = fixture_->Form().Mip().Bus;
+    WhenModalShown<TPortSettings>([](TPortSettings* dialog) {
+      dialog->ComboBox1->setCurrentIndex(4);
+      dialog->ComboBox2->setCurrentIndex(12);
+      dialog->CSpinEdit1->setFocus();
+      dialog->CSpinEdit1->selectAll();
+      QTest::keyClicks(dialog->CSpinEdit1, "5");
+      QTest::keyClick(dialog->CSpinEdit1, Qt::Key_Return);
+    });
+    fixture_->Form().PortSettingsCommand();
+    QCOMPARE(int(bus.PortIndex()), 4);
+    QCOMPARE(bus.BaudRate(), 115200u);
+    QCOMPARE(int(bus.WaitTime()), 10);
+  }
+
+  void NewPortReopensAnOpenConnection() {
+    TPty first;
+    TPty second;
+    QVERIFY(first.Valid() && second.Valid());
+    TModBus& bus = fixture_->Form().Mip().Bus;
+    bus.SetPortDevice(0, first.Path().toStdString());
+    bus.SetPortDevice(1, second.Path().toStdString());
+    bus.SetPortIndex(0);
+    QVERIFY(bus.OpenPort());
+    QVERIFY(first.HeldByAnother());
+    QVERIFY(!second.HeldByAnother());
+
+    // The same port again: the connection stays as it is; a new rate applies at once.
+    WhenModalShown<TPortSettings>([](TPortSettings* dialog) {
+      dialog->ComboBox2->setCurrentIndex(12);
+      dialog->OKBtn->click();
+    });
+    fixture_->Form().PortSettingsCommand();
+    QVERIFY(bus.IsOpen());
+    QVERIFY(first.HeldByAnother());
+    QCOMPARE(first.Rate(), 115200u);
+
+    WhenModalShown<TPortSettings>([](TPortSettings* dialog) {
+      dialog->ComboBox1->setCurrentIndex(1);
+      dialog->OKBtn->click();
+    });
+    fixture_->Form().PortSettingsCommand();
+    QVERIFY(bus.IsOpen());
+    QCOMPARE(int(bus.PortIndex()), 1);
+    QVERIFY(!first.HeldByAnother());
+    QVERIFY(second.HeldByAnother());
+    bus.ClosePort();
+  }
+
+  void ClosedPortStaysClosed() {
+    TPty first;
+    TPty second;
+    TModBus& bus = fixture_->Form().Mip().Bus;
+    bus.SetPortDevice(0, first.Path().toStdString());
+    bus.SetPortDevice(1, second.Path().toStdString());
+    WhenModalShown<TPortSettings>([](TPortSettings* dialog) {
+      dialog->ComboBox1->setCurrentIndex(1);
+      dialog->OKBtn->click();
+    });
+    fixture_->Form().PortSettingsCommand();
+    QVERIFY(!bus.IsOpen());
+    QVERIFY(!second.HeldByAnother());
+  }
+
+  void NewValuesReachTheSettingsFile() {
+    WhenModalShown<TPortSettings>([](TPortSettings* dialog) {
+      dialog->ComboBox1->setCurrentIndex(2);
+      dialog->ComboBox2->setCurrentIndex(8);
+      dialog->CSpinEdit1->setValue(250);
+      dialog->OKBtn->click();
+    });
+    fixture_->Form().PortSettingsCommand();
+    fixture_->Close();
+    QVERIFY(ReadText(fixture_->SettingsPath())
+                .startsWith("[SettingsPort]\nPortNumber=2\nBaudRate=8\nWaitTime=250\n"));
+  }
+
+  void VersionBox() {
+    fixture_->Form().MenuItem(32)->trigger();
+    QCOMPARE(fixture_->Dialogs().Asked.size(), 1);
+    const TAskedDialog& box = fixture_->Dialogs().Asked[0];
+    QCOMPARE(box.Kind, QString("About"));
+    QCOMPARE(box.Caption, QString("Конфигуратор приборов К7104Т1, К7104С1, К7104Е025"));
+    QVERIFY(box.Text.endsWith("Версия Файла: 1.4.3.1\n"));
+    QVERIFY(box.Text.contains(ProgramVersionInfo().CompanyName));
+  }
+
+  void VersionTexts() {
+    const TVersionInfo info = ProgramVersionInfo();
+    QCOMPARE(AboutAdditionalText(info), QString("Версия Файла: 1.4.3.1\n"));
+    QCOMPARE(AboutApplicationText(info),
+             "Конфигуратор приборов К7104Т1, К7104С1, К7104Е025# " + info.CompanyName);
+    TVersionInfo other = info;
+    other.FileVersion[0] = 2;
+    other.FileVersion[3] = 17;
+    QCOMPARE(AboutAdditionalText(other), QString("Версия Файла: 2.4.3.17\n"));
+  }
+
+  void MissingVersionInformationShowsNothing() {
+    TVersionInfo empty;
+    ShowAbout(&fixture_->Form(), fixture_->Dialogs(), empty);
+    QVERIFY(fixture_->Dialogs().Asked.isEmpty());
+  }
+
+ private:
+  std::unique_ptr<TFormFixture> fixture_;
+};
+
+K7104_GUI_TEST_MAIN(TestPortSettings)
+#include "PortSettingsTest.moc"

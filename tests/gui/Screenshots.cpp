@@ -1,0 +1,136 @@
+// k7104-screenshots DIR: the window filled from a simulated instrument, one picture per page in
+// page order, plus the popup lists, the event log and the port settings dialog. Used to keep
+// docs/screenshots up to date and to look at every page after a layout change.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "shell/LogDialog.h"
+#include "shell/Mainunit.h"
+#include "shell/PortSettings.h"
+#include "sim/Simulator.h"
+#include "views/PageViews.h"
+
+namespace {
+
+const char* const PageNames[] = {
+    "current-measurements",
+    "last-cycle",
+    "sensor-types",
+    "connection-type",
+    "break-check",
+    "cold-junction",
+    "square-root",
+    "filter",
+    "decimal-points",
+    "physical-values",
+    "setpoints",
+    "hysteresis",
+    "relays",
+    "relay-logic",
+    "device-settings",
+    "archive",
+};
+
+bool RunJob(TMIP& mip, uint8_t job) {
+  if (!mip.StartJob(job)) return false;
+  QElapsedTimer timer;
+  timer.start();
+  while (mip.Busy.load() && timer.elapsed() < 120000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return mip.Busy.load() == 0 && mip.JobResult.load() == RESULT_OK;
+}
+
+bool Save(QWidget* widget, const QDir& dir, const QString& name) {
+  // Layouts settle over a few rounds once texts have changed.
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  const bool ok = widget->grab().save(dir.filePath(name));
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(dir.filePath(name)));
+  return ok;
+}
+
+// A modal dialog is pictured once it is up, then closed.
+void SaveWhenShown(QDialog* dialog, const QDir& dir, const QString& name) {
+  QTimer::singleShot(300, dialog, [dialog, dir, name] {
+    Save(dialog, dir, name);
+    dialog->reject();
+  });
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: k7104-screenshots DIR\n");
+    return 64;
+  }
+  QApplication::setApplicationName("К7104Т(С)1 - Конфигуратор");
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  const QDir dir(QString::fromLocal8Bit(argv[1]));
+  QDir().mkpath(dir.path());
+
+  k7104sim::Line line;
+  line.AddInstrument({1, 1, 32, 32});
+  if (!line.Start()) {
+    std::fprintf(stderr, "cannot start the simulated line\n");
+    return 1;
+  }
+  QTemporaryDir settingsDir;
+  TMainFormOptions options;
+  options.SettingsPath = settingsDir.filePath("k7104-configurator.ini");
+  TMainForm form(options);
+  TMIP& mip = form.Mip();
+  mip.Bus.SetPortDevice(0, line.SlavePath());
+  mip.Bus.SetPortIndex(0);
+  if (!mip.Bus.OpenPort()) {
+    std::fprintf(stderr, "cannot open %s\n", line.SlavePath().c_str());
+    return 1;
+  }
+  mip.RangeFirst = 1;
+  mip.RangeLast = 40;
+  if (!RunJob(mip, 127) || !RunJob(mip, 30) || !RunJob(mip, 34)) {
+    std::fprintf(stderr, "reading the simulated instrument failed: %d\n", mip.JobResult.load());
+    return 1;
+  }
+  form.show();
+  TPageViews& pages = form.Pages();
+  // The offscreen screen is small; open the window as it opens on a desktop of 1280 x 1024.
+  form.resize(qMax(form.width(), pages.PreferredWidth()), form.height());
+  bool ok = true;
+  for (int page = 0; page < pages.PageControl()->Count(); ++page) {
+    pages.PageControl()->SetCurrentIndex(page);
+    pages.Render();
+    ok &= Save(&form, dir,
+               QString("%1-%2.png").arg(page + 1, 2, 10, QChar('0')).arg(PageNames[page]));
+  }
+  pages.PageControl()->SetCurrentIndex(12);
+  pages.glPageControl4->SetCurrentIndex(4);
+  pages.Render();
+  ok &= Save(&form, dir, "13b-fault-relays.png");
+  pages.glPageControl4->SetCurrentIndex(5);
+  pages.Render();
+  ok &= Save(&form, dir, "13c-relay-control.png");
+
+  pages.MenuTypeSensor->SetBannerText("Пожалуйста выбирите тип датчика для 3-го канала");
+  pages.MenuTypeSensor->popup(form.mapToGlobal(QPoint(200, 120)));
+  ok &= Save(pages.MenuTypeSensor, dir, "popup-sensor-types.png");
+  pages.MenuTypeSensor->hide();
+  pages.MenuFilter->SetBannerText("Всех каналов");
+  pages.MenuFilter->popup(form.mapToGlobal(QPoint(200, 120)));
+  ok &= Save(pages.MenuFilter, dir, "popup-filter.png");
+  pages.MenuFilter->hide();
+
+  SaveWhenShown(form.LogDialog, dir, "event-log.png");
+  form.ShowEventLog();
+  SaveWhenShown(form.PortSettings, dir, "port-settings.png");
+  form.PortSettingsCommand();
+  mip.Bus.ClosePort();
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,370 @@
+// Start-up and shutdown: the settings file read at creation and written when the window is
+// destroyed, its narrowing and defaults, the place of the file, a failed write, and the resize
+// rules of the status bar and the grids.
+#include <QAction>
+#include <QDir>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QToolTip>
+
+#include <sys/resource.h>
+#include <csignal>
+
+#include "GuiTestSupport.h"
+#include "shell/IniFile.h"
+#include "shell/Settings.h"
+#include "shell/StatusBar.h"
+#include "views/PageViews.h"
+
+namespace {
+
+const QString DefaultFile =
+    "[SettingsPort]\n"
+    "PortNumber=0\n"
+    "BaudRate=6\n"
+    "WaitTime=1300\n"
+    "\n"
+    "[Settings]\n"
+    "CurrentAddress=1\n"
+    "ShowHint=1\n"
+    "AddressMin=1\n"
+    "AddressMax=255\n"
+    "MinArch=1\n"
+    "MaxArch=100\n";
+
+// Limits the size of files this process writes, so that a write fails part way as on a full disk.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+class TEventProbe : public QObject {
+ public:
+  explicit TEventProbe(QEvent::Type type) : type_(type) {}
+  int Seen = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) ++Seen;
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+};
+
+bool AllColumnsEqual(const TStringGrid* grid) {
+  for (int c = 1; c < grid->ColCount(); ++c)
+    if (grid->ColWidth(c) != grid->ColWidth(0)) return false;
+  return true;
+}
+
+int ClientWidth(const TStringGrid* grid) {
+  return grid->viewport()->width() + grid->verticalHeader()->width();
+}
+
+}  // namespace
+
+class TestSettings : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void FirstRunDefaults() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    TModBus& bus = form.Mip().Bus;
+    QCOMPARE(int(bus.PortIndex()), 0);
+    QCOMPARE(int(bus.GetBaudIndex()), 6);
+    QCOMPARE(bus.BaudRate(), 9600u);
+    QCOMPARE(int(bus.WaitTime()), 1300);
+    QCOMPARE(int(form.Mip().Address), 1);
+    QCOMPARE(form.CSpinEditAddress->value(), 1);
+    QVERIFY(form.ShowHint());
+    QVERIFY(form.ToolButton(6)->isChecked());
+    QVERIFY(form.MenuItem(10)->isChecked());
+    QCOMPARE(int(form.AddressMin), 1);
+    QCOMPARE(int(form.AddressMax), 255);
+    QCOMPARE(int(form.MinArch), 1);
+    QCOMPARE(int(form.MaxArch), 100);
+    QVERIFY(form.ManualAddressMode);
+    QVERIFY(!form.Pages().Modified);
+    QCOMPARE(int(form.RememberedPageJobCode), 0);
+    QVERIFY(!QFile::exists(fixture.SettingsPath()));
+    fixture.Close();
+    QCOMPARE(ReadText(fixture.SettingsPath()), DefaultFile);
+    QVERIFY(fixture.Dialogs().Asked.isEmpty());
+  }
+
+  void OddSettings() {
+    TFormFixture fixture(
+        "[SettingsPort]\nPortNumber=25\nBaudRate=15\nWaitTime=70000\n"
+        "[Settings]\nCurrentAddress=0\nShowHint=0\nAddressMin=257\nAddressMax=-1\n"
+        "MinArch=0\nMaxArch=70000\n",
+        true);
+    TMainForm& form = fixture.Form();
+    QCOMPARE(int(form.Mip().Bus.PortIndex()), 1);  // COM2, the channel's own start port
+    QCOMPARE(int(form.Mip().Bus.GetBaudIndex()), 6);
+    QCOMPARE(int(form.Mip().Bus.WaitTime()), 4464);
+    QCOMPARE(form.CSpinEditAddress->value(), 1);
+    QVERIFY(!form.ShowHint());
+    QVERIFY(!form.ToolButton(6)->isChecked());
+    QVERIFY(!form.MenuItem(10)->isChecked());
+    QCOMPARE(int(form.AddressMin), 1);
+    QCOMPARE(int(form.AddressMax), 255);
+    QCOMPARE(int(form.MinArch), 0);
+    QCOMPARE(int(form.MaxArch), 4464);
+    fixture.Close();
+    const TIniFile ini(fixture.SettingsPath());
+    QCOMPARE(ini.ReadInteger("SettingsPort", "PortNumber", -1), 1);
+    QCOMPARE(ini.ReadInteger("SettingsPort", "BaudRate", -1), 6);
+    QCOMPARE(ini.ReadInteger("SettingsPort", "WaitTime", -1), 4464);
+    QCOMPARE(ini.ReadInteger("Settings", "ShowHint", -1), 0);
+    QCOMPARE(ini.ReadInteger("Settings", "MaxArch", -1), 4464);
+    QCOMPARE(ini.ReadInteger("Settings", "AddressMin", -1), 1);
+  }
+
+  void ValuesThatAreNoIntegersGiveTheDefaults() {
+    TFormFixture fixture(
+        "[SettingsPort]\nPortNumber=three\nBaudRate=\nWaitTime=12ms\n"
+        "[Settings]\nCurrentAddress=99999999999\nShowHint=yes\nMaxArch=1.5\n",
+        true);
+    TMainForm& form = fixture.Form();
+    QCOMPARE(int(form.Mip().Bus.PortIndex()), 0);
+    QCOMPARE(int(form.Mip().Bus.GetBaudIndex()), 6);
+    QCOMPARE(int(form.Mip().Bus.WaitTime()), 1300);
+    QCOMPARE(int(form.Mip().Address), 1);
+    QVERIFY(form.ShowHint());
+    QCOMPARE(int(form.MaxArch), 100);
+  }
+
+  void NamesAreReadWithoutRegardToCase() {
+    TFormFixture fixture("[settingsport]\n  portnumber = 3 \r\nBAUDRATE=12\r\n", true);
+    QCOMPARE(int(fixture.Form().Mip().Bus.PortIndex()), 3);
+    QCOMPARE(fixture.Form().Mip().Bus.BaudRate(), 115200u);
+  }
+
+  void IntegerForms_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("value");
+    QTest::newRow("plain") << "1300" << true << 1300;
+    QTest::newRow("blanks") << "  42 " << true << 42;
+    QTest::newRow("negative") << "-1" << true << -1;
+    QTest::newRow("plus") << "+7" << true << 7;
+    QTest::newRow("hex dollar") << "$1F" << true << 31;
+    QTest::newRow("hex 0x") << "0x10" << true << 16;
+    QTest::newRow("hex full") << "$FFFFFFFF" << true << -1;
+    QTest::newRow("largest") << "2147483647" << true << 2147483647;
+    QTest::newRow("too large") << "2147483648" << false << 0;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("word") << "abc" << false << 0;
+    QTest::newRow("trailing text") << "12x" << false << 0;
+    QTest::newRow("decimal") << "1.5" << false << 0;
+    QTest::newRow("empty hex") << "$" << false << 0;
+  }
+  void IntegerForms() {
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, value);
+    const std::optional<int> parsed = TIniFile::ParseInteger(text);
+    QCOMPARE(parsed.has_value(), valid);
+    if (valid) QCOMPARE(*parsed, value);
+  }
+
+  void ChangedValuesAreWrittenBack() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    form.Mip().Bus.SetPortIndex(4);
+    form.Mip().Bus.SetBaudIndex(12);
+    form.Mip().Bus.SetWaitTime(500);
+    form.CSpinEditAddress->setValue(9);
+    form.ToolTipsCommand();
+    form.AddressMin = 3;
+    form.AddressMax = 17;
+    form.MinArch = 10;
+    form.MaxArch = 50;
+    fixture.Close();
+    QCOMPARE(ReadText(fixture.SettingsPath()),
+             QString("[SettingsPort]\nPortNumber=4\nBaudRate=12\nWaitTime=500\n\n"
+                     "[Settings]\nCurrentAddress=9\nShowHint=0\nAddressMin=3\nAddressMax=17\n"
+                     "MinArch=10\nMaxArch=50\n"));
+  }
+
+  // Every key is written on every exit, and whatever else the file holds stays as it was.
+  void OtherContentSurvives() {
+    const QString devices =
+        "[PortDevices]\nCom1=/dev/ttyUSB0\n; the converter on the bench\nCom3 = /tmp/k7104 link\n";
+    TFormFixture fixture("; written by hand\n[Settings]\nShowHint=0\nExtra=keep me\n\n" + devices,
+                         true);
+    TModBus& bus = fixture.Form().Mip().Bus;
+    QCOMPARE(QString::fromStdString(bus.PortDevice(0)), QString("/dev/ttyUSB0"));
+    QCOMPARE(QString::fromStdString(bus.PortDevice(1)), QString("/dev/ttyS1"));
+    QCOMPARE(QString::fromStdString(bus.PortDevice(2)), QString("/tmp/k7104 link"));
+    fixture.Close();
+    const QString text = ReadText(fixture.SettingsPath());
+    QCOMPARE(text,
+             "; written by hand\n[Settings]\nShowHint=0\nExtra=keep me\nCurrentAddress=1\n"
+             "AddressMin=1\nAddressMax=255\nMinArch=1\nMaxArch=100\n\n" +
+                 devices + "\n[SettingsPort]\nPortNumber=0\nBaudRate=6\nWaitTime=1300\n");
+    const TIniFile ini(fixture.SettingsPath());
+    for (const char* key : {"PortNumber", "BaudRate", "WaitTime"})
+      QVERIFY(ini.ReadString("SettingsPort", key).has_value());
+    for (const char* key :
+         {"CurrentAddress", "ShowHint", "AddressMin", "AddressMax", "MinArch", "MaxArch"})
+      QVERIFY(ini.ReadString("Settings", key).has_value());
+  }
+
+  void UnwritableFolderIsReported() {
+    QTemporaryDir dir;
+    WriteText(dir.filePath("file"), "not a folder");
+    const QString path = dir.filePath("file/k7104-configurator.ini");
+    TScriptedDialogs dialogs;
+    {
+      TMainFormOptions options;
+      options.SettingsPath = path;
+      options.Dialogs = &dialogs;
+      TMainForm form(options);
+    }
+    QCOMPARE(dialogs.Asked.size(), 1);
+    QCOMPARE(dialogs.Asked[0].Kind, QString("Error"));
+    QCOMPARE(dialogs.Asked[0].Text, "Unable to write to " + path);
+  }
+
+  // A write that fails part way (here: the file size limit, as on a full disk) leaves the old
+  // file whole and no stray temporary file beside it.
+  void FailedWriteLeavesTheOldFileWhole() {
+    const QString old =
+        "[SettingsPort]\nPortNumber=2\nBaudRate=6\nWaitTime=1300\n[Settings]\nCurrentAddress=5\n";
+    TFormFixture fixture(old, true);
+    fixture.Form().Mip().Bus.SetPortIndex(7);
+    fixture.Form().MaxArch = 4000;
+    {
+      TFileSizeLimit limit(24);
+      fixture.Close();
+    }
+    QCOMPARE(ReadText(fixture.SettingsPath()), old);
+    QCOMPARE(QDir(fixture.Folder()).entryList(QDir::Files), QStringList{"k7104-configurator.ini"});
+    QCOMPARE(fixture.Dialogs().Asked.size(), 1);
+    QCOMPARE(fixture.Dialogs().Asked[0].Text, "Unable to write to " + fixture.SettingsPath());
+  }
+
+  void DefaultPlaceOfTheFile() {
+    QTemporaryDir dir;
+    QCOMPARE(Settings::DefaultFilePath(dir.filePath("k7104-configurator")),
+             dir.filePath("k7104-configurator.ini"));
+    QCOMPARE(Settings::DefaultFilePath(dir.filePath("configurator.exe")),
+             dir.filePath("configurator.ini"));
+    const QByteArray savedXdg = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+    QCOMPARE(Settings::DefaultFilePath("/nonexistent-folder/k7104-configurator"),
+             dir.filePath("config/k7104-configurator/k7104-configurator.ini"));
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(Settings::DefaultFilePath("/nonexistent-folder/k7104-configurator"),
+             QDir::homePath() + "/.config/k7104-configurator/k7104-configurator.ini");
+    if (!savedXdg.isNull()) qputenv("XDG_CONFIG_HOME", savedXdg);
+  }
+
+  void ToolTipCommand() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QToolButton* button = form.ToolButton(4);
+    TEventProbe probe(QEvent::ToolTip);
+    button->installEventFilter(&probe);
+    // The window's own filter sits on the application and so sees the event first.
+    auto hintShown = [button, &probe] {
+      probe.Seen = 0;
+      QHelpEvent event(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+      QApplication::sendEvent(button, &event);
+      return probe.Seen == 1;
+    };
+    QVERIFY(hintShown());
+    form.ToolButton(6)->click();
+    QVERIFY(!form.ShowHint());
+    QVERIFY(!form.ToolButton(6)->isChecked());
+    QVERIFY(!form.MenuItem(10)->isChecked());
+    QVERIFY(!hintShown());
+    form.MenuItem(10)->trigger();
+    QVERIFY(form.ShowHint());
+    QVERIFY(form.ToolButton(6)->isChecked());
+    QVERIFY(form.MenuItem(10)->isChecked());
+    QVERIFY(hintShown());
+    QToolTip::hideText();
+  }
+
+  void ResizeKeepsTheStatusBarInShape() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (int width : {640, 1000, 1500, 900}) {
+      form.resize(width, 500);
+      QApplication::processEvents();
+      const TStatusBar* bar = form.StatusBar;
+      const int panel0 = bar->PanelWidth(0);
+      QCOMPARE(panel0, bar->width() - bar->PanelWidth(1) - bar->PanelWidth(2));
+      QCOMPARE(form.ForMessage->x(), 2);
+      QCOMPARE(form.ForMessage->width(), panel0 - 2);
+      QCOMPARE(form.CGauge->x(), panel0 + 2);
+      QCOMPARE(form.CGauge->width(), bar->PanelWidth(1) - 4);
+      QCOMPARE(form.ImageStateConnect->x(), bar->width() - 2 * form.ImageStateConnect->width());
+      QCOMPARE(form.ImageStateConnect->width(), form.ImageStateConnect->height());
+      QVERIFY(form.ImageStateConnect->x() > bar->PanelRect(2).left());
+    }
+  }
+
+  void ResizeKeepsGridColumnsEqual() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    TPageViews& pages = form.Pages();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const std::pair<int, TglPageControl*> nested[] = {{9, pages.glPageControl2},
+                                                      {10, pages.glPageControl3},
+                                                      {12, pages.glPageControl4},
+                                                      {13, pages.glPageControl5}};
+    for (int width : {700, 1200}) {
+      form.resize(width, 600);
+      for (int page = 0; page < pages.PageControl()->Count(); ++page) {
+        pages.PageControl()->SetCurrentIndex(page);
+        int subPages = 1;
+        for (const auto& [index, control] : nested)
+          if (index == page) subPages = control->Count();
+        for (int sub = 0; sub < subPages; ++sub) {
+          for (const auto& [index, control] : nested)
+            if (index == page) control->SetCurrentIndex(sub);
+          QApplication::processEvents();
+          for (const TStringGrid* grid : pages.GridList()) {
+            if (!grid->isVisible()) continue;
+            QVERIFY2(AllColumnsEqual(grid), qPrintable(grid->objectName()));
+            const int used = grid->ColWidth(0) * grid->ColCount();
+            QVERIFY2(used <= ClientWidth(grid) && used > ClientWidth(grid) - 2 * grid->ColCount(),
+                     qPrintable(grid->objectName()));
+          }
+        }
+      }
+    }
+  }
+};
+
+K7104_GUI_TEST_MAIN(TestSettings)
+#include "SettingsTest.moc"

@@ -1,0 +1,374 @@
+// The job engine against simulated instruments: identity check, search, read all, write all,
+// the settings page, the archive, starting jobs while busy and from a callback, cancelling, and
+// destruction in the middle of a job.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "SimFixture.h"
+
+using k7104sim::FaultKind;
+using namespace std::chrono_literals;
+
+namespace {
+
+class JobEngineTest : public SimFixture {};
+
+bool Rising(const std::vector<uint8_t>& values) {
+  return std::is_sorted(values.begin(), values.end());
+}
+
+TEST_F(JobEngineTest, SearchFindsTheOneInstrumentAndRestoresWaitTime) {
+  Add(17, 6);
+  Connect();
+  mip_->Bus.SetWaitTime(1234);
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 255;
+  EXPECT_EQ(RunJob(JobSearch), RESULT_OK);
+  EXPECT_EQ(mip_->FoundCount, 1);
+  EXPECT_EQ(mip_->FoundDevices[0].Address, 17);
+  EXPECT_EQ(mip_->FoundDevices[0].ModelCode, 6);
+  EXPECT_EQ(mip_->Bus.WaitTime(), 1234);
+  const auto progress = recorder_.Progress();
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_TRUE(Rising(progress));
+  EXPECT_EQ(progress[progress.size() - 2], 99);
+  EXPECT_EQ(progress.back(), 100);
+  EXPECT_EQ(line_->ReceivedFrames().size(), 255u);
+}
+
+TEST_F(JobEngineTest, SearchOfOneAddressReportsZeroZeroHundred) {
+  Add(1);
+  Connect();
+  mip_->RangeFirst = 5;
+  mip_->RangeLast = 5;
+  EXPECT_EQ(RunJob(JobSearch), RESULT_OK);
+  EXPECT_EQ(mip_->FoundCount, 0);
+  EXPECT_EQ(recorder_.Progress(), (std::vector<uint8_t>{0, 0, 100}));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"05 03 00 00 00 09 84 48"}));
+}
+
+TEST_F(JobEngineTest, SearchSkipsForeignInstrumentsAndKeepsTheCounts) {
+  Add(2, 1, 8, 4);
+  Add(3, 9);  // unknown model code
+  Add(4, 2, 16, 16);
+  Connect();
+  mip_->ChannelCount = 5;
+  mip_->RangeFirst = 2;
+  mip_->RangeLast = 4;
+  EXPECT_EQ(RunJob(JobSearch), RESULT_OK);
+  ASSERT_EQ(mip_->FoundCount, 2);
+  EXPECT_EQ(mip_->FoundDevices[0].Address, 2);
+  EXPECT_EQ(mip_->FoundDevices[1].Address, 4);
+  EXPECT_EQ(mip_->FoundDevices[1].ModelCode, 2);
+  EXPECT_EQ(mip_->ChannelCount, 5);
+}
+
+TEST_F(JobEngineTest, SearchWithThePortClosedFailsLikeAnyJob) {
+  Add(1);
+  Connect();
+  mip_->Bus.ClosePort();
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 3;
+  EXPECT_EQ(RunJob(JobSearch), RESULT_PORT_NOT_OPEN);
+}
+
+TEST_F(JobEngineTest, UnswappedIdentityIsRefused) {
+  Add(1);
+  Connect();
+  line_->AddFault({.kind = FaultKind::UnswappedIdentity});
+  EXPECT_EQ(RunJob(29), RESULT_WRONG_DEVICE);
+  EXPECT_EQ(Sent().size(), 1u);  // no operation after the failed check
+  EXPECT_EQ(mip_->CurrentOp, 29);
+}
+
+TEST_F(JobEngineTest, UnknownModelIsRefused) {
+  Add(1);
+  Connect();
+  line_->AddFault({.kind = FaultKind::ModelCode, .arg = 3});
+  EXPECT_EQ(RunJob(2), RESULT_WRONG_DEVICE);
+}
+
+TEST_F(JobEngineTest, IdentityReplyOfTheWrongSizeGivesLengthError) {
+  Add(1);
+  Connect();
+  line_->AddFault({.kind = FaultKind::ShortByOneRegister, .times = 1});
+  EXPECT_EQ(RunJob(2), RESULT_LENGTH);
+}
+
+TEST_F(JobEngineTest, FortyChannelsAreClampedAndZeroRelaysKept) {
+  Add(1, 6, 40, 0);
+  Connect();
+  EXPECT_EQ(RunJob(29), RESULT_OK);
+  EXPECT_EQ(mip_->ChannelCount, 32);
+  EXPECT_EQ(mip_->RelayCount, 0);
+  EXPECT_EQ(RunJob(0), RESULT_OK);
+  EXPECT_EQ(Sent().back(), "01 03 03 00 00 40 44 7E");
+}
+
+TEST_F(JobEngineTest, SingleReadReportsZeroThenHundred) {
+  Add(1, 1, 8, 8);
+  Connect();
+  EXPECT_EQ(RunJob(2), RESULT_OK);
+  EXPECT_EQ(recorder_.Progress(), (std::vector<uint8_t>{0, 100}));
+  EXPECT_EQ(recorder_.Starts(), 1);
+  EXPECT_EQ(mip_->ChannelCount, 8);
+  EXPECT_EQ(Sent(),
+            (std::vector<std::string>{"01 03 00 00 00 09 85 CC",
+                                      HexText(k7104sim::WithCrc(Hex("01 03 00 80 00 08")))}));
+}
+
+TEST_F(JobEngineTest, JobWithoutOperationRunsTheCheckOnly) {
+  Add(1);
+  Connect();
+  EXPECT_EQ(RunJob(157), RESULT_OK);
+  EXPECT_EQ(Sent().size(), 1u);
+}
+
+TEST_F(JobEngineTest, ThePortClosedFailsInTheIdentityCheck) {
+  Add(1);
+  Connect();
+  mip_->Bus.ClosePort();
+  EXPECT_EQ(RunJob(0), RESULT_PORT_NOT_OPEN);
+}
+
+TEST_F(JobEngineTest, ReadAllStopsAtTheFailedOperation) {
+  auto& instrument = Add(1);
+  Connect();
+  for (int i = 0; i < 32; ++i) instrument.SetHoldingRegister(static_cast<uint16_t>(128 + i), i + 1);
+  line_->AddFault({.kind = FaultKind::Exception,
+                   .arg = 2,
+                   .function = 3,
+                   .firstRegister = 608,
+                   .lastRegister = 639});
+  mip_->Config.KXC[0] = 99;
+  EXPECT_EQ(RunJob(JobReadAll), RESULT_ILLEGAL_ADDRESS);
+  EXPECT_EQ(mip_->CurrentOp, 5);
+  EXPECT_EQ(mip_->Config.TypeSensor[31], 32);  // operation 2 ran
+  EXPECT_EQ(mip_->Config.KXC[0], 99);          // operation 5 stored nothing
+  const auto progress = recorder_.Progress();
+  EXPECT_EQ(progress, (std::vector<uint8_t>{0, 0, 3, 6, 10, 13, 100}));
+}
+
+TEST_F(JobEngineTest, ReadAllReadsEverything) {
+  auto& instrument = Add(1, 2, 16, 8);
+  Connect();
+  instrument.SetHoldingFloat(1664 + 2 * 15, 4.5f);
+  EXPECT_EQ(RunJob(JobReadAll), RESULT_OK);
+  EXPECT_EQ(mip_->CurrentOp, 28);
+  EXPECT_EQ(mip_->Config.Hysteresis[15], 4.5f);
+  EXPECT_EQ(mip_->ModelCode, 2);
+  EXPECT_EQ(Sent().size(), 1u + 27u + 4u + 1u);  // check, 0..26, 27's four, 28
+  EXPECT_EQ(recorder_.Progress().back(), 100);
+  EXPECT_EQ(recorder_.Progress()[recorder_.Progress().size() - 2], 96);
+}
+
+TEST_F(JobEngineTest, WriteAllRetriesBusyOperations) {
+  Add(1);
+  Connect();
+  line_->AddFault({.kind = FaultKind::Busy,
+                   .function = 16,
+                   .firstRegister = 1280,
+                   .lastRegister = 1343,
+                   .times = 3});
+  EXPECT_EQ(RunJob(JobWriteAll), RESULT_OK);
+  EXPECT_EQ(mip_->CurrentOp, 155);
+  const auto sent = Sent();
+  EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                          [](const std::string& f) { return f.starts_with("01 10 05 00"); }),
+            4);
+  EXPECT_EQ(recorder_.Progress().back(), 100);
+}
+
+TEST_F(JobEngineTest, WriteAllGivesUpAfterHundredBusyReplies) {
+  Add(1);
+  Connect();
+  line_->AddFault({.kind = FaultKind::Busy,
+                   .function = 16,
+                   .firstRegister = 1280,
+                   .lastRegister = 1343,
+                   .times = 100});
+  EXPECT_EQ(RunJob(JobWriteAll), RESULT_DEVICE_BUSY);
+  EXPECT_EQ(mip_->CurrentOp, 140);
+  const auto sent = Sent();
+  EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                          [](const std::string& f) { return f.starts_with("01 10 05 00"); }),
+            100);
+  EXPECT_FALSE(sent.back().starts_with("01 10 05 80"));  // 141 never ran
+}
+
+TEST_F(JobEngineTest, SettingsPageReadsIdentityAndClockInFiftySteps) {
+  Add(1, 6);
+  Connect();
+  EXPECT_EQ(RunJob(JobReadSettingsPage), RESULT_OK);
+  EXPECT_EQ(recorder_.Progress(), (std::vector<uint8_t>{0, 50, 100, 100}));
+  EXPECT_EQ(mip_->ModelCode, 6);
+  EXPECT_EQ(mip_->CurrentOp, 30);
+}
+
+TEST_F(JobEngineTest, SettingsPageWriteIsOperation155) {
+  Add(1);
+  Connect();
+  mip_->Config.ArchivePeriod = 60;
+  EXPECT_EQ(RunJob(JobWriteSettingsPage), RESULT_OK);
+  const auto sent = Sent();
+  ASSERT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent[1], "01 10 00 62 00 01 02 00 3C AE 03");
+}
+
+TEST_F(JobEngineTest, ArchiveEndsAtAnotherRecordNumberSortedNewestFirst) {
+  auto& instrument = Add(1, 1, 4, 4);
+  Connect();
+  const double times[] = {0, 5.0, 3.0, 6.0, 1.0, 4.0, 2.0};
+  for (int k = 1; k <= 6; ++k) {
+    instrument.SetArchiveRecordTime(static_cast<uint16_t>(k), 40000.0 + times[k]);
+  }
+  line_->AddFault({.kind = FaultKind::RecordNumber, .arg = 0, .firstRegister = 7});
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 100;
+  EXPECT_EQ(RunJob(JobReadArchive), RESULT_OK);
+  ASSERT_EQ(mip_->ArchiveCount(), 6u);
+  const uint16_t expectedOrder[] = {3, 1, 5, 2, 6, 4};
+  for (size_t p = 0; p < 6; ++p) EXPECT_EQ(mip_->ArchiveRecord(p).Number, expectedOrder[p]) << p;
+  EXPECT_EQ(recorder_.Progress(), (std::vector<uint8_t>{0, 0, 1, 2, 3, 4, 5, 100}));
+  EXPECT_EQ(mip_->CurrentOp, 34);
+}
+
+TEST_F(JobEngineTest, ArchiveReachesRecord65535) {
+  auto& instrument = Add(1, 1, 2, 2);
+  instrument.SetArchiveDepth(65535);
+  Connect();
+  mip_->RangeFirst = 65530;
+  mip_->RangeLast = 65535;
+  EXPECT_EQ(RunJob(JobReadArchive), RESULT_OK);
+  ASSERT_EQ(mip_->ArchiveCount(), 6u);
+  std::vector<uint16_t> numbers;
+  for (size_t p = 0; p < 6; ++p) numbers.push_back(mip_->ArchiveRecord(p).Number);
+  std::sort(numbers.begin(), numbers.end());
+  EXPECT_EQ(numbers, (std::vector<uint16_t>{65530, 65531, 65532, 65533, 65534, 65535}));
+}
+
+TEST_F(JobEngineTest, ArchiveFailureKeepsWhatWasReadSorted) {
+  Add(1, 1, 2, 2);
+  Connect();
+  // Record k spans input registers k..k+7 with two channels: register 11 is first met by record 4.
+  line_->AddFault({.kind = FaultKind::Exception,
+                   .arg = 4,
+                   .function = 4,
+                   .firstRegister = 11,
+                   .lastRegister = 11});
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 10;
+  EXPECT_EQ(RunJob(JobReadArchive), 4);
+  ASSERT_EQ(mip_->ArchiveCount(), 3u);
+  EXPECT_GE(mip_->ArchiveRecord(0).Time, mip_->ArchiveRecord(2).Time);
+}
+
+TEST_F(JobEngineTest, StartJobIsRefusedWhileBusyAndClearsCancel) {
+  Add(1);
+  Connect();
+  line_->SetReplyDelay(300);
+  recorder_.Clear();
+  ASSERT_TRUE(mip_->StartJob(OpReadSettings));
+  mip_->Cancel = 1;
+  EXPECT_FALSE(mip_->StartJob(0));
+  EXPECT_EQ(mip_->Cancel, 0);
+  ASSERT_TRUE(recorder_.WaitDone());
+  EXPECT_EQ(recorder_.Results(), (std::vector<TResult>{RESULT_OK}));  // not cancelled any more
+  EXPECT_EQ(mip_->JobCode, OpReadSettings);
+}
+
+TEST_F(JobEngineTest, CancelEndsTheArchiveWith13) {
+  auto& instrument = Add(1);
+  instrument.SetArchiveDepth(5000);
+  Connect();
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 5000;
+  mip_->OnProgress = [this](uint8_t) {
+    if (mip_->ArchiveCount() == 3) mip_->Cancel = 1;
+  };
+  EXPECT_EQ(RunJob(JobReadArchive), RESULT_ABORTED);
+  EXPECT_EQ(mip_->ArchiveCount(), 3u);
+  EXPECT_EQ(mip_->JobResult, RESULT_ABORTED);
+}
+
+TEST_F(JobEngineTest, AJobStartedFromOnJobDoneRuns) {
+  Add(1);
+  Connect();
+  std::atomic<int> done{0};
+  std::atomic<bool> secondAccepted{false};
+  auto recorded = mip_->OnJobDone;
+  mip_->OnJobDone = [&, recorded](TResult r) {
+    if (++done == 1) secondAccepted = mip_->StartJob(OpReadClock);
+    recorded(r);
+  };
+  recorder_.Clear();
+  ASSERT_TRUE(mip_->StartJob(OpReadState));
+  ASSERT_TRUE(recorder_.WaitDone(2));
+  EXPECT_TRUE(secondAccepted);
+  EXPECT_EQ(recorder_.Results(), (std::vector<TResult>{RESULT_OK, RESULT_OK}));
+  EXPECT_EQ(mip_->JobCode, OpReadClock);
+  EXPECT_EQ(recorder_.Starts(), 2);
+}
+
+// The owner tears the object down while a long archive read is under way: the destructor returns,
+// and no callback runs after it.
+TEST_F(JobEngineTest, DestructionInTheMiddleOfALongArchiveRead) {
+  auto& instrument = Add(1);
+  instrument.SetArchiveDepth(65535);
+  line_->SetPace(9600);
+  Connect();
+  std::atomic<bool> destroyed{false};
+  std::atomic<int> late{0};
+  std::atomic<int> progressCalls{0};
+  std::atomic<int> doneCalls{0};
+  mip_->OnProgress = [&](uint8_t) {
+    if (destroyed) ++late;
+    ++progressCalls;
+  };
+  mip_->OnJobDone = [&](TResult) {
+    if (destroyed) ++late;
+    ++doneCalls;
+  };
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 65535;
+  ASSERT_TRUE(mip_->StartJob(JobReadArchive));
+  while (progressCalls < 4) std::this_thread::sleep_for(10ms);
+  mip_.reset();
+  destroyed = true;
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(late, 0);
+  EXPECT_EQ(doneCalls, 0);  // the interrupted job reports nothing
+}
+
+// A callback that waits for the owner's thread, as the window's does, while the owner destroys
+// the object: the callback learns of it through Stopping(), so there is no deadlock.
+TEST_F(JobEngineTest, DestructionWhileACallbackWaitsForTheOwnerIsNoDeadlock) {
+  Add(1);
+  Connect();
+  TMIP* mip = mip_.get();
+  std::atomic<bool> waiting{false};
+  mip->OnJobDone = [&waiting, mip](TResult) {
+    waiting = true;
+    while (!mip->Stopping()) std::this_thread::sleep_for(1ms);
+  };
+  ASSERT_TRUE(mip->StartJob(OpReadState));
+  while (!waiting) std::this_thread::sleep_for(1ms);
+  mip_.reset();
+  EXPECT_TRUE(waiting);
+}
+
+TEST_F(JobEngineTest, DestructionOfAnIdleObjectCallsNothing) {
+  Add(1);
+  Connect();
+  std::atomic<int> calls{0};
+  mip_->OnJobStart = [&] { ++calls; };
+  mip_->OnJobDone = [&](TResult) { ++calls; };
+  mip_.reset();
+  EXPECT_EQ(calls, 0);
+}
+
+}  // namespace

@@ -6,8 +6,8 @@
 
 namespace k7104sim {
 
-Instrument::Instrument(const InstrumentSpec& spec)
-    : model_(std::make_unique<InstrumentModel>(spec, HostNowLocal())) {}
+Instrument::Instrument(const InstrumentSpec& wanted)
+    : model_(std::make_unique<InstrumentModel>(wanted, HostNowLocal())) {}
 
 Instrument::~Instrument() = default;
 
@@ -87,8 +87,8 @@ uint32_t Instrument::RequestCount() const {
   return requests_;
 }
 
-std::unique_ptr<Instrument> InstrumentAccess::Create(const InstrumentSpec& spec) {
-  return std::unique_ptr<Instrument>(new Instrument(spec));
+std::unique_ptr<Instrument> InstrumentAccess::Create(const InstrumentSpec& wanted) {
+  return std::unique_ptr<Instrument>(new Instrument(wanted));
 }
 
 ServeResult InstrumentAccess::Serve(Instrument& instrument, const uint8_t* pdu, size_t length,

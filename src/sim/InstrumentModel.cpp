@@ -126,20 +126,20 @@ std::vector<uint8_t> ExceptionPdu(uint8_t function, uint8_t code) {
   return {static_cast<uint8_t>(function | 0x80), code};
 }
 
-InstrumentModel::InstrumentModel(const InstrumentSpec& spec, double now)
-    : address_(spec.address), channels_(spec.channels), relays_(spec.relays) {
-  FillDefaults(spec);
+InstrumentModel::InstrumentModel(const InstrumentSpec& wanted, double now)
+    : address_(wanted.address), channels_(wanted.channels), relays_(wanted.relays) {
+  FillDefaults(wanted);
   AnchorArchive(now);
 }
 
-void InstrumentModel::FillDefaults(const InstrumentSpec& spec) {
+void InstrumentModel::FillDefaults(const InstrumentSpec& wanted) {
   for (int k = 0; k < 5; ++k) {
     stored_[k] = static_cast<uint16_t>(kIdentityText[2 * k + 1] << 8 | kIdentityText[2 * k]);
   }
-  stored_[5] = spec.model;
+  stored_[5] = wanted.model;
   stored_[6] = kFirmwareVersion;
-  stored_[7] = spec.channels;
-  stored_[8] = spec.relays;
+  stored_[7] = wanted.channels;
+  stored_[8] = wanted.relays;
   stored_[kStateRegister] = kStateMeasuring;
   stored_[kArchivePeriodRegister] = kDefaultArchivePeriod;
   stored_[100] = 1;

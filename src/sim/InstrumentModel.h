@@ -42,7 +42,7 @@ class InstrumentModel {
   static constexpr int kRegisterSpace = 2048;
   static constexpr int kCoilSpace = 160;
 
-  InstrumentModel(const InstrumentSpec& spec, double now);
+  InstrumentModel(const InstrumentSpec& wanted, double now);
 
   // Carries out one request (function code and data, without address and CRC).
   ServeResult Serve(const uint8_t* pdu, size_t length, const ReadOverrides& overrides, double now);
@@ -84,7 +84,7 @@ class InstrumentModel {
   std::optional<uint8_t> StoreRegisters(uint16_t first, const std::vector<uint16_t>& values,
                                         double now, std::optional<uint8_t>& newAddress);
 
-  void FillDefaults(const InstrumentSpec& spec);
+  void FillDefaults(const InstrumentSpec& wanted);
   void FillChannelDefaults(int channel);
   float StoredFloat(uint16_t reg) const;
   void StoreFloat(uint16_t reg, float value);
@@ -114,7 +114,7 @@ class InstrumentModel {
 
 // What the line does with an instrument besides the public accessors.
 struct InstrumentAccess {
-  static std::unique_ptr<Instrument> Create(const InstrumentSpec& spec);
+  static std::unique_ptr<Instrument> Create(const InstrumentSpec& wanted);
   // Counts the request and carries it out.
   static ServeResult Serve(Instrument& instrument, const uint8_t* pdu, size_t length,
                            const ReadOverrides& overrides);

@@ -578,9 +578,9 @@ Line::~Line() {
   Stop();
 }
 
-Instrument& Line::AddInstrument(InstrumentSpec spec) {
+Instrument& Line::AddInstrument(InstrumentSpec wanted) {
   std::lock_guard lock(impl_->mutex);
-  impl_->instruments.push_back(InstrumentAccess::Create(spec));
+  impl_->instruments.push_back(InstrumentAccess::Create(wanted));
   return *impl_->instruments.back();
 }
 

@@ -123,26 +123,26 @@ std::optional<uint16_t> ParseModel(const std::string& text) {
 std::optional<InstrumentSpec> ParseInstrument(const std::string& text) {
   const std::vector<std::string> fields = Split(text, ':');
   if (fields.empty() || fields.size() > 4) return std::nullopt;
-  InstrumentSpec spec;
+  InstrumentSpec wanted;
   const auto address = Number(fields[0]);
   if (!InRange(address, 1, 255)) return std::nullopt;
-  spec.address = static_cast<uint8_t>(*address);
+  wanted.address = static_cast<uint8_t>(*address);
   if (fields.size() > 1) {
     const auto model = ParseModel(fields[1]);
     if (!model) return std::nullopt;
-    spec.model = *model;
+    wanted.model = *model;
   }
   if (fields.size() > 2) {
     const auto channels = Number(fields[2]);
     if (!InRange(channels, 0, 65535)) return std::nullopt;
-    spec.channels = static_cast<uint16_t>(*channels);
+    wanted.channels = static_cast<uint16_t>(*channels);
   }
   if (fields.size() > 3) {
     const auto relays = Number(fields[3]);
     if (!InRange(relays, 0, 65535)) return std::nullopt;
-    spec.relays = static_cast<uint16_t>(*relays);
+    wanted.relays = static_cast<uint16_t>(*relays);
   }
-  return spec;
+  return wanted;
 }
 
 std::optional<Fault> ParseFault(const std::string& text, std::string& error) {

@@ -115,7 +115,7 @@ class Instrument {
 
  private:
   friend struct InstrumentAccess;
-  explicit Instrument(const InstrumentSpec& spec);
+  explicit Instrument(const InstrumentSpec& wanted);
 
   mutable std::mutex mutex_;
   std::unique_ptr<InstrumentModel> model_;
@@ -132,7 +132,7 @@ class Line {
   Line(const Line&) = delete;
   Line& operator=(const Line&) = delete;
 
-  Instrument& AddInstrument(InstrumentSpec spec);  // may be called before or after Start
+  Instrument& AddInstrument(InstrumentSpec wanted);  // may be called before or after Start
   Instrument* Find(uint8_t address);
   void AddFault(Fault fault);
   void ClearFaults();

@@ -46,12 +46,12 @@ Options:
   --echo                   echo every request like a two-wire converter, the reply right after
   --echo-pause MS          echo every request, then MS of silence before the reply
   --archive-depth N        archive records 1..N (1..65535; default 500), current record N
-  --fault SPEC             misbehave on purpose; may be repeated (see below)
+  --fault FAULT            misbehave on purpose; may be repeated (see below)
   --log                    print each request and reply in hex on stderr
   --quiet                  no notices on stderr
   --help                   this text
 
-A fault SPEC is a list of key=value pairs:
+A FAULT is a list of key=value pairs:
   kind=KIND    what happens (required)
   arg=N        the number the kind takes
   addr=N       only requests to instrument N
@@ -93,9 +93,9 @@ bool TakeOption(const std::string& option, const std::optional<std::string>& val
   if (option == "--link" && value && !value->empty()) {
     settings.line.linkPath = *value;
   } else if (option == "--instrument" && value) {
-    const auto spec = k7104sim::ParseInstrument(*value);
-    if (!spec) return Usage("bad instrument \"" + *value + "\" (ADDR:MODEL:CHANNELS:RELAYS)");
-    settings.instruments.push_back(*spec);
+    const auto wanted = k7104sim::ParseInstrument(*value);
+    if (!wanted) return Usage("bad instrument \"" + *value + "\" (ADDR:MODEL:CHANNELS:RELAYS)");
+    settings.instruments.push_back(*wanted);
   } else if (option == "--pace" && need(0, 4'000'000)) {
     settings.line.paceBaud = static_cast<uint32_t>(*need(0, 4'000'000));
   } else if (option == "--delay" && need(0, 600'000)) {
@@ -146,9 +146,9 @@ ParseOutcome ParseArguments(int argc, char** argv, Settings& settings) {
   }
   if (settings.instruments.empty()) settings.instruments.push_back(InstrumentSpec{});
   std::set<uint8_t> addresses;
-  for (const InstrumentSpec& spec : settings.instruments) {
-    if (!addresses.insert(spec.address).second) {
-      Usage("two instruments at address " + std::to_string(spec.address));
+  for (const InstrumentSpec& wanted : settings.instruments) {
+    if (!addresses.insert(wanted.address).second) {
+      Usage("two instruments at address " + std::to_string(wanted.address));
       return ParseOutcome::Error;
     }
   }
@@ -195,8 +195,8 @@ int main(int argc, char** argv) {
     if (!quiet) std::fprintf(stderr, "k7104-sim: the line hung up; now on %s\n", path.c_str());
   };
   k7104sim::Line line(settings.line);
-  for (const InstrumentSpec& spec : settings.instruments) {
-    k7104sim::Instrument& instrument = line.AddInstrument(spec);
+  for (const InstrumentSpec& wanted : settings.instruments) {
+    k7104sim::Instrument& instrument = line.AddInstrument(wanted);
     if (settings.archiveDepth) instrument.SetArchiveDepth(*settings.archiveDepth);
   }
   for (const Fault& fault : settings.faults) line.AddFault(fault);
@@ -207,9 +207,9 @@ int main(int argc, char** argv) {
   std::printf("%s\n", line.SlavePath().c_str());
   std::fflush(stdout);
   if (!quiet) {
-    for (const InstrumentSpec& spec : settings.instruments) {
+    for (const InstrumentSpec& wanted : settings.instruments) {
       std::fprintf(stderr, "k7104-sim: %s at address %d, %d channels, %d relays\n",
-                   ModelName(spec.model), spec.address, spec.channels, spec.relays);
+                   ModelName(wanted.model), wanted.address, wanted.channels, wanted.relays);
     }
     if (!settings.line.linkPath.empty()) {
       std::fprintf(stderr, "k7104-sim: %s -> %s\n", settings.line.linkPath.c_str(),

@@ -13,7 +13,7 @@ namespace simtest {
 class SimLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    instrument = &line.AddInstrument(spec);
+    instrument = &line.AddInstrument(wanted);
     ASSERT_TRUE(line.Start());
     client = std::make_unique<RawClient>(line.SlavePath());
     ASSERT_TRUE(client->IsOpen());
@@ -25,7 +25,7 @@ class SimLineTest : public ::testing::Test {
     EXPECT_EQ(ToHex(client->ReadUntilQuiet(50, 300)), "") << "request " << ToHex(request);
   }
 
-  k7104sim::InstrumentSpec spec;
+  k7104sim::InstrumentSpec wanted;
   k7104sim::Line line;
   k7104sim::Instrument* instrument = nullptr;
   std::unique_ptr<RawClient> client;

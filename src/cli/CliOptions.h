@@ -31,6 +31,8 @@ struct Command {
 
 // Every command the program knows, in the order --help lists them.
 const std::vector<Command>& Commands();
+// The commands that run the instrument's jobs.
+const std::vector<Command>& JobCommands();
 
 // Opens the channel as the options say; prints why on stderr and returns false when it cannot.
 bool OpenChannel(TModBus& bus, const Options& options);

@@ -24,7 +24,8 @@ bool OpenChannel(TModBus& bus, const Options& options) {
     if (BaudRates[i] == options.baud) bus.SetBaudIndex(i);
   bus.SetWaitTime(options.timeoutMs);
   if (bus.OpenPort()) return true;
-  std::fprintf(stderr, "k7104-cli: cannot open %s\n", bus.PortDevice(index).c_str());
+  std::fprintf(stderr, "k7104-cli: cannot open %s: %s\n", bus.PortDevice(index).c_str(),
+               ResultMessage(RESULT_PORT_NOT_OPEN));
   return false;
 }
 
@@ -47,7 +48,7 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   TModBus bus;
-  if (!OpenChannel(bus, options)) return kExitFile;
+  if (!OpenChannel(bus, options)) return RESULT_PORT_NOT_OPEN;
   TModBusFrame& request = bus.RequestFrame();
   request.SetAddress(options.address);
   request.SetFunction(bytes[0]);
@@ -71,11 +72,14 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
 }  // namespace
 
 const std::vector<Command>& Commands() {
-  static const std::vector<Command> commands = {
-      {"raw", "FUNCTION [DATA...]",
-       "send one request (hexadecimal bytes after the address) and show request, reply and result",
-       RunRaw},
-  };
+  static const std::vector<Command> commands = [] {
+    std::vector<Command> all = JobCommands();
+    all.push_back({"raw", "FUNCTION [DATA...]",
+                   "send one request (hexadecimal bytes after the address) and show request, "
+                   "reply and result",
+                   RunRaw});
+    return all;
+  }();
   return commands;
 }
 

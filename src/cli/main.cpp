@@ -11,11 +11,13 @@
 namespace {
 
 void PrintUsage(FILE* out) {
-  std::fprintf(out,
-               "usage: k7104-cli [--port PATH | --com N] [--baud RATE] [--address A] [--timeout MS] "
-               "COMMAND ...\n\ncommands:\n");
+  std::fprintf(
+      out,
+      "usage: k7104-cli [--port PATH | --com N] [--baud RATE] [--address A] [--timeout MS] "
+      "COMMAND ...\n\ncommands:\n");
   for (const auto& command : cli::Commands())
-    std::fprintf(out, "  %-10s %s\n             %s\n", command.name, command.synopsis, command.help);
+    std::fprintf(out, "  %-10s %s\n             %s\n", command.name, command.synopsis,
+                 command.help);
   std::fprintf(out,
                "\noptions:\n"
                "  --port PATH    serial device (/dev/ttyUSB0, a pty, ...)\n"
@@ -55,7 +57,8 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
       options.port = value;
     } else if (option == "--com" && ParseNumber(value, 1, PortCount, number)) {
       options.com = static_cast<int>(number);
-    } else if (option == "--baud" && ParseNumber(value, 1, 4000000, number) && IsTableRate(number)) {
+    } else if (option == "--baud" && ParseNumber(value, 1, 4000000, number) &&
+               IsTableRate(number)) {
       options.baud = static_cast<uint32_t>(number);
     } else if (option == "--address" && ParseNumber(value, 1, 255, number)) {
       options.address = static_cast<uint8_t>(number);
@@ -88,7 +91,8 @@ int main(int argc, char** argv) {
     if (name != command.name) continue;
     std::vector<std::string> args(argv + at + 1, argv + argc);
     if (!args.empty() && args[0] == "--help") {
-      std::printf("usage: k7104-cli [options] %s %s\n%s\n", command.name, command.synopsis, command.help);
+      std::printf("usage: k7104-cli [options] %s %s\n%s\n", command.name, command.synopsis,
+                  command.help);
       return 0;
     }
     return command.run(options, args);

@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -32,8 +34,11 @@ void IncrementDigits(std::string& digits) {
 // The exact decimal expansion cut at `decimals` and rounded half away from zero.
 std::string RoundedMagnitude(double magnitude, int decimals) {
   char buffer[512];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals + 40, magnitude);
-  std::string text = buffer;
+  // to_chars, unlike printf, writes a point whatever the process's numeric locale.
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                 std::chars_format::fixed, decimals + 40)
+                       .ptr;
+  std::string text(buffer, end);
   const size_t point = text.find('.');
   const char next = text[point + 1 + static_cast<size_t>(decimals)];
   text.resize(decimals > 0 ? point + 1 + static_cast<size_t>(decimals) : point);
@@ -43,8 +48,11 @@ std::string RoundedMagnitude(double magnitude, int decimals) {
 
 std::string ExponentText(double value, int decimals, const std::string& separator) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*E", SignificantDigits - 1, value);
-  std::string text = buffer;
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                 std::chars_format::scientific, SignificantDigits - 1)
+                       .ptr;
+  std::string text(buffer, end);
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   const size_t e = text.find('E');
   std::string mantissa = text.substr(0, e);
   const char sign = text[e + 1];

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -137,6 +138,16 @@ TEST(FixedTextSpecialTest, NotANumberAndInfinity) {
   EXPECT_EQ(FixedText(std::numeric_limits<double>::quiet_NaN(), 1, ","), "NAN");
   EXPECT_EQ(FixedText(std::numeric_limits<double>::infinity(), 1, ","), "INF");
   EXPECT_EQ(FixedText(-std::numeric_limits<double>::infinity(), 1, ","), "-INF");
+}
+
+// A process that takes the user's locale (the command-line tool does) must not change the digits.
+TEST(FixedTextSpecialTest, TheProcessNumericLocaleChangesNothing) {
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  if (std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") == nullptr) GTEST_SKIP() << "no ru_RU.UTF-8";
+  EXPECT_EQ(FixedText(12.34567, 3, ","), "12,346");
+  EXPECT_EQ(FixedText(-32765.0, 1, ","), "-32765,0");
+  EXPECT_EQ(FixedText(1e20, 1, ","), "1,00000000000000E+20");
+  std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(DateTimeTextTest, TimeLeftOutAtExactlyMidnight) {

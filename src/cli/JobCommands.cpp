@@ -1,0 +1,241 @@
+// The commands that run the instrument's jobs: search, identity and settings, the whole
+// configuration to and from a file, live values, the archive, the clock and the address.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cli/CliOptions.h"
+#include "cli/JobRunner.h"
+#include "files/ArchiveText.h"
+#include "instrument/JobMessages.h"
+
+namespace cli {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+  interrupted = 1;
+}
+
+bool ParseLong(const std::string& text, long low, long high, long& value) {
+  char* end = nullptr;
+  value = std::strtol(text.c_str(), &end, 10);
+  return !text.empty() && *end == '\0' && value >= low && value <= high;
+}
+
+int Usage(const char* command, const char* what) {
+  std::fprintf(stderr, "k7104-cli %s: %s\n", command, what);
+  return kExitUsage;
+}
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+int RunScan(const Options& options, const std::vector<std::string>& args) {
+  long first = 1, last = 255;
+  if (!args.empty() && (args.size() != 2 || !ParseLong(args[0], 1, 255, first) ||
+                        !ParseLong(args[1], first, 255, last)))
+    return Usage("scan", "give FIRST and LAST addresses, 1 <= FIRST <= LAST <= 255");
+  JobRunner runner;
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  TMIP& mip = runner.Mip();
+  mip.RangeFirst = static_cast<uint16_t>(first);
+  mip.RangeLast = static_cast<uint16_t>(last);
+  const TResult result = runner.Run(JobSearch);
+  for (int i = 0; i < mip.FoundCount; ++i)
+    std::printf("%u\t%s\n", mip.FoundDevices[i].Address,
+                Trimmed(ModelName(mip.FoundDevices[i].ModelCode)).c_str());
+  if (result != RESULT_OK) return runner.Fail(result);
+  if (mip.FoundCount == 0)
+    std::fprintf(stderr, "no instrument answered at %ld..%ld\n", first, last);
+  return 0;
+}
+
+const char* ProtocolCaption(uint8_t code) {
+  return code == 0 ? "ModBus RTU" : "?";
+}
+
+std::string SpeedCaption(uint8_t code) {
+  if (code == 0) return "9600";
+  if (code == 1) return "19200";
+  return "code " + std::to_string(code);
+}
+
+void PrintInfo(const TMIP& mip) {
+  const double period = std::abs(mip.Config.MeasurePeriod.Get()) < 0.001f
+                            ? mip.NominalPeriod
+                            : static_cast<double>(mip.Config.MeasurePeriod.Get());
+  std::printf("identity        %s\n", mip.DeviceId);
+  std::printf("model           %s\n", Trimmed(ModelName(mip.ModelCode)).c_str());
+  std::printf("firmware        %u.%u\n", mip.FirmwareVersion >> 8, mip.FirmwareVersion & 0xFF);
+  std::printf("channels        %u\n", mip.DeviceChannels);
+  std::printf("relays          %u\n", mip.DeviceRelays);
+  std::printf("archive depth   %u\n", mip.ArchiveDepth);
+  std::printf("archive record  %u\n", mip.ArchiveCurrent);
+  std::printf("state           %s (%u)\n", StateName(mip.DeviceState).c_str(), mip.DeviceState);
+  std::printf("clock           %s\n", RegionalDateTime(mip.DeviceClock).c_str());
+  std::printf("address         %u\n", mip.InterfaceAddress);
+  std::printf("protocol        %s\n", ProtocolCaption(mip.Config.Protocol));
+  std::printf("speed           %s\n", SpeedCaption(mip.Config.InterfaceSpeed).c_str());
+  std::printf("password        %u\n", mip.Config.Password.Get());
+  std::printf("nominal period  %s s\n", RegionalFixed(mip.NominalPeriod, 3).c_str());
+  std::printf("measure period  %s s\n", RegionalFixed(mip.Config.MeasurePeriod.Get(), 3).c_str());
+  std::printf("archive period  %u periods, %s s\n", mip.Config.ArchivePeriod.Get(),
+              RegionalFixed(mip.Config.ArchivePeriod.Get() * period, 3).c_str());
+}
+
+int RunInfo(const Options& options, const std::vector<std::string>& args) {
+  if (!args.empty()) return Usage("info", "takes no arguments");
+  JobRunner runner;
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  const TResult result = runner.Run(JobReadSettingsPage);
+  if (result != RESULT_OK) return runner.Fail(result);
+  PrintInfo(runner.Mip());
+  return 0;
+}
+
+int RunRead(const Options& options, const std::vector<std::string>& args) {
+  if (args.size() != 1) return Usage("read", "give the configuration file to write");
+  JobRunner runner;
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  const TResult result = runner.Run(JobReadAll);
+  if (result != RESULT_OK) return runner.Fail(result);
+  const TMIP& mip = runner.Mip();
+  if (!mip.SaveConfiguration(args[0])) {
+    std::fprintf(stderr, "k7104-cli: cannot write %s: %s\n", args[0].c_str(), std::strerror(errno));
+    return kExitFile;
+  }
+  std::fprintf(stderr, "%s\n", ReadSuccessSentence(mip.ChannelCount, mip.RelayCount).c_str());
+  return 0;
+}
+
+int RunWrite(const Options& options, const std::vector<std::string>& args) {
+  if (args.size() != 1) return Usage("write", "give the configuration file to send");
+  JobRunner runner;
+  TMIP& mip = runner.Mip();
+  if (!mip.LoadConfiguration(args[0])) {
+    std::fprintf(stderr, "k7104-cli: %s is no configuration file that can be read\n",
+                 args[0].c_str());
+    return kExitFile;
+  }
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  const TResult result = runner.Run(JobWriteAll);
+  if (result != RESULT_OK) return runner.Fail(result);
+  std::fprintf(stderr, "%s\n", WriteSuccessSentence(mip.ChannelCount, mip.RelayCount).c_str());
+  return 0;
+}
+
+int RunLive(const Options& options, const std::vector<std::string>& args) {
+  long count = -1;
+  if (!args.empty() &&
+      (args.size() != 2 || args[0] != "--count" || !ParseLong(args[1], 1, 1000000000, count)))
+    return Usage("live", "the only option is --count N");
+  JobRunner runner;
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  interrupted = 0;
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  const TMIP& mip = runner.Mip();
+  for (long poll = 0; (count < 0 || poll < count) && !interrupted; ++poll) {
+    const TResult result = runner.Run(0);
+    if (interrupted) break;
+    if (result != RESULT_OK) return runner.Fail(result);
+    std::string line = RegionalDateTime(NowLocal());
+    for (int i = 0; i < mip.ChannelCount; ++i) line += "\t" + MeasurementText(mip.CurrentValue[i]);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+int RunArchive(const Options& options, const std::vector<std::string>& args) {
+  long first = 0, last = 0;
+  if (args.size() != 3 || !ParseLong(args[0], 0, 65535, first) ||
+      !ParseLong(args[1], first, 65535, last))
+    return Usage("archive", "give FIRST LAST (0..65535, FIRST <= LAST) and the text file");
+  JobRunner runner;
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  TMIP& mip = runner.Mip();
+  mip.RangeFirst = static_cast<uint16_t>(first);
+  mip.RangeLast = static_cast<uint16_t>(last);
+  const TResult result = runner.Run(JobReadArchive);
+  // What was read before a failure is kept: it goes to the file all the same.
+  TArchiveTextForm form;
+  form.DecimalSeparator = RegionalSeparator();
+  form.DateTimeText = RegionalDateTime;
+  if (!WriteArchiveText(args[2], mip.MeasArchive, mip.ChannelCount, form)) {
+    std::fprintf(stderr, "k7104-cli: cannot write %s\n", args[2].c_str());
+    return kExitFile;
+  }
+  std::fprintf(stderr, "%zu records written to %s\n", mip.ArchiveCount(), args[2].c_str());
+  return result == RESULT_OK ? 0 : runner.Fail(result);
+}
+
+// "YYYY-MM-DD HH:MM:SS" as a valid date and time, or false.
+bool ParseClock(const std::string& text, TDateTime& value) {
+  TDateTimeParts p;
+  int used = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &p.Year, &p.Month, &p.Day, &p.Hour,
+                  &p.Minute, &p.Second, &used) != 6 ||
+      static_cast<size_t>(used) != text.size())
+    return false;
+  p.Millisecond = 0;
+  if (!IsValidDate(p.Year, p.Month, p.Day) || !IsValidTime(p.Hour, p.Minute, p.Second, 0))
+    return false;
+  value = EncodeDateTime(p);
+  return true;
+}
+
+int RunSetClock(const Options& options, const std::vector<std::string>& args) {
+  TDateTime clock = NowLocal();
+  if (args.size() > 1 || (args.size() == 1 && args[0] != "--system" && !ParseClock(args[0], clock)))
+    return Usage("set-clock", "give --system or a date and time as \"YYYY-MM-DD HH:MM:SS\"");
+  if (clock < EncodeDate(2000, 1, 1) || clock >= EncodeDate(2256, 1, 1))
+    return Usage("set-clock", "the instrument keeps years 2000..2255 only");
+  JobRunner runner;
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  runner.Mip().DeviceClock = clock;
+  const TResult result = runner.Run(OpWriteClock);
+  if (result != RESULT_OK) return runner.Fail(result);
+  std::fprintf(stderr, "clock set to %s\n", RegionalDateTime(clock).c_str());
+  return 0;
+}
+
+int RunSetAddress(const Options& options, const std::vector<std::string>& args) {
+  long address = 0;
+  if (args.size() != 1 || !ParseLong(args[0], 1, 255, address))
+    return Usage("set-address", "give the new address, 1..255");
+  JobRunner runner;
+  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  runner.Mip().InterfaceAddress = static_cast<uint8_t>(address);
+  const TResult result = runner.Run(OpChangeAddress);
+  if (result != RESULT_OK) return runner.Fail(result);
+  std::fprintf(stderr, "the instrument at %u now answers at %ld\n", options.address, address);
+  return 0;
+}
+
+}  // namespace
+
+const std::vector<Command>& JobCommands() {
+  static const std::vector<Command> commands = {
+      {"scan", "[FIRST LAST]", "search the line for instruments (default 1..255)", RunScan},
+      {"info", "", "identity, model, firmware, counts, state, clock and settings", RunInfo},
+      {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},
+      {"write", "FILE.prb", "load the configuration file and write it to the instrument", RunWrite},
+      {"live", "[--count N]", "read the current values again and again; Ctrl+C stops", RunLive},
+      {"archive", "FIRST LAST FILE.txt", "read archive records FIRST..LAST into a text file",
+       RunArchive},
+      {"set-clock", "[--system | \"YYYY-MM-DD HH:MM:SS\"]",
+       "set the instrument's clock (default: the computer's clock)", RunSetClock},
+      {"set-address", "NEW", "give the instrument the Modbus address NEW", RunSetAddress},
+  };
+  return commands;
+}
+
+}  // namespace cli

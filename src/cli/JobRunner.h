@@ -1,0 +1,49 @@
+// Running the instrument's jobs from the command line: one TMIP on the chosen port, a job at a
+// time, progress on stderr when it is a terminal, and the window's sentence when a job fails.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include "cli/CliOptions.h"
+#include "instrument/Mipunit.h"
+
+namespace cli {
+
+class JobRunner {
+ public:
+  JobRunner();
+
+  // Opens the port of the options and takes their address; prints why on stderr when it cannot.
+  bool Open(const Options& options);
+  // Starts the job and waits for its end; returns its result.
+  TResult Run(uint8_t jobCode);
+  // Prints the failure sentence of the last job on stderr and returns its result as exit code.
+  int Fail(TResult result) const;
+
+  TMIP& Mip() { return mip_; }
+
+ private:
+  void ShowProgress(uint8_t value);
+
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  TResult result_ = RESULT_OK;
+  bool showProgress_ = false;
+  int shownProgress_ = -1;
+  // Last, so that it goes first: its job thread is gone before the members its callbacks use.
+  TMIP mip_;
+};
+
+// The regional decimal separator of LC_NUMERIC.
+std::string RegionalSeparator();
+// The value with `decimals` places and the regional separator.
+std::string RegionalFixed(double value, int decimals);
+// The date and time forms of LC_TIME; the time is left out at exactly midnight.
+std::string RegionalDateTime(TDateTime value);
+// A live or last-cycle value: the window's marker texts, else three decimals.
+std::string MeasurementText(float value);
+
+}  // namespace cli

@@ -1,0 +1,248 @@
+// k7104-cli end to end: the program itself, run as a shell would run it, against simulated
+// instruments on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "sim/Simulator.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs k7104-cli with the arguments and the locale given; collects both outputs.
+Outcome RunCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+  std::vector<std::string> words = {K7104_CLI_PATH};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> env = {"LC_ALL=" + locale, "TZ=UTC", "PATH=/usr/bin:/bin"};
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned =
+      posix_spawn(&pid, K7104_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  Outcome outcome;
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&outcome.out, &outcome.err};
+  int open = 2;
+  while (spawned == 0 && open > 0 && poll(fds, 2, 30000) > 0) {
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      char buffer[4096];
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<size_t>(n));
+      } else {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  close(outPipe[0]);
+  close(errPipe[0]);
+  int status = 0;
+  if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    outcome.exitCode = WEXITSTATUS(status);
+  return outcome;
+}
+
+std::vector<char> FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool HasLocale(const char* name) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  const bool has = std::setlocale(LC_ALL, name) != nullptr;
+  std::setlocale(LC_ALL, saved.c_str());
+  return has;
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    first_ = &line_.AddInstrument({1, 1, 32, 32});
+    second_ = &line_.AddInstrument({2, 2, 32, 32});
+    ASSERT_TRUE(line_.Start());
+    dir_ = fs::temp_directory_path() / ("k7104-cli-test-" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Outcome Run(std::vector<std::string> args, const std::string& locale = "C.UTF-8") {
+    args.insert(args.begin(), {"--port", line_.SlavePath()});
+    return RunCli(args, locale);
+  }
+  std::string File(const char* name) const { return (dir_ / name).string(); }
+
+  k7104sim::Line line_;
+  k7104sim::Instrument* first_ = nullptr;
+  k7104sim::Instrument* second_ = nullptr;
+  fs::path dir_;
+};
+
+TEST_F(Cli, ConfigurationGoesFromOneInstrumentToAnotherThroughAFile) {
+  // Make the second instrument's configuration plainly different before the copy.
+  for (uint16_t i = 0; i < 32; ++i) {
+    second_->SetHoldingRegister(128 + i, 0);
+    second_->SetHoldingFloat(1152 + 2 * i, 999.5f);
+    second_->SetCoil(64 + i, true);
+  }
+  ASSERT_EQ(Run({"--address", "1", "read", File("first.prb")}).exitCode, 0);
+  ASSERT_EQ(Run({"--address", "2", "read", File("before.prb")}).exitCode, 0);
+  ASSERT_EQ(FileBytes(File("first.prb")).size(), 1738u);
+  ASSERT_NE(FileBytes(File("first.prb")), FileBytes(File("before.prb")));
+
+  const Outcome write = Run({"--address", "2", "write", File("first.prb")});
+  ASSERT_EQ(write.exitCode, 0) << write.err;
+  EXPECT_NE(write.err.find("записаны."), std::string::npos) << write.err;
+  ASSERT_EQ(Run({"--address", "2", "read", File("after.prb")}).exitCode, 0);
+
+  EXPECT_EQ(FileBytes(File("after.prb")), FileBytes(File("first.prb")));
+  for (uint16_t i = 0; i < 32; ++i) {
+    EXPECT_EQ(second_->HoldingRegister(128 + i), first_->HoldingRegister(128 + i)) << i;
+    EXPECT_EQ(second_->HoldingFloat(1152 + 2 * i), first_->HoldingFloat(1152 + 2 * i)) << i;
+    EXPECT_EQ(second_->Coil(64 + i), first_->Coil(64 + i)) << i;
+  }
+}
+
+TEST_F(Cli, FailuresExitWithTheirCodeAndSayWhatFailed) {
+  const Outcome silent = Run({"--address", "9", "--timeout", "100", "info"});
+  EXPECT_EQ(silent.exitCode, 9);
+  EXPECT_EQ(silent.err, "Вышло время ожидания!!! При чтении дополнительное!!!\n");
+  EXPECT_TRUE(silent.out.empty());
+
+  line_.AddFault({k7104sim::FaultKind::Exception, 2, 1, 3, 608, 639});
+  const Outcome refused = Run({"read", File("refused.prb")});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find(" При чтении "), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(File("refused.prb"))) << "a failed read saves no file";
+
+  const Outcome noPort = RunCli({"--port", File("no-such-port"), "info"});
+  EXPECT_EQ(noPort.exitCode, 7);
+  EXPECT_NE(noPort.err.find("no-such-port"), std::string::npos);
+}
+
+TEST_F(Cli, BadFilesAndBadArgumentsChangeNothing) {
+  {
+    std::ofstream damaged(File("short.prb"), std::ios::binary);
+    damaged << std::string(1737, '\0');
+  }
+  line_.ClearReceived();
+  EXPECT_EQ(Run({"write", File("short.prb")}).exitCode, 74);
+  EXPECT_EQ(Run({"write", File("missing.prb")}).exitCode, 74);
+  EXPECT_EQ(Run({"read", (dir_ / "no-folder" / "x.prb").string()}).exitCode, 74);
+  const size_t readRequests = line_.ReceivedFrames().size();
+  EXPECT_GT(readRequests, 0u) << "the read itself ran";
+
+  line_.ClearReceived();
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"set-clock", "2025-02-30 10:00:00"},
+                                             {"set-clock", "2025-03-17"},
+                                             {"set-address", "0"},
+                                             {"set-address", "256"},
+                                             {"scan", "20", "10"},
+                                             {"archive", "5", "1", File("a.txt")},
+                                             {"live", "--count", "0"},
+                                             {"frobnicate"}}) {
+    EXPECT_EQ(Run(args).exitCode, 64) << args[0];
+  }
+  EXPECT_EQ(RunCli({"--baud", "9601", "info"}).exitCode, 64);
+  EXPECT_TRUE(line_.ReceivedFrames().empty()) << "a usage error sends nothing";
+  EXPECT_FALSE(fs::exists(File("a.txt")));
+}
+
+TEST_F(Cli, ScanFindsTheInstrumentsAndSetAddressMovesOne) {
+  Outcome scan = Run({"scan", "1", "5"});
+  ASSERT_EQ(scan.exitCode, 0);
+  EXPECT_EQ(scan.out, "1\tК7104Т1\n2\tК7104С1\n");
+
+  EXPECT_EQ(Run({"--address", "1", "set-address", "2"}).exitCode, 16);
+  const Outcome moved = Run({"--address", "1", "set-address", "4"});
+  ASSERT_EQ(moved.exitCode, 0) << moved.err;
+  scan = Run({"scan", "1", "5"});
+  EXPECT_EQ(scan.out, "2\tК7104С1\n4\tК7104Т1\n");
+}
+
+TEST_F(Cli, ClockIsSetAsGivenAndShownInTheLocaleForms) {
+  ASSERT_EQ(Run({"set-clock", "2005-03-17 14:25:36"}).exitCode, 0);
+  EXPECT_EQ(first_->HoldingRegister(11), 0x0305);
+  EXPECT_EQ(first_->HoldingRegister(12), 0x0E11);
+  EXPECT_EQ(first_->HoldingRegister(13) & 0xFF, 0x19);
+
+  if (!HasLocale("ru_RU.UTF-8")) GTEST_SKIP() << "no ru_RU.UTF-8 locale on this machine";
+  first_->SetClock(38428.0);  // 17.03.2005 00:00:00: midnight shows the date alone
+  const Outcome info = Run({"info"}, "ru_RU.UTF-8");
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_NE(info.out.find("clock           17.03.2005\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("archive period  60 periods, 60,000 s"), std::string::npos) << info.out;
+}
+
+TEST_F(Cli, LiveValuesShowMarkersAndTheRegionalSeparator) {
+  if (!HasLocale("ru_RU.UTF-8")) GTEST_SKIP() << "no ru_RU.UTF-8 locale on this machine";
+  line_.AddInstrument({3, 6, 4, 4});
+  auto* third = line_.Find(3);
+  third->SetLiveValue(0, -32768.0f);
+  third->SetLiveValue(1, 12.34567f);
+  third->SetLiveValue(2, -32765.0f);
+  third->SetLiveValue(3, -32763.004f);
+  const Outcome live = Run({"--address", "3", "live", "--count", "2"}, "ru_RU.UTF-8");
+  ASSERT_EQ(live.exitCode, 0) << live.err;
+  const std::string values = "\tНе норма прибора\t12,346\t-32765,000\tНе норма КХС\n";
+  ASSERT_EQ(live.out.size(), 2 * (live.out.find('\n') + 1)) << "two lines of equal length";
+  const std::string first = live.out.substr(0, live.out.find('\n') + 1);
+  EXPECT_EQ(first.substr(first.size() - values.size()), values) << first;
+  EXPECT_EQ(first[2], '.') << "a date of the ru_RU form dd.mm.yyyy: " << first;
+}
+
+TEST_F(Cli, ArchiveRecordsGoToATextFileAndAFailureKeepsWhatWasRead) {
+  line_.AddInstrument({3, 6, 2, 2});
+  const Outcome archive = Run({"--address", "3", "archive", "1", "4", File("a.txt")});
+  ASSERT_EQ(archive.exitCode, 0) << archive.err;
+  const std::vector<char> bytes = FileBytes(File("a.txt"));
+  const std::string text(bytes.begin(), bytes.end());
+  // Windows-1251 "#Зап\tДата Время\tКанал_1\tКанал_2", then records 4..1 newest first.
+  EXPECT_EQ(text.substr(0, 5), "#\xC7\xE0\xEF\t");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
+  EXPECT_EQ(text.substr(text.find("\r\n") + 2, 2), "4\t");
+
+  // Record k of two channels spans input registers k..k+7: only record 3 and later reach 10.
+  line_.AddFault({k7104sim::FaultKind::NoReply, 0, 3, 4, 10, 10});
+  const Outcome broken =
+      Run({"--address", "3", "--timeout", "100", "archive", "1", "4", File("b.txt")});
+  EXPECT_EQ(broken.exitCode, 9);
+  const std::vector<char> kept = FileBytes(File("b.txt"));
+  EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 3) << "header and records 1 and 2";
+}
+
+}  // namespace

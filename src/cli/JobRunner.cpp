@@ -69,18 +69,8 @@ std::string RegionalDateTime(TDateTime value) {
 }
 
 std::string MeasurementText(float value) {
-  static const struct {
-    float marker;
-    const char* text;
-  } markers[] = {
-      {MarkerDeviceFault, "Не норма прибора"},
-      {MarkerSensorFault, "Не норма датчика"},
-      {MarkerNotConfigured, "Датчик не настроен"},
-      {MarkerColdJunctionFault, "Не норма КХС"},
-  };
-  for (const auto& m : markers)
-    if (IsMarker(value, m.marker, LiveMarkerTolerance)) return m.text;
-  return RegionalFixed(value, 3);
+  const char* marker = MeasurementMarkerText(value);
+  return marker ? marker : RegionalFixed(value, 3);
 }
 
 }  // namespace cli

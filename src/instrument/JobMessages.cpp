@@ -1,5 +1,7 @@
 #include "instrument/JobMessages.h"
 
+#include "instrument/Mipunit.h"
+
 namespace {
 
 const char* const kGroupNames[GroupNameCount] = {
@@ -100,4 +102,36 @@ int StatePicture(uint16_t deviceState) {
     default:
       return 3;
   }
+}
+
+namespace {
+
+struct TMarkerText {
+  float Marker;
+  const char* Text;
+};
+
+}  // namespace
+
+const char* MeasurementMarkerText(float value) {
+  static const TMarkerText markers[] = {
+      {MarkerDeviceFault, "Не норма прибора"},
+      {MarkerSensorFault, "Не норма датчика"},
+      {MarkerNotConfigured, "Датчик не настроен"},
+      {MarkerColdJunctionFault, "Не норма КХС"},
+  };
+  for (const TMarkerText& m : markers)
+    if (IsMarker(value, m.Marker, LiveMarkerTolerance)) return m.Text;
+  return nullptr;
+}
+
+const char* ArchiveMarkerText(float value) {
+  static const TMarkerText markers[] = {
+      {MarkerColdJunctionFault, "НКХС"}, {MarkerNotConfigured, "Н.настр."},
+      {MarkerSwitchedOn, "Вкл.приб."},   {MarkerSensorFault, "Н.дат."},
+      {MarkerDeviceFault, "Н.приб."},
+  };
+  for (const TMarkerText& m : markers)
+    if (IsMarker(value, m.Marker, ArchiveMarkerTolerance)) return m.Text;
+  return nullptr;
 }

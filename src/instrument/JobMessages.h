@@ -26,3 +26,9 @@ std::string ModelName(uint16_t modelCode);
 // "Измерения", "Оператор", "Меню" or "Неизвестно", and the picture that goes with it (0..3).
 std::string StateName(uint16_t deviceState);
 int StatePicture(uint16_t deviceState);
+
+// The text a live or last-cycle value shows in place of the number when it is one of the
+// instrument's status numbers; nullptr for an ordinary value.
+const char* MeasurementMarkerText(float value);
+// The same for a value of the measurement archive, with the archive's own texts and tolerance.
+const char* ArchiveMarkerText(float value);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "instrument/JobMessages.h"
 #include "instrument/Mipunit.h"
 
 namespace TextForms {
@@ -21,11 +22,6 @@ QString LongTimeFormatWithoutZone(const QLocale& locale) {
   format.remove(QRegularExpression("\\s*\\bt+\\b\\s*"));
   return format.trimmed();
 }
-
-struct TMarkerText {
-  float Marker;
-  const char* Text;
-};
 
 }  // namespace
 
@@ -63,26 +59,13 @@ QString DateTimeText(TDateTime value) {
 }
 
 QString MeasurementText(float value) {
-  static const TMarkerText markers[] = {
-      {MarkerDeviceFault, "Не норма прибора"},
-      {MarkerSensorFault, "Не норма датчика"},
-      {MarkerNotConfigured, "Датчик не настроен"},
-      {MarkerColdJunctionFault, "Не норма КХС"},
-  };
-  for (const TMarkerText& m : markers)
-    if (IsMarker(value, m.Marker, LiveMarkerTolerance)) return QString::fromUtf8(m.Text);
-  return FixedText(value, 3);
+  const char* marker = MeasurementMarkerText(value);
+  return marker ? QString::fromUtf8(marker) : FixedText(value, 3);
 }
 
 QString ArchiveValueText(float value) {
-  static const TMarkerText markers[] = {
-      {MarkerColdJunctionFault, "НКХС"}, {MarkerNotConfigured, "Н.настр."},
-      {MarkerSwitchedOn, "Вкл.приб."},   {MarkerSensorFault, "Н.дат."},
-      {MarkerDeviceFault, "Н.приб."},
-  };
-  for (const TMarkerText& m : markers)
-    if (IsMarker(value, m.Marker, ArchiveMarkerTolerance)) return QString::fromUtf8(m.Text);
-  return FixedText(value, 3);
+  const char* marker = ArchiveMarkerText(value);
+  return marker ? QString::fromUtf8(marker) : FixedText(value, 3);
 }
 
 }  // namespace TextForms

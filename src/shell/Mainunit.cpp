@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -16,7 +17,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "files/ArchQwery.h"
 #include "shell/Dialogs.h"
+#include "shell/JobBridge.h"
 #include "shell/LogDialog.h"
 #include "shell/PortSettings.h"
 #include "shell/Showaboutunit.h"
@@ -47,6 +50,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   setWindowTitle("Конфигуратор К7104Т(С)1 К7104Е025");
   setWindowIcon(ImageLists::Application());
 
+  bridge_ = std::make_unique<TJobBridge>();
   mip_ = std::make_unique<TMIP>();
   pages_ = new TPageViews(this, *mip_);
   BuildMenu();
@@ -68,9 +72,11 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   setCentralWidget(central);
   LogDialog = new TLogDialog(this);
   PortSettings = new TPortSettings(this);
+  ArchQwery = new TArchQwery(this);
   qApp->installEventFilter(this);
 
   RegisterCallbacks();
+  WireDeviceCommands();
   PlaceStatusControls();
   ReadSettings();
   CSpinEditAddress->setValue(mip_->Address);
@@ -90,6 +96,8 @@ TMainForm::TMainForm(const TMainFormOptions& options)
 
 TMainForm::~TMainForm() {
   qApp->removeEventFilter(this);
+  // From here no job's end reaches the controls, and a job thread waiting for one goes on.
+  bridge_->Shutdown();
   WriteSettings();
   // Stops the job thread and closes the port before any control goes.
   mip_.reset();
@@ -144,7 +152,7 @@ void TMainForm::BuildToolBar() {
   CSpinEditAddress->setToolTip("Адрес прибора");
   CSpinEditAddress->setRange(1, 255);
   CSpinEditAddress->setValue(1);
-  ToolBar1->addWidget(CSpinEditAddress);
+  addressAction_ = ToolBar1->addWidget(CSpinEditAddress);
   ToolBar1->addSeparator();
   AddToolButton(21, 14, "Выход");
 
@@ -230,14 +238,6 @@ void TMainForm::BuildStatusBar() {
   connect(StatusBar, &TStatusBar::Resized, this, &TMainForm::LayOutStatusBar);
 }
 
-// The job thread reports progress; the gauge is set on the GUI thread with the value of the call.
-void TMainForm::RegisterCallbacks() {
-  mip_->OnProgress = [this](uint8_t progress) {
-    QMetaObject::invokeMethod(
-        this, [this, progress] { CGauge->setValue(progress); }, Qt::QueuedConnection);
-  };
-}
-
 // Gauge, message label and connection picture sit on the status bar, their height the bar's.
 void TMainForm::PlaceStatusControls() {
   const int height = StatusBar->sizeHint().height() - 4;
@@ -261,6 +261,12 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   LayOutStatusBar();
   pages_->FitGridColumns();
+}
+
+// A closing window starts no more jobs; a job start waiting for the engine gives up.
+void TMainForm::closeEvent(QCloseEvent* event) {
+  closing_ = true;
+  QMainWindow::closeEvent(event);
 }
 
 void TMainForm::CenterOnDesktop() {
@@ -354,8 +360,10 @@ void TMainForm::VersionCommand() {
   ShowAbout(this, *dialogs_, ProgramVersionInfo());
 }
 
-// With tool tips off, no control of this window shows its hint.
+// With tool tips off, no control of this window shows its hint; Enter in the address box is
+// swallowed.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (IsSwallowedEnter(watched, event)) return true;
   if (event->type() == QEvent::ToolTip && !showHint_) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this) return true;

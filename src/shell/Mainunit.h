@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "instrument/Mipunit.h"
@@ -22,7 +23,9 @@ class QSpinBox;
 class QTabBar;
 class QToolBar;
 class QToolButton;
+class TArchQwery;
 class TDialogs;
+class TJobBridge;
 class TLogDialog;
 class TPageViews;
 class TPortSettings;
@@ -61,6 +64,28 @@ class TMainForm : public QMainWindow {
   void PortSettingsCommand();
   void VersionCommand();
 
+  // Device commands: each turns into a job of the instrument object.
+  void ConnectCommand();
+  void SearchCommand();
+  void ManualAddressCommand();
+  void ReadCurrentCommand();
+  void ReadAllCommand();
+  void WriteCurrentCommand();
+  void WriteAllCommand();
+
+  // The address the next job goes to: the address box in manual address mode, else the selected
+  // found instrument, 1 when none is selected.
+  uint8_t CurrentAddress() const;
+  void SetCurrentAddress(uint8_t address);
+  // Waits, with the window still answering the user, until no job runs; then sets the current
+  // address and starts the job, after prepare() has set what the job reads. False when the window
+  // closes meanwhile.
+  bool JobStart(uint8_t jobCode, const std::function<void()>& prepare = {});
+  // Starts the read of a live page again when the port is open; never waits.
+  void AutomaticReread();
+  // One tab per instrument the last search found; manual address mode when there is none.
+  void RefreshFoundDevices();
+
   // Window state kept between commands.
   bool ManualAddressMode = true;
   uint8_t RememberedPageJobCode = 0;
@@ -81,9 +106,11 @@ class TMainForm : public QMainWindow {
   QAction* MenuItem(int n) const;  // N2..N32 as the menu has them
   TLogDialog* LogDialog;
   TPortSettings* PortSettings;
+  TArchQwery* ArchQwery;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -92,13 +119,35 @@ class TMainForm : public QMainWindow {
   void BuildStatusBar();
   QToolButton* AddToolButton(int n, int image, const QString& hint);
   QAction* AddMenuItem(QMenu* menu, int n, const QString& caption, int image);
+
+  // What the completion handler needs of a job, taken on the job thread when the job ends.
+  struct TJobEnd {
+    uint8_t JobCode;
+    uint8_t CurrentOp;
+    TResult Result;
+    uint16_t ChannelCount;
+    uint16_t RelayCount;
+  };
+
   void RegisterCallbacks();
+  void WireDeviceCommands();
+  void JobStartHandler(uint8_t jobCode);
+  void CompletionHandler(const TJobEnd& end);
+  QString ApplyJobEnd(const TJobEnd& end);
+  void ShowDeviceState();
+  bool WaitWhileBusy();
+  void PresentConnection();
+  void ShowAddressMode();
+  bool IsSwallowedEnter(QObject* watched, QEvent* event) const;
   void ReadSettings();
   void WriteSettings();
   void LayOutStatusBar();
   void PlaceStatusControls();
   void CenterOnDesktop();
 
+  // Declared before the instrument object: the job thread may be waiting in it until the
+  // instrument object is gone.
+  std::unique_ptr<TJobBridge> bridge_;
   std::unique_ptr<TMIP> mip_;
   std::unique_ptr<TDialogs> ownDialogs_;
   TDialogs* dialogs_;
@@ -106,6 +155,10 @@ class TMainForm : public QMainWindow {
   TPageViews* pages_;
   QStringList eventLog_;
   bool showHint_ = true;
+  bool closing_ = false;
+  bool rereadSkip_ = false;           // the end of the job a command waited for starts no re-read
+  uint8_t startedJob_ = 0;            // job thread only: the job code as the job started
+  QAction* addressAction_ = nullptr;  // shows and hides CSpinEditAddress on the toolbar
   QToolButton* toolButtons_[22] = {};
   QAction* menuItems_[33] = {};
 };

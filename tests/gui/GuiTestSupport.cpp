@@ -9,6 +9,7 @@ bool TScriptedDialogs::Ask(QWidget*, const QString& caption, const QString& text
 
 void TScriptedDialogs::Error(QWidget*, const QString& caption, const QString& text) {
   Asked.append({"Error", caption, text});
+  if (WhileErrorShown) WhileErrorShown();
 }
 
 void TScriptedDialogs::Message(QWidget*, const QString& caption, const QString& text) {

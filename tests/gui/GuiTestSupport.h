@@ -34,8 +34,9 @@ class TScriptedDialogs : public TDialogs {
   QString SaveFileName(QWidget* owner, const TFileRequest& request) override;
 
   QList<TAskedDialog> Asked;
-  QList<bool> Answers;       // for Ask, in order; No when the script has run out
-  QList<QString> FileNames;  // for Open and Save, in order; cancelled when run out
+  QList<bool> Answers;                    // for Ask, in order; No when the script has run out
+  std::function<void()> WhileErrorShown;  // runs inside Error, as a modal box's own loop would
+  QList<QString> FileNames;               // for Open and Save, in order; cancelled when run out
 };
 
 // A main window whose settings file lives in a folder of its own; the settings text, when given,

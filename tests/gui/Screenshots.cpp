@@ -1,5 +1,6 @@
 // k7104-screenshots DIR: the window filled from a simulated instrument, one picture per page in
-// page order, plus the popup lists, the event log and the port settings dialog. Used to keep
+// page order, plus the popup lists, the event log, the port settings dialog, the range dialog and
+// the tabs of the instruments a search found. Used to keep
 // docs/screenshots up to date and to look at every page after a layout change.
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 
+#include "files/ArchQwery.h"
 #include "shell/LogDialog.h"
 #include "shell/Mainunit.h"
 #include "shell/PortSettings.h"
@@ -38,11 +40,15 @@ const char* const PageNames[] = {
     "archive",
 };
 
-bool RunJob(TMIP& mip, uint8_t job) {
-  if (!mip.StartJob(job)) return false;
+// A job through the window's own job start; done once the window has reported its end (every job
+// reports its start and its end), so that no report or re-read is left over for the pictures.
+bool RunJob(TMainForm& form, uint8_t job) {
+  TMIP& mip = form.Mip();
+  const qsizetype reports = form.EventLog().size() + 2;
+  if (!form.JobStart(job)) return false;
   QElapsedTimer timer;
   timer.start();
-  while (mip.Busy.load() && timer.elapsed() < 120000)
+  while ((mip.Busy.load() || form.EventLog().size() < reports) && timer.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   return mip.Busy.load() == 0 && mip.JobResult.load() == RESULT_OK;
 }
@@ -63,6 +69,14 @@ void SaveWhenShown(QDialog* dialog, const QDir& dir, const QString& name) {
   });
 }
 
+// The range dialog of a search is pictured, then confirmed with the values it offers.
+void SaveAndConfirmWhenShown(QDialog* dialog, const QDir& dir, const QString& name) {
+  QTimer::singleShot(300, dialog, [dialog, dir, name] {
+    Save(dialog, dir, name);
+    dialog->accept();
+  });
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -78,6 +92,7 @@ int main(int argc, char* argv[]) {
 
   k7104sim::Line line;
   line.AddInstrument({1, 1, 32, 32});
+  line.AddInstrument({17, 6, 8, 8});
   if (!line.Start()) {
     std::fprintf(stderr, "cannot start the simulated line\n");
     return 1;
@@ -87,20 +102,23 @@ int main(int argc, char* argv[]) {
   options.SettingsPath = settingsDir.filePath("k7104-configurator.ini");
   TMainForm form(options);
   TMIP& mip = form.Mip();
+  TPageViews& pages = form.Pages();
   mip.Bus.SetPortDevice(0, line.SlavePath());
   mip.Bus.SetPortIndex(0);
-  if (!mip.Bus.OpenPort()) {
+  // Connected on a page that is not polled, so that the reads below have the line to themselves.
+  pages.PageControl()->SetCurrentIndex(2);
+  form.ConnectCommand();
+  if (!mip.Bus.IsOpen()) {
     std::fprintf(stderr, "cannot open %s\n", line.SlavePath().c_str());
     return 1;
   }
   mip.RangeFirst = 1;
   mip.RangeLast = 40;
-  if (!RunJob(mip, 127) || !RunJob(mip, 30) || !RunJob(mip, 34)) {
+  if (!RunJob(form, 127) || !RunJob(form, 30) || !RunJob(form, 34)) {
     std::fprintf(stderr, "reading the simulated instrument failed: %d\n", mip.JobResult.load());
     return 1;
   }
   form.show();
-  TPageViews& pages = form.Pages();
   // The offscreen screen is small; open the window as it opens on a desktop of 1280 x 1024.
   form.resize(qMax(form.width(), pages.PreferredWidth()), form.height());
   bool ok = true;
@@ -131,6 +149,17 @@ int main(int argc, char* argv[]) {
   form.ShowEventLog();
   SaveWhenShown(form.PortSettings, dir, "port-settings.png");
   form.PortSettingsCommand();
+
+  pages.PageControl()->SetCurrentIndex(2);
+  pages.Render();
+  form.AddressMax = 20;
+  SaveAndConfirmWhenShown(form.ArchQwery, dir, "range-dialog.png");
+  form.SearchCommand();
+  QElapsedTimer search;
+  search.start();
+  while ((mip.Busy.load() || form.TabSet1->count() == 0) && search.elapsed() < 120000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  ok &= form.TabSet1->count() == 2 && Save(&form, dir, "found-instruments.png");
   mip.Bus.ClosePort();
   return ok ? 0 : 1;
 }

@@ -189,6 +189,7 @@ void TMainForm::JobStartHandler(uint8_t jobCode) {
 // Runs on the GUI thread while the job thread waits for it: the data image holds still.
 void TMainForm::CompletionHandler(const TJobEnd& end) {
   const QString message = ApplyJobEnd(end);
+  RenderPendingPage();
   ToolButton(9)->setEnabled(true);
   ToolButton(18)->setEnabled(true);
   Report(message, end.Result != RESULT_OK);
@@ -308,6 +309,7 @@ void TMainForm::ReadAllCommand() {
 // Only the parameter pages and the device settings page are written; live values and the
 // archive are the instrument's own.
 void TMainForm::WriteCurrentCommand() {
+  pages_->CommitEdits();
   const auto job = static_cast<uint8_t>(pages_->PageJobCode() | FirstWriteJob);
   if (job < FirstPageWrite || job > LastPageWrite) {
     dialogs_->Message(this, QString(), "Текущее значения нельзя записывать!!!");
@@ -317,6 +319,7 @@ void TMainForm::WriteCurrentCommand() {
 }
 
 void TMainForm::WriteAllCommand() {
+  pages_->CommitEdits();
   if (dialogs_->Ask(this, "Запись всей конфигурации в прибор",
                     "Вы уверены, что вы хотите записать всю конфигурацию в прибор?"))
     JobStart(JobWriteAll);

@@ -77,6 +77,9 @@ TMainForm::TMainForm(const TMainFormOptions& options)
 
   RegisterCallbacks();
   WireDeviceCommands();
+  WireFileCommands();
+  WirePageChange();
+  WireEditCommands();
   PlaceStatusControls();
   ReadSettings();
   CSpinEditAddress->setValue(mip_->Address);

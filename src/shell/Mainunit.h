@@ -73,6 +73,16 @@ class TMainForm : public QMainWindow {
   void WriteCurrentCommand();
   void WriteAllCommand();
 
+  // File commands: a configuration to and from a file; on the archive page Save exports the
+  // archive as text instead.
+  void NewCommand();
+  void OpenCommand();
+  void SaveCommand();
+
+  // Runs after the current page or sub-page has changed: offers to write the edits of the page
+  // left, shows the new page and starts its polling.
+  void PageChange();
+
   // The address the next job goes to: the address box in manual address mode, else the selected
   // found instrument, 1 when none is selected.
   uint8_t CurrentAddress() const;
@@ -131,6 +141,17 @@ class TMainForm : public QMainWindow {
 
   void RegisterCallbacks();
   void WireDeviceCommands();
+  void WireFileCommands();
+  void WirePageChange();
+  void WireEditCommands();
+  void PageJobRequested(uint8_t jobCode);
+  void WaitBeforeRelayTest();
+  void WriteRelayTest();
+  void SaveConfigurationCommand();
+  void SaveArchiveCommand();
+  bool WaitForIdleEngine(bool* waited);
+  void RenderCurrentPage();
+  void RenderPendingPage();
   void JobStartHandler(uint8_t jobCode);
   void CompletionHandler(const TJobEnd& end);
   QString ApplyJobEnd(const TJobEnd& end);
@@ -157,6 +178,7 @@ class TMainForm : public QMainWindow {
   bool showHint_ = true;
   bool closing_ = false;
   bool rereadSkip_ = false;           // the end of the job a command waited for starts no re-read
+  bool renderPending_ = false;        // the current page is shown once the job under way has ended
   uint8_t startedJob_ = 0;            // job thread only: the job code as the job started
   QAction* addressAction_ = nullptr;  // shows and hides CSpinEditAddress on the toolbar
   QToolButton* toolButtons_[22] = {};

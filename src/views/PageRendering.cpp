@@ -13,13 +13,15 @@
 #include <cstring>
 
 #include "views/ChoiceLists.h"
+#include "views/FlagButtons.h"
 #include "views/ImageLists.h"
 #include "views/PageViews.h"
 #include "views/TextForms.h"
 
 namespace {
 
-using TState = TglAskListBox::TState;
+using FlagButtons::ForAllState;
+using FlagButtons::LineState;
 
 // The instrument's identity text is single-byte Windows-1251; Russian letters and Ё/ё are mapped,
 // anything else outside ASCII shows as a replacement character.
@@ -39,21 +41,6 @@ QString FromWindows1251(const char* text, size_t capacity) {
       result += QChar(0xFFFD);
   }
   return result;
-}
-
-// A line's button for one flag: button 1 stands for a non-zero flag, or for 0 when mirrored.
-TState LineState(uint8_t flag, bool mirrored) {
-  const bool on = flag != 0;
-  return on != mirrored ? TState::Button1 : TState::Button2;
-}
-
-// The for-all line shows the common value of all 32 flags, and nothing when they differ or the
-// common value is neither 0 nor 1.
-TState ForAllState(const uint8_t* flags, bool mirrored) {
-  for (int i = 1; i < MaxChannels; ++i)
-    if (flags[i] != flags[0]) return TState::None;
-  if (flags[0] > 1) return TState::None;
-  return LineState(flags[0], mirrored);
 }
 
 void SelectItem(QComboBox* combo, unsigned code) {
@@ -211,9 +198,13 @@ void TPageViews::RenderSettingsPage() {
     DateTimePicker2->setTime(clock.time());
   }
   // Not blocked: a spin edit's change handler takes over the value it shows, limited to its range,
-  // as for a typed value.
+  // as for a typed value. A stored value outside the range whose limited form the spin edit
+  // already showed changes no text; it is taken over all the same, so that what is written is
+  // what the page shows.
   CSpinEdit2->setValue(c.Password.Get());
+  if (CSpinEdit2->value() != c.Password.Get()) PasswordEdited(CSpinEdit2->value());
   CSpinEdit3->setValue(image_.InterfaceAddress);
+  if (CSpinEdit3->value() != image_.InterfaceAddress) AddressEdited(CSpinEdit3->value());
   SelectItem(ComboBox2, c.Protocol);
   SelectItem(ComboBox3, c.InterfaceSpeed);
   labels_[1]->setText("Номинальный " + TextForms::FixedText(image_.NominalPeriod, 3) + " сек.");

@@ -18,6 +18,7 @@
 #include "views/ChoiceLists.h"
 #include "views/Design.h"
 #include "views/ImageLists.h"
+#include "views/SpinEdit.h"
 #include "views/TextForms.h"
 
 namespace {
@@ -52,7 +53,11 @@ TPageViews::TPageViews(QWidget* owner, TDataImage& image) : QObject(owner), imag
   setObjectName("PageViews");
   BuildPopupLists(owner);
   BuildPages(owner);
+  WireChoiceEdits();
+  WireFlagLists();
   WireFaultRelayEdits();
+  WireNumericEdits();
+  WireSettingsEdits();
 }
 
 TStringGrid* TPageViews::StringGrid(int n) const {
@@ -265,18 +270,14 @@ QWidget* TPageViews::BuildSettingsPage() {
 
   QGroupBox* passwords = group("GroupBox2", "Пароли");
   auto* passwordLayout = new QGridLayout(passwords);
-  CSpinEdit2 = new QSpinBox(passwords);
-  CSpinEdit2->setObjectName("CSpinEdit2");
-  CSpinEdit2->setRange(0, 9999);
+  CSpinEdit2 = new TCSpinEdit("CSpinEdit2", 0, 9999, passwords);
   passwordLayout->addWidget(MakeLabel(3, "Общий:", passwords), 0, 0);
   passwordLayout->addWidget(CSpinEdit2, 0, 1);
   passwordLayout->setColumnStretch(2, 1);
 
   QGroupBox* interface = group("GroupBox3", "Интерфейс");
   auto* interfaceLayout = new QGridLayout(interface);
-  CSpinEdit3 = new QSpinBox(interface);
-  CSpinEdit3->setObjectName("CSpinEdit3");
-  CSpinEdit3->setRange(1, 255);
+  CSpinEdit3 = new TCSpinEdit("CSpinEdit3", 1, 255, interface);
   SpeedButton1 = new QToolButton(interface);
   SpeedButton1->setObjectName("SpeedButton1");
   SpeedButton1->setIcon(ImageLists::WriteAddress());
@@ -300,9 +301,7 @@ QWidget* TPageViews::BuildSettingsPage() {
   auto* periodLayout = new QGridLayout(periods);
   Edit1 = new QLineEdit(periods);
   Edit1->setObjectName("Edit1");
-  CSpinEdit1 = new QSpinBox(periods);
-  CSpinEdit1->setObjectName("CSpinEdit1");
-  CSpinEdit1->setRange(0, 65535);
+  CSpinEdit1 = new TCSpinEdit("CSpinEdit1", 0, 65535, periods);
   Edit1->setMaximumWidth(Design::Px(72));
   CSpinEdit1->setMaximumWidth(Design::Px(72));
   periodLayout->addWidget(MakeLabel(1, QString(), periods), 0, 0, 1, 3);
@@ -349,35 +348,6 @@ QWidget* TPageViews::BuildSettingsPage() {
   QWidget* sheet = Sheet("TabSheet14");
   FillLayout(sheet)->addWidget(Scrolled(content, "TabSheet14"));
   return sheet;
-}
-
-void TPageViews::WireFaultRelayEdits() {
-  connect(ComboBox1, &QComboBox::activated, this, [this](int index) {
-    image_.Config.DeviceFaultRelay = static_cast<uint8_t>(index);
-    Modified = true;
-  });
-  connect(ComboBox6, &QComboBox::activated, this, [this](int index) {
-    image_.Config.SensorFaultRelay = static_cast<uint8_t>(index);
-    Modified = true;
-  });
-  // Bits 0 and 1 follow the two boxes; the other six bits of the byte stay as they were.
-  auto flags = [](uint8_t old, bool bit0, bool bit1) {
-    return static_cast<uint8_t>((old & ~3u) | (bit0 ? 1u : 0u) | (bit1 ? 2u : 0u));
-  };
-  auto deviceFlags = [this, flags] {
-    image_.Config.DeviceFaultFlags =
-        flags(image_.Config.DeviceFaultFlags, CheckBox1->isChecked(), CheckBox3->isChecked());
-    Modified = true;
-  };
-  auto sensorFlags = [this, flags] {
-    image_.Config.SensorFaultFlags =
-        flags(image_.Config.SensorFaultFlags, CheckBox2->isChecked(), CheckBox4->isChecked());
-    Modified = true;
-  };
-  connect(CheckBox1, &QCheckBox::clicked, this, deviceFlags);
-  connect(CheckBox3, &QCheckBox::clicked, this, deviceFlags);
-  connect(CheckBox2, &QCheckBox::clicked, this, sensorFlags);
-  connect(CheckBox4, &QCheckBox::clicked, this, sensorFlags);
 }
 
 void TPageViews::SetFixedTexts(TDateTime programStart) {

@@ -1,13 +1,17 @@
 // The 16 pages of the main window with their nested page controls, grids, button lists, choice
 // lists, the fault-relay controls and the device settings page; the page job code that ties the
 // current page to its parameter group; the fixed texts; and rendering the data image into the
-// current page. Every control carries its own name as objectName.
+// current page; and the user's edits of the data image on the pages. Every control carries its
+// own name as objectName.
 #pragma once
 
 #include <QList>
 #include <QObject>
+#include <QPoint>
+#include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "instrument/Mipunit.h"
 #include "views/AskListBox.h"
@@ -54,6 +58,17 @@ class TPageViews : public QObject {
 
   // An edit on the current page has changed the data image and is not written yet.
   bool Modified = false;
+
+  // Takes over a number still being typed in a physical-values grid or in Edit1, as leaving the
+  // control would. For commands that act on the data image while the focus stays where it is
+  // (the toolbar's buttons take no focus): call it before writing or saving.
+  void CommitEdits();
+
+  // Runs on every click that changes a line of the relay test list glAskListBox6, before
+  // RelayTestOn changes. The window: when the port is open and a job is running, set the
+  // re-read skip flag and wait on this thread until the job has ended, so that the relay test
+  // write that follows is not refused.
+  std::function<void()> BeforeRelayTest;
 
   // Pages and nested page controls.
   TglPageControl* glPageControl1;
@@ -105,6 +120,21 @@ class TPageViews : public QObject {
   QLabel* Image1;
   QLabel* Label(int n) const { return labels_[n]; }
 
+ signals:
+  // A button of the device settings page wants a write job now: 156 (write the device clock)
+  // from Button1 and Button2, 159 (move the instrument to InterfaceAddress) from SpeedButton1.
+  // The data image already holds what the job writes. The window starts the job through its
+  // job start, which waits for a running job and sends the request to the current address.
+  void JobRequested(uint8_t jobCode);
+  // RelayTestOn has changed by a click on glAskListBox6 (also when a released line was pushed
+  // again). The window: when the port is open, start job 150 (write relay test) at once with
+  // StartJob, to the address the data image holds; when the port is closed, nothing. The
+  // modified flag is not raised for the relay test.
+  void RelayTestChanged();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void BuildPages(QWidget* owner);
   QWidget* Sheet(const QString& name);
@@ -116,7 +146,39 @@ class TPageViews : public QObject {
   QWidget* BuildSettingsPage();
   QLabel* MakeLabel(int n, const QString& text, QWidget* parent);
   void BuildPopupLists(QWidget* owner);
+
+  // Choice editing: popup lists on the choice grids, button lists, fault relays.
+  void WireChoiceEdits();
+  void WireFlagLists();
   void WireFaultRelayEdits();
+  void ChoiceGridClicked(TStringGrid* grid, TPopupList* list, int col, int row, const QPoint& at);
+  void ChoiceChosen(TPopupList* list, int code, const QString& caption);
+  void LogicGridClicked(TStringGrid* grid, int col, int row, const QPoint& at);
+  void LogicChosen(TPopupList* list, int column, int code, const QString& caption);
+  uint8_t* ChoiceField(const TPopupList* list, int setpoint);
+  TStringGrid* ChoiceGrid(const TPopupList* list, int setpoint) const;
+  bool FlagLineChanged(TglAskListBox* list, uint8_t* flags, bool mirrored, int line);
+  void RelayTestLineChanged(int line);
+
+  // Numeric editing of the physical values in StringGrid6 .. StringGrid12.
+  void WireNumericEdits();
+  TStringGrid* NumberGridOf(const QWidget* widget) const;
+  void NumberFocusChanged(QWidget* old, QWidget* now);
+  void NumberGridEntered(TStringGrid* grid);
+  void NumberTyped(TStringGrid* grid, int col, int row, const QString& text);
+  void NumberCellSelected(TStringGrid* grid, int modelRow, int modelCol);
+  void NumberEnterPressed(TStringGrid* grid);
+  void NumberEditCancelled(TStringGrid* grid);
+  void CommitNumber();
+
+  // Device settings page.
+  void WireSettingsEdits();
+  void ClockEdited();
+  void PasswordEdited(int value);
+  void AddressEdited(int value);
+  void ArchivePeriodEdited(int value);
+  void MeasurePeriodEdited();
+  void Edit1Event(const QEvent* event);
 
   void SetGridLabels();
   void SetListLines();
@@ -137,4 +199,13 @@ class TPageViews : public QObject {
   TStringGrid* archiveGrid_ = nullptr;
   QList<TStringGrid*> gridList_;
   QLabel* labels_[26] = {};
+
+  // The grid cell under the last click or numeric edit (choice grids and number grids alike).
+  int currentCol_ = 0;
+  int currentRow_ = 0;
+  // The number being typed: its grid, its text, and whether it was typed (or Enter pressed)
+  // since the cell was entered or selected.
+  TStringGrid* editGrid_ = nullptr;
+  QString editText_;
+  bool edited_ = false;
 };

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QStyleOptionHeader>
@@ -174,6 +175,28 @@ QRect TStringGrid::CellRect(int col, int row) const {
   if (modelCol < 0 || modelRow < 0) return {};
   const QRect r = visualRect(model()->index(modelRow, modelCol));
   return QRect(viewport()->mapTo(this, r.topLeft()), r.size());
+}
+
+void TStringGrid::SetColumnEditable(int col) {
+  const int modelCol = col - (fixedCols_ > 0 ? 1 : 0);
+  if (col < fixedCols_ || modelCol >= columnCount()) return;
+  for (int r = 0; r < QTableWidget::rowCount(); ++r) {
+    QTableWidgetItem* it = EnsureItem(modelCol, r);
+    it->setFlags(it->flags() | Qt::ItemIsEditable);
+  }
+  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                  QAbstractItemView::EditKeyPressed);
+}
+
+void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  const QPoint globalPos = event->globalPosition().toPoint();
+  const QModelIndex index = indexAt(at);
+  const bool click = event->button() == Qt::LeftButton && index.isValid();
+  QTableWidget::mouseReleaseEvent(event);
+  if (click)
+    emit CellClicked(index.column() + (fixedCols_ > 0 ? 1 : 0), index.row() + fixedRows_,
+                     globalPos);
 }
 
 void TStringGrid::resizeEvent(QResizeEvent* event) {

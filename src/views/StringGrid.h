@@ -39,8 +39,17 @@ class TStringGrid : public QTableWidget {
   // Where a cell lies in grid coordinates, for a click.
   QRect CellRect(int col, int row) const;
 
+  // Lets the user type into the cells of a column that is not fixed: typing starts, F2 or a
+  // double click opens the cell's editor.
+  void SetColumnEditable(int col);
+
+ signals:
+  // A left click on a cell that is not fixed, with the pointer's position on the screen.
+  void CellClicked(int col, int row, const QPoint& globalPos);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

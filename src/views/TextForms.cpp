@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <cfloat>
 #include <cmath>
 
 #include "instrument/JobMessages.h"
@@ -35,6 +36,22 @@ QString FixedText(double value, int decimals) {
   if (allZero && text.startsWith(locale.negativeSign()))
     text.remove(0, locale.negativeSign().size());
   return text;
+}
+
+bool ReadNumber(const QString& text, float* value) {
+  const QString point = QLocale().decimalPoint();
+  const QString separator = QRegularExpression::escape(point);
+  const QRegularExpression form(
+      QString("^[+-]?([0-9]+(%1[0-9]*)?|%1[0-9]+)([eE][+-]?[0-9]+)?$").arg(separator));
+  QString number = text.trimmed();
+  if (!form.match(number).hasMatch()) return false;
+  number.replace(point, ".");
+  bool ok = false;
+  const double read = number.toDouble(&ok);
+  // A float cannot hold it; storing infinity would send the instrument nonsense.
+  if (!ok || !std::isfinite(read) || std::fabs(read) > FLT_MAX) return false;
+  *value = static_cast<float>(read);
+  return true;
 }
 
 QDateTime ToQDateTime(TDateTime value) {

@@ -25,6 +25,11 @@ QString MeasurementText(float value);
 // A measurement of the archive page: its own marker texts and tolerance.
 QString ArchiveValueText(float value);
 
+// Reads a typed number: blanks around it, an optional sign, digits with at most one regional
+// decimal separator, an optional exponent. The other of comma and point and thousands separators
+// are not accepted, nor a number beyond the single-precision range. False when it is no number.
+bool ReadNumber(const QString& text, float* value);
+
 QDateTime ToQDateTime(TDateTime value);
 TDateTime FromQDateTime(const QDateTime& value);
 

@@ -2,13 +2,13 @@
 
 #include <QFile>
 
-bool TScriptedDialogs::Ask(QWidget*, const QString& caption, const QString& text) {
-  Asked.append({"Ask", caption, text});
+bool TScriptedDialogs::Ask(QWidget* owner, const QString& caption, const QString& text) {
+  Asked.append({"Ask", caption, text, QString(), owner});
   return Answers.isEmpty() ? false : Answers.takeFirst();
 }
 
-void TScriptedDialogs::Error(QWidget*, const QString& caption, const QString& text) {
-  Asked.append({"Error", caption, text});
+void TScriptedDialogs::Error(QWidget* owner, const QString& caption, const QString& text) {
+  Asked.append({"Error", caption, text, QString(), owner});
   if (WhileErrorShown) WhileErrorShown();
 }
 
@@ -20,13 +20,13 @@ void TScriptedDialogs::About(QWidget*, const QString& title, const QString& text
   Asked.append({"About", title, text});
 }
 
-QString TScriptedDialogs::OpenFileName(QWidget*, const TFileRequest& request) {
-  Asked.append({"Open", request.Title, request.Filter});
+QString TScriptedDialogs::OpenFileName(QWidget* owner, const TFileRequest& request) {
+  Asked.append({"Open", request.Title, request.Filter, request.DefaultExtension, owner});
   return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
 }
 
-QString TScriptedDialogs::SaveFileName(QWidget*, const TFileRequest& request) {
-  Asked.append({"Save", request.Title, request.Filter});
+QString TScriptedDialogs::SaveFileName(QWidget* owner, const TFileRequest& request) {
+  Asked.append({"Save", request.Title, request.Filter, request.DefaultExtension, owner});
   return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
 }
 

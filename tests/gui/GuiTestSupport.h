@@ -19,9 +19,11 @@
 #include "shell/Mainunit.h"
 
 struct TAskedDialog {
-  QString Kind;  // "Ask", "Error", "Message", "About", "Open", "Save"
-  QString Caption;
-  QString Text;
+  QString Kind;       // "Ask", "Error", "Message", "About", "Open", "Save"
+  QString Caption;    // Open and Save: the title
+  QString Text;       // Open and Save: the filter
+  QString Extension;  // Open and Save: the default extension
+  const QWidget* Owner = nullptr;
 };
 
 class TScriptedDialogs : public TDialogs {

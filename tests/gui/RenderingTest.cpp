@@ -21,12 +21,14 @@ namespace {
 using TState = TglAskListBox::TState;
 
 // Makes a page (and a sub-page of its nested control) current and renders it.
+// The sub-page is chosen first: a page change renders the page it shows, and the tests see
+// that only the wanted sub-page was rendered.
 void Show(TPageViews& pages, int page, int subPage = 0) {
-  pages.PageControl()->SetCurrentIndex(page);
   TglPageControl* nested[] = {nullptr, pages.glPageControl2, pages.glPageControl3,
                               pages.glPageControl4, pages.glPageControl5};
   const int nestedIndex = page == 9 ? 1 : page == 10 ? 2 : page == 12 ? 3 : page == 13 ? 4 : 0;
   if (nestedIndex) nested[nestedIndex]->SetCurrentIndex(subPage);
+  pages.PageControl()->SetCurrentIndex(page);
   pages.Render();
 }
 

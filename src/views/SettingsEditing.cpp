@@ -1,0 +1,83 @@
+// Edits of the device settings page. The clock and the instrument's address are written by
+// buttons of their own, through the window's job start; the other settings wait for the page's
+// write job and raise the modified flag.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimeEdit>
+#include <QToolButton>
+
+#include "views/PageViews.h"
+#include "views/TextForms.h"
+
+void TPageViews::WireSettingsEdits() {
+  connect(DateTimePicker1, &QDateEdit::dateChanged, this, &TPageViews::ClockEdited);
+  connect(DateTimePicker2, &QTimeEdit::timeChanged, this, &TPageViews::ClockEdited);
+  connect(Button1, &QPushButton::clicked, this, [this] { emit JobRequested(OpWriteClock); });
+  // The computer's time at the click, not what the pickers show; they keep their text.
+  connect(Button2, &QPushButton::clicked, this, [this] {
+    image_.DeviceClock = NowLocal();
+    emit JobRequested(OpWriteClock);
+  });
+  connect(CSpinEdit2, &QSpinBox::valueChanged, this, &TPageViews::PasswordEdited);
+  connect(CSpinEdit3, &QSpinBox::valueChanged, this, &TPageViews::AddressEdited);
+  // The address written is the one shown, also when a stored 0 never changed the shown text.
+  connect(SpeedButton1, &QToolButton::clicked, this, [this] {
+    image_.InterfaceAddress = static_cast<uint8_t>(CSpinEdit3->value());
+    emit JobRequested(OpChangeAddress);
+  });
+  connect(ComboBox3, &QComboBox::activated, this, [this](int index) {
+    image_.Config.InterfaceSpeed = static_cast<uint8_t>(index);
+    Modified = true;
+  });
+  connect(CSpinEdit1, &QSpinBox::valueChanged, this, &TPageViews::ArchivePeriodEdited);
+  Edit1->installEventFilter(this);
+}
+
+// The clock is written by Button1 alone, so changing it is no edit of the page.
+void TPageViews::ClockEdited() {
+  const QDateTime clock(DateTimePicker1->date(), DateTimePicker2->time());
+  image_.DeviceClock = TextForms::FromQDateTime(clock);
+}
+
+void TPageViews::PasswordEdited(int value) {
+  image_.Config.Password = static_cast<uint16_t>(value);
+  Modified = true;
+}
+
+void TPageViews::AddressEdited(int value) {
+  image_.InterfaceAddress = static_cast<uint8_t>(value);
+  Modified = true;
+}
+
+void TPageViews::ArchivePeriodEdited(int value) {
+  image_.Config.ArchivePeriod = static_cast<uint16_t>(value);
+  labels_[25]->setText(ArchivePeriodText());
+  Modified = true;
+}
+
+// A text that is no number leaves the period as it was and shows it again.
+void TPageViews::MeasurePeriodEdited() {
+  float period = 0;
+  if (TextForms::ReadNumber(Edit1->text(), &period)) image_.Config.MeasurePeriod = period;
+  Edit1->setText(TextForms::FixedText(image_.Config.MeasurePeriod.Get(), 3));
+  labels_[25]->setText(ArchivePeriodText());
+  Modified = true;
+}
+
+// Leaving Edit1 or pressing Enter there takes the period over. A popup or a switch to another
+// window is no leaving: the user comes back to the same text.
+void TPageViews::Edit1Event(const QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
+    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+      MeasurePeriodEdited();
+  } else if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) MeasurePeriodEdited();
+  }
+}

@@ -1,0 +1,109 @@
+// What the pages' edits start on a simulated instrument: the relay test written at once, the
+// clock set from the computer, and a number still being typed when the write command is given.
+#include <QPushButton>
+#include <QToolButton>
+
+#include <ctime>
+#include <memory>
+
+#include "CommandSteps.h"
+#include "sim/Simulator.h"
+#include "views/AskListBox.h"
+#include "views/StringGrid.h"
+
+using namespace Steps;
+
+namespace {
+
+constexpr uint16_t RelayTestCoil = 128;
+constexpr uint16_t ClockRegister = 11;
+constexpr uint16_t MinimumsRegister = 896;
+
+void ClickCell(TStringGrid* grid, int col, int row) {
+  grid->scrollToItem(grid->item(row - grid->FixedRows(), col - 1));
+  const QRect cell = grid->CellRect(col, row);
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    grid->viewport()->mapFrom(grid, cell.center()));
+}
+
+}  // namespace
+
+class TestEditCommands : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+  void init() {
+    line_ = std::make_unique<k7104sim::Line>();
+    instrument_ = &line_->AddInstrument({1, 6, 8, 4});
+  }
+  void cleanup() {
+    fixture_.reset();
+    line_.reset();
+  }
+
+  // Switched on in the window, switched on in the instrument: even while the page is polled.
+  void RelayTestIsWrittenAtOnce() {
+    TMainForm& form = Start();
+    ClickPage(form, 12, 6);
+    form.ToolButton(8)->click();
+    auto* list = form.findChild<TglAskListBox*>("glAskListBox6");
+    list->Button(3, 1)->click();
+    QCOMPARE(form.Mip().Config.RelayTestOn[2], uint8_t(1));
+    QTRY_VERIFY2_WITH_TIMEOUT(instrument_->Coil(RelayTestCoil + 2),
+                              qPrintable(form.EventLog().join("\n")), Patience);
+    list->Button(3, 2)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!instrument_->Coil(RelayTestCoil + 2), Patience);
+    QVERIFY(!form.Pages().Modified);
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+  }
+
+  // The device settings page polls the state; the clock button still gets the engine, and the
+  // clock it sends is the computer's, not what a read in between brought back.
+  void ClockFromTheComputerReachesTheInstrument() {
+    instrument_->SetClock(36526.5);  // 1 January 2000, noon
+    TMainForm& form = Start();
+    ClickPage(form, 14);
+    form.ToolButton(8)->click();
+    form.findChild<QPushButton*>("Button2")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
+    const time_t now = std::time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    QCOMPARE(instrument_->HoldingRegister(ClockRegister) & 0xFF,
+             (local.tm_year + 1900 - 2000) & 0xFF);
+    QCOMPARE(instrument_->HoldingRegister(ClockRegister) >> 8, local.tm_mon + 1);
+  }
+
+  void WriteCurrentTakesOverTheNumberBeingTyped() {
+    TMainForm& form = Start();
+    ClickPage(form, 9, 0);
+    form.ToolButton(8)->click();
+    auto* grid = form.findChild<TStringGrid*>("StringGrid6");
+    ClickCell(grid, 1, 1);
+    for (const QChar ch : QString("7,25"))
+      QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+    form.ToolButton(12)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
+    QCOMPARE(instrument_->HoldingFloat(MinimumsRegister), 7.25f);
+  }
+
+ private:
+  TMainForm& Start() {
+    if (!line_->Running()) line_->Start();
+    fixture_ = std::make_unique<TFormFixture>(
+        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_->Form().show();
+    fixture_->Form().activateWindow();
+    if (!QTest::qWaitForWindowActive(&fixture_->Form()))
+      qWarning("the window did not become active");
+    return fixture_->Form();
+  }
+
+  std::unique_ptr<k7104sim::Line> line_;
+  k7104sim::Instrument* instrument_ = nullptr;
+  std::unique_ptr<TFormFixture> fixture_;
+};
+
+K7104_GUI_TEST_MAIN(TestEditCommands)
+#include "EditCommandsTest.moc"

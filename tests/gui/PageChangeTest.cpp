@@ -1,0 +1,255 @@
+// Switching pages against a simulated instrument on a real pseudo-terminal: the question about
+// the edits of the page left and the write it starts, the rendering of the new page (also while
+// an archive read runs) and the polling that follows the new page.
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include <memory>
+
+#include "CommandSteps.h"
+#include "files/ArchQwery.h"
+#include "sim/Simulator.h"
+
+using namespace Steps;
+
+namespace {
+
+constexpr uint16_t SensorTypesRegister = 128;
+constexpr uint16_t MinimumsRegister = 896;
+constexpr uint16_t PasswordRegister = 102;
+const QString Question = "Записать изменения в прибор?";
+
+void AnswerRangeDialog(int first, int last) {
+  WhenModalShown<TArchQwery>([first, last](TArchQwery* dialog) {
+    dialog->CSpinEdit1->setValue(first);
+    dialog->CSpinEdit2->setValue(last);
+    dialog->OKBtn->click();
+  });
+}
+
+}  // namespace
+
+class TestPageChange : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+  void init() { line_ = std::make_unique<k7104sim::Line>(); }
+  void cleanup() {
+    fixture_.reset();
+    line_.reset();
+  }
+
+  void StartsOnTheFirstPageWithNothingRemembered() {
+    TMainForm& form = Start();
+    QCOMPARE(int(form.RememberedPageJobCode), 0);
+    QVERIFY(!form.Pages().Modified);
+    QVERIFY(fixture_->Dialogs().Asked.isEmpty());
+  }
+
+  void MinimumsToMaximumsAfterAnEditWritesTheMinimums() {
+    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    TMainForm& form = Start();
+    ClickPage(form, 9, 0);
+    form.ToolButton(8)->click();
+    form.Mip().Config.Minimum[0] = 12.5f;
+    form.Pages().Modified = true;
+    fixture_->Dialogs().Answers = {true};
+
+    ClickPage(form, 9, 1);
+
+    const QList<TAskedDialog>& asked = fixture_->Dialogs().Asked;
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked[0].Kind, QString("Ask"));
+    QCOMPARE(asked[0].Caption, QString("Запись в прибор"));
+    QCOMPARE(asked[0].Text, Question);
+    QVERIFY(asked[0].Owner == nullptr);
+    QCOMPARE(int(form.Mip().JobCode), 137);
+    QCOMPARE(int(form.RememberedPageJobCode), 10);
+    QVERIFY(!form.Pages().Modified);
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
+    QCOMPARE(instrument.HoldingFloat(MinimumsRegister), 12.5f);
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+  }
+
+  void TheSameSwitchWithThePortClosedAsksNothing() {
+    TMainForm& form = Start();
+    ClickPage(form, 9, 0);
+    form.Pages().Modified = true;
+    ClickPage(form, 9, 1);
+    QVERIFY(fixture_->Dialogs().Asked.isEmpty());
+    QVERIFY(!form.Pages().Modified);
+    QCOMPARE(int(form.RememberedPageJobCode), 10);
+    QCOMPARE(int(form.Mip().JobCode), 0);
+  }
+
+  void LeavingAnEditedPage_data() {
+    QTest::addColumn<int>("fromPage");
+    QTest::addColumn<int>("fromSubPage");
+    QTest::addColumn<int>("toPage");
+    QTest::addColumn<int>("toSubPage");
+    QTest::addColumn<int>("job");  // 0: nothing asked, nothing written
+    QTest::newRow("sensor types") << 2 << -1 << 3 << -1 << 130;
+    QTest::newRow("hysteresis") << 11 << -1 << 12 << 0 << 143;
+    QTest::newRow("fourth setpoints to first") << 10 << 3 << 10 << 0 << 142;
+    QTest::newRow("fault relays") << 12 << 4 << 13 << 0 << 148;
+    QTest::newRow("fourth relay logic to first") << 13 << 3 << 13 << 0 << 154;
+    QTest::newRow("device settings") << 14 << -1 << 2 << -1 << 158;
+    QTest::newRow("current measurements") << 0 << -1 << 2 << -1 << 0;
+    QTest::newRow("last completed cycle") << 1 << -1 << 2 << -1 << 0;
+    QTest::newRow("measurement archive") << 15 << -1 << 2 << -1 << 0;
+  }
+  // With the port open and Yes answered; the live pages among them are being polled.
+  void LeavingAnEditedPage() {
+    QFETCH(int, fromPage);
+    QFETCH(int, fromSubPage);
+    QFETCH(int, toPage);
+    QFETCH(int, toSubPage);
+    QFETCH(int, job);
+    line_->AddInstrument({1, 6, 8, 4});
+    TMainForm& form = Start();
+    ClickPage(form, fromPage, fromSubPage);
+    form.ToolButton(8)->click();
+    form.Pages().Modified = true;
+    fixture_->Dialogs().Answers = {true};
+
+    ClickPage(form, toPage, toSubPage);
+
+    QCOMPARE(Shown(fixture_->Dialogs(), "Ask"), job ? QStringList{Question} : QStringList{});
+    QVERIFY(!form.Pages().Modified);
+    QCOMPARE(int(form.RememberedPageJobCode), int(form.Pages().PageJobCode()));
+    if (job) {
+      QCOMPARE(int(form.Mip().JobCode), job);
+      QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
+    } else {
+      QVERIFY(form.Mip().JobCode < 128);
+      QTest::qWait(100);
+      QCOMPARE(Reported(form, "Идет запись данных."), 0);
+    }
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+  }
+
+  void DeviceSettingsEditReachesTheInstrumentOnYes() {
+    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    TMainForm& form = Start();
+    ClickPage(form, 14);
+    form.ToolButton(8)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
+    form.Mip().Config.Password = 4321;
+    form.Pages().Modified = true;
+    fixture_->Dialogs().Answers = {true};
+    ClickPage(form, 2);
+    QCOMPARE(int(form.Mip().JobCode), 158);
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
+    QCOMPARE(instrument.HoldingRegister(PasswordRegister), 4321);
+  }
+
+  // No leaves the edit in the data image, unmarked; write current sends it later.
+  void NoThenWriteCurrentWritesTheEarlierEdits() {
+    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    instrument.SetHoldingRegister(SensorTypesRegister, 0);
+    TMainForm& form = Start();
+    ClickPage(form, 2);
+    form.ToolButton(8)->click();
+    form.Mip().Config.TypeSensor[0] = 37;
+    form.Pages().Modified = true;
+    fixture_->Dialogs().Answers = {false};
+
+    ClickPage(form, 3);
+    QCOMPARE(Shown(fixture_->Dialogs(), "Ask"), QStringList{Question});
+    QVERIFY(!form.Pages().Modified);
+    QCOMPARE(int(form.Mip().JobCode), 0);
+
+    ClickPage(form, 2);
+    QCOMPARE(Shown(fixture_->Dialogs(), "Ask").size(), 1);
+    QCOMPARE(form.Pages().StringGrid(3)->Cells(1, 1), QString("37. Термопара XA(K)"));
+    QCOMPARE(instrument.HoldingRegister(SensorTypesRegister), 0);
+    form.ToolButton(12)->click();
+    QCOMPARE(int(form.Mip().JobCode), 130);
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
+    QCOMPARE(instrument.HoldingRegister(SensorTypesRegister), 37);
+  }
+
+  void TheNewPageIsRendered() {
+    TMainForm& form = Start();
+    form.Mip().Config.TypeSensor[2] = 37;
+    form.Mip().Config.Hysteresis[0] = 0.26f;
+    ClickPage(form, 2);
+    QCOMPARE(form.Pages().StringGrid(3)->Cells(1, 3), QString("37. Термопара XA(K)"));
+    ClickPage(form, 11);
+    QCOMPARE(form.Pages().StringGrid(12)->Cells(1, 1), QString("0,3"));
+  }
+
+  // Polling follows the page: it starts on a live page and stops after the read under way when
+  // the page left was the last live one.
+  void PollingFollowsThePage() {
+    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    instrument.SetLiveValue(1, 12.34567f);
+    TMainForm& form = Start();
+    ClickPage(form, 2);
+    form.ToolButton(8)->click();
+    form.ToolButton(10)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
+    QCOMPARE(int(form.Mip().JobCode), 2);
+
+    ClickPage(form, 0);
+    QCOMPARE(int(form.Mip().JobCode), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 3, Patience);
+    QCOMPARE(form.Pages().StringGrid(1)->Cells(1, 2), QString("12,346"));
+
+    ClickPage(form, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    const uint32_t requests = instrument.RequestCount();
+    QTest::qWait(300);
+    QCOMPARE(instrument.RequestCount(), requests);
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+  }
+
+  // The archive read writes the archive list on the job thread: other pages are shown at once,
+  // the archive page once the read has ended, then with what was read before it was cut off.
+  void ArchivePageWaitsForTheArchiveRead() {
+    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    line_->SetReplyDelay(20);
+    TMainForm& form = Start(3000);
+    TStringGrid* grid = form.Pages().StringGrid(80);
+    ClickPage(form, 15);
+    form.ToolButton(8)->click();
+    AnswerRangeDialog(1, 400);
+    form.ToolButton(10)->click();
+    QCOMPARE(int(form.Mip().JobCode), 34);
+    QTRY_VERIFY_WITH_TIMEOUT(instrument.RequestCount() >= 20, Patience);
+
+    form.Mip().Config.TypeSensor[2] = 37;
+    ClickPage(form, 2);
+    QVERIFY(form.Mip().Busy);
+    QCOMPARE(form.Pages().StringGrid(3)->Cells(1, 3), QString("37. Термопара XA(K)"));
+    ClickPage(form, 15);
+    QVERIFY(form.Mip().Busy);
+    QCOMPARE(grid->RowCount(), 2);
+
+    form.ToolButton(8)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error").size(), 1, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QVERIFY(form.Mip().ArchiveCount() >= 18);
+    QCOMPARE(grid->RowCount(), int(form.Mip().ArchiveCount()) + 1);
+    QCOMPARE(grid->Cells(0, 1), QString::number(form.Mip().ArchiveRecord(0).Number));
+  }
+
+ private:
+  // The window, shown, on COM1 mapped to the simulated line.
+  TMainForm& Start(int waitTime = 1300) {
+    if (!line_->Running()) line_->Start();
+    fixture_ = std::make_unique<TFormFixture>(
+        LineSettings(QString::fromStdString(line_->SlavePath()), waitTime), true);
+    fixture_->Form().show();
+    return fixture_->Form();
+  }
+
+  std::unique_ptr<k7104sim::Line> line_;
+  std::unique_ptr<TFormFixture> fixture_;
+};
+
+K7104_GUI_TEST_MAIN(TestPageChange)
+#include "PageChangeTest.moc"

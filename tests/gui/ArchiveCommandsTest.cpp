@@ -61,15 +61,6 @@ MeasurementRecord Record(uint16_t number, TDateTime time, std::initializer_list<
   return record;
 }
 
-// Answers the next range dialog with the two values.
-void AnswerRangeDialog(int first, int last) {
-  WhenModalShown<TArchQwery>([first, last](TArchQwery* dialog) {
-    dialog->CSpinEdit1->setValue(first);
-    dialog->CSpinEdit2->setValue(last);
-    dialog->OKBtn->click();
-  });
-}
-
 QStringList NumbersColumn(const TStringGrid* grid) {
   QStringList numbers;
   for (int row = 1; row < grid->RowCount(); ++row) numbers << grid->Cells(0, row);

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <QFile>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QString>
 #include <QStringList>
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
+#include "files/ArchQwery.h"
 #include "views/PageViews.h"
 
 namespace Steps {
@@ -61,6 +64,15 @@ inline QByteArray FileBytes(const QString& path) {
 inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Answers the next range dialog with the two values.
+inline void AnswerRangeDialog(int first, int last) {
+  WhenModalShown<TArchQwery>([first, last](TArchQwery* dialog) {
+    dialog->CSpinEdit1->setValue(first);
+    dialog->CSpinEdit2->setValue(last);
+    dialog->OKBtn->click();
+  });
 }
 
 }  // namespace Steps

@@ -18,7 +18,7 @@
 #include <mutex>
 #include <thread>
 
-#include "GuiTestSupport.h"
+#include "CommandSteps.h"
 #include "files/ArchQwery.h"
 #include "modbus/Modbusunit.h"
 #include "shell/JobBridge.h"
@@ -26,14 +26,12 @@
 #include "sim/Simulator.h"
 #include "views/PageViews.h"
 
+using namespace Steps;
+
 namespace {
 
-constexpr int Patience = 60000;  // ms: generous, the machine is shared with other builds
 constexpr uint16_t CurrentValuesRegister = 768;
 constexpr uint16_t SensorTypesRegister = 128;
-const QString ReadOf8And4 = "Данные с 8-ти каналов(4-ти реле) считаны.";
-const QString WrittenOf8And4 = "Данные 8-ти каналов(4-ти реле) записаны.";
-const QString PortNotOpen = "Не открыт порт!!!";
 
 // Ends the test program with a name when a step that must end does not, instead of a test that
 // never returns.
@@ -69,24 +67,6 @@ bool WaitWithoutEvents(const std::function<bool()>& done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return done();
-}
-
-// Log lines that report the sentence, as an ordinary message or as an error.
-int Reported(const TMainForm& form, const QString& sentence) {
-  int count = 0;
-  for (const QString& line : form.EventLog()) count += line.endsWith("] " + sentence);
-  return count;
-}
-
-int ReportedError(const TMainForm& form, const QString& sentence) {
-  return Reported(form, "Ошибка: " + sentence);
-}
-
-QStringList Shown(const TScriptedDialogs& dialogs, const QString& kind) {
-  QStringList texts;
-  for (const TAskedDialog& asked : dialogs.Asked)
-    if (asked.Kind == kind) texts << asked.Text;
-  return texts;
 }
 
 QStringList Tabs(const QTabBar* tabs) {

@@ -21,14 +21,6 @@ constexpr uint16_t MinimumsRegister = 896;
 constexpr uint16_t PasswordRegister = 102;
 const QString Question = "Записать изменения в прибор?";
 
-void AnswerRangeDialog(int first, int last) {
-  WhenModalShown<TArchQwery>([first, last](TArchQwery* dialog) {
-    dialog->CSpinEdit1->setValue(first);
-    dialog->CSpinEdit2->setValue(last);
-    dialog->OKBtn->click();
-  });
-}
-
 }  // namespace
 
 class TestPageChange : public QObject {

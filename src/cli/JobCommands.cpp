@@ -45,9 +45,8 @@ int RunScan(const Options& options, const std::vector<std::string>& args) {
   JobRunner runner;
   if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
   TMIP& mip = runner.Mip();
-  mip.RangeFirst = static_cast<uint16_t>(first);
-  mip.RangeLast = static_cast<uint16_t>(last);
-  const TResult result = runner.Run(JobSearch);
+  const TResult result =
+      runner.RunOverRange(JobSearch, static_cast<uint16_t>(first), static_cast<uint16_t>(last));
   for (int i = 0; i < mip.FoundCount; ++i)
     std::printf("%u\t%s\n", mip.FoundDevices[i].Address,
                 Trimmed(ModelName(mip.FoundDevices[i].ModelCode)).c_str());
@@ -162,9 +161,8 @@ int RunArchive(const Options& options, const std::vector<std::string>& args) {
   JobRunner runner;
   if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
   TMIP& mip = runner.Mip();
-  mip.RangeFirst = static_cast<uint16_t>(first);
-  mip.RangeLast = static_cast<uint16_t>(last);
-  const TResult result = runner.Run(JobReadArchive);
+  const TResult result = runner.RunOverRange(JobReadArchive, static_cast<uint16_t>(first),
+                                             static_cast<uint16_t>(last));
   // What was read before a failure is kept: it goes to the file all the same.
   TArchiveTextForm form;
   form.DecimalSeparator = RegionalSeparator();

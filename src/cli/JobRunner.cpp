@@ -40,6 +40,12 @@ TResult JobRunner::Run(uint8_t jobCode) {
   return result_;
 }
 
+TResult JobRunner::RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last) {
+  mip_.RangeFirst = first;
+  mip_.RangeLast = last;
+  return Run(jobCode);
+}
+
 int JobRunner::Fail(TResult result) const {
   std::fprintf(stderr, "%s\n", FailureSentence(result, mip_.CurrentOp).c_str());
   return result;

@@ -19,6 +19,8 @@ class JobRunner {
   bool Open(const Options& options);
   // Starts the job and waits for its end; returns its result.
   TResult Run(uint8_t jobCode);
+  // The same for the jobs that go over a range: search (addresses) and archive (records).
+  TResult RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last);
   // Prints the failure sentence of the last job on stderr and returns its result as exit code.
   int Fail(TResult result) const;
 

@@ -1,6 +1,6 @@
 // What the pages' edits ask of the window: the device settings page's own writes (clock and
-// address), the relay test list that writes at once, and taking over a number still being typed
-// before the commands that write or save the data image.
+// address), the relay test list that writes at once, the reason a typed number was refused, and
+// taking over a number still being typed before the commands that write or save the data image.
 #include "shell/Mainunit.h"
 #include "views/PageViews.h"
 
@@ -13,6 +13,8 @@ constexpr uint8_t JobWriteRelayTest = 150;
 void TMainForm::WireEditCommands() {
   connect(pages_, &TPageViews::JobRequested, this, &TMainForm::PageJobRequested);
   connect(pages_, &TPageViews::RelayTestChanged, this, &TMainForm::WriteRelayTest);
+  connect(pages_, &TPageViews::NumberRefused, this,
+          [this](const QString& sentence) { Report(sentence, false); });
   pages_->BeforeRelayTest = [this] { WaitBeforeRelayTest(); };
 }
 

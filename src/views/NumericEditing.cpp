@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QStyledItemDelegate>
 
 #include <functional>
@@ -186,8 +187,16 @@ void TPageViews::CommitNumber() {
       editGrid_->SetCells(1, 0, "0");
     }
   }
+  if (!isNumber) RefuseNumber(editText_);
   // Also for a text that is no number: the user has touched the values.
-  Modified = true;
+  MarkModified();
+}
+
+// The example carries the decimal separator that the grids show and take.
+void TPageViews::RefuseNumber(const QString& text) {
+  const QString hint = "введите число, например 12" + QLocale().decimalPoint() + "5";
+  const QString typed = text.trimmed();
+  emit NumberRefused(typed.isEmpty() ? hint : "«" + typed + "» не число: " + hint);
 }
 
 void TPageViews::CommitEdits() {

@@ -120,7 +120,7 @@ void TPageViews::ChoiceChosen(TPopupList* list, int code, const QString& caption
       }
     }
   }
-  Modified = true;
+  MarkModified();
 }
 
 void TPageViews::LogicGridClicked(TStringGrid* grid, int col, int row, const QPoint& at) {
@@ -151,7 +151,7 @@ void TPageViews::LogicChosen(TPopupList* list, int column, int code, const QStri
       grid->SetCells(column, currentRow_, caption);
     }
   }
-  Modified = true;
+  MarkModified();
 }
 
 uint8_t* TPageViews::ChoiceField(const TPopupList* list, int setpoint) {
@@ -190,7 +190,7 @@ void TPageViews::WireFlagLists() {
   };
   for (const auto& [list, flags, mirrored] : lists)
     connect(list, &TglAskListBox::StateChanged, this, [this, list, flags, mirrored](int line) {
-      if (FlagLineChanged(list, flags, mirrored, line)) Modified = true;
+      if (FlagLineChanged(list, flags, mirrored, line)) MarkModified();
     });
   connect(glAskListBox6, &TglAskListBox::StateChanged, this, &TPageViews::RelayTestLineChanged);
 }
@@ -239,21 +239,21 @@ void TPageViews::RelayTestLineChanged(int line) {
 void TPageViews::WireFaultRelayEdits() {
   connect(ComboBox1, &QComboBox::activated, this, [this](int index) {
     image_.Config.DeviceFaultRelay = static_cast<uint8_t>(index);
-    Modified = true;
+    MarkModified();
   });
   connect(ComboBox6, &QComboBox::activated, this, [this](int index) {
     image_.Config.SensorFaultRelay = static_cast<uint8_t>(index);
-    Modified = true;
+    MarkModified();
   });
   auto deviceFlags = [this] {
     image_.Config.DeviceFaultFlags =
         FaultFlags(image_.Config.DeviceFaultFlags, CheckBox1, CheckBox3);
-    Modified = true;
+    MarkModified();
   };
   auto sensorFlags = [this] {
     image_.Config.SensorFaultFlags =
         FaultFlags(image_.Config.SensorFaultFlags, CheckBox2, CheckBox4);
-    Modified = true;
+    MarkModified();
   };
   connect(CheckBox1, &QCheckBox::clicked, this, deviceFlags);
   connect(CheckBox3, &QCheckBox::clicked, this, deviceFlags);

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "views/ChoiceLists.h"
 #include "views/FlagButtons.h"
@@ -49,6 +50,11 @@ void SelectItem(QComboBox* combo, unsigned code) {
                                                                       : -1);
 }
 
+void ShowSpinValue(QSpinBox* spin, int value) {
+  const QSignalBlocker blocker(spin);
+  spin->setValue(value);
+}
+
 void ShowCheck(QCheckBox* box, bool on) {
   const QSignalBlocker blocker(box);
   box->setChecked(on);
@@ -56,7 +62,20 @@ void ShowCheck(QCheckBox* box, bool on) {
 
 }  // namespace
 
+// Rendering runs while a job's end or a page change is being handled, long after the user's last
+// edit; the controls it moves must not count as edits, or leaving the page would offer to write
+// what nobody changed.
 void TPageViews::Render() {
+  const bool wasRendering = std::exchange(rendering_, true);
+  RenderCurrentPage();
+  rendering_ = wasRendering;
+}
+
+void TPageViews::MarkModified() {
+  if (!rendering_) Modified = true;
+}
+
+void TPageViews::RenderCurrentPage() {
   const uint8_t code = PageJobCode();
   const TConfigBlock& c = image_.Config;
   switch (code) {
@@ -197,19 +216,17 @@ void TPageViews::RenderSettingsPage() {
     DateTimePicker1->setDate(clock.date());
     DateTimePicker2->setTime(clock.time());
   }
-  // Not blocked: a spin edit's change handler takes over the value it shows, limited to its range,
-  // as for a typed value. A stored value outside the range whose limited form the spin edit
-  // already showed changes no text; it is taken over all the same, so that what is written is
-  // what the page shows.
-  CSpinEdit2->setValue(c.Password.Get());
+  // A stored value outside a spin edit's range is taken over as the spin edit shows it, limited to
+  // the range, so that what is written is what the page shows; that is no edit of the user's.
+  ShowSpinValue(CSpinEdit2, c.Password.Get());
   if (CSpinEdit2->value() != c.Password.Get()) PasswordEdited(CSpinEdit2->value());
-  CSpinEdit3->setValue(image_.InterfaceAddress);
+  ShowSpinValue(CSpinEdit3, image_.InterfaceAddress);
   if (CSpinEdit3->value() != image_.InterfaceAddress) AddressEdited(CSpinEdit3->value());
   SelectItem(ComboBox2, c.Protocol);
   SelectItem(ComboBox3, c.InterfaceSpeed);
   labels_[1]->setText("Номинальный " + TextForms::FixedText(image_.NominalPeriod, 3) + " сек.");
   Edit1->setText(TextForms::FixedText(c.MeasurePeriod.Get(), 3));
-  CSpinEdit1->setValue(c.ArchivePeriod.Get());
+  ShowSpinValue(CSpinEdit1, c.ArchivePeriod.Get());
   labels_[25]->setText(ArchivePeriodText());
   labels_[7]->setText(ChoiceLists::StateText(image_.DeviceState));
   Image1->setPixmap(ImageLists::State(ChoiceLists::StatePicture(image_.DeviceState)));

@@ -53,7 +53,8 @@ class TPageViews : public QObject {
   // into its equal columns.
   int PreferredWidth() const;
 
-  // Writes the data image into the current page.
+  // Writes the data image into the current page. Never raises the modified flag: controls that
+  // rendering moves are no edits of the user's.
   void Render();
 
   // An edit on the current page has changed the data image and is not written yet.
@@ -131,6 +132,8 @@ class TPageViews : public QObject {
   // StartJob, to the address the data image holds; when the port is closed, nothing. The
   // modified flag is not raised for the relay test.
   void RelayTestChanged();
+  // A typed text was refused as no number; the sentence says why, for the status line.
+  void NumberRefused(const QString& sentence);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -170,6 +173,7 @@ class TPageViews : public QObject {
   void NumberEnterPressed(TStringGrid* grid);
   void NumberEditCancelled(TStringGrid* grid);
   void CommitNumber();
+  void RefuseNumber(const QString& text);
 
   // Device settings page.
   void WireSettingsEdits();
@@ -179,6 +183,10 @@ class TPageViews : public QObject {
   void ArchivePeriodEdited(int value);
   void MeasurePeriodEdited();
   void Edit1Event(const QEvent* event);
+
+  // The edit handlers' way of raising the modified flag; nothing while the page is being rendered.
+  void MarkModified();
+  void RenderCurrentPage();
 
   void SetGridLabels();
   void SetListLines();
@@ -199,6 +207,7 @@ class TPageViews : public QObject {
   TStringGrid* archiveGrid_ = nullptr;
   QList<TStringGrid*> gridList_;
   QLabel* labels_[26] = {};
+  bool rendering_ = false;
 
   // The grid cell under the last click or numeric edit (choice grids and number grids alike).
   int currentCol_ = 0;

@@ -32,7 +32,7 @@ void TPageViews::WireSettingsEdits() {
   });
   connect(ComboBox3, &QComboBox::activated, this, [this](int index) {
     image_.Config.InterfaceSpeed = static_cast<uint8_t>(index);
-    Modified = true;
+    MarkModified();
   });
   connect(CSpinEdit1, &QSpinBox::valueChanged, this, &TPageViews::ArchivePeriodEdited);
   Edit1->installEventFilter(this);
@@ -46,27 +46,30 @@ void TPageViews::ClockEdited() {
 
 void TPageViews::PasswordEdited(int value) {
   image_.Config.Password = static_cast<uint16_t>(value);
-  Modified = true;
+  MarkModified();
 }
 
 void TPageViews::AddressEdited(int value) {
   image_.InterfaceAddress = static_cast<uint8_t>(value);
-  Modified = true;
+  MarkModified();
 }
 
 void TPageViews::ArchivePeriodEdited(int value) {
   image_.Config.ArchivePeriod = static_cast<uint16_t>(value);
   labels_[25]->setText(ArchivePeriodText());
-  Modified = true;
+  MarkModified();
 }
 
 // A text that is no number leaves the period as it was and shows it again.
 void TPageViews::MeasurePeriodEdited() {
   float period = 0;
-  if (TextForms::ReadNumber(Edit1->text(), &period)) image_.Config.MeasurePeriod = period;
+  if (TextForms::ReadNumber(Edit1->text(), &period))
+    image_.Config.MeasurePeriod = period;
+  else
+    RefuseNumber(Edit1->text());
   Edit1->setText(TextForms::FixedText(image_.Config.MeasurePeriod.Get(), 3));
   labels_[25]->setText(ArchivePeriodText());
-  Modified = true;
+  MarkModified();
 }
 
 // Leaving Edit1 or pressing Enter there takes the period over. A popup or a switch to another

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTimeEdit>
@@ -666,6 +667,52 @@ class TestEditing : public QObject {
     QVERIFY(!Pages().Modified);
   }
 
+  void RefusedNumbersSayWhy_data() {
+    QTest::addColumn<QString>("control");  // a physical-values grid (row 3) or Edit1
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("decimalPoint");  // regional settings with a point, not a comma
+    QTest::addColumn<QString>("said");       // empty: the number is taken, nothing is said
+    const QString hint = "введите число, например 12,5";
+    QTest::newRow("setpoint, point") << "StringGrid8"
+                                     << "12.5" << false << "«12.5» не число: " + hint;
+    QTest::newRow("minimum, word") << "StringGrid6"
+                                   << "abc" << false << "«abc» не число: " + hint;
+    QTest::newRow("measurement period") << "Edit1"
+                                        << "12.5" << false << "«12.5» не число: " + hint;
+    QTest::newRow("taken") << "StringGrid8"
+                           << "12,5" << false << "";
+    QTest::newRow("point regional settings")
+        << "StringGrid12"
+        << "12,5" << true << "«12,5» не число: введите число, например 12.5";
+  }
+  // The status line says why the cell or the field shows its old value again.
+  void RefusedNumbersSayWhy() {
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(bool, decimalPoint);
+    QFETCH(QString, said);
+    const QLocale regional;
+    if (decimalPoint) QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([regional] { QLocale::setDefault(regional); });
+    if (control == "Edit1") {
+      Show(Pages(), 14);
+      auto* edit1 = Find<QLineEdit>(&Form(), "Edit1");
+      ClickText(edit1);
+      edit1->selectAll();
+    } else {
+      const auto [page, subPage] = PageOfGrid(control.mid(10).toInt());
+      Show(Pages(), page, subPage);
+      ClickCell(Find<TStringGrid>(&Form(), control), 1, 3);
+    }
+    Type(typed);
+    PressEnter();
+    const QString status = Form().ForMessage->text();
+    if (said.isEmpty())
+      QVERIFY2(!status.contains("введите число"), qPrintable(status));
+    else
+      QVERIFY2(status.endsWith("] " + said), qPrintable(status));
+  }
+
   // ---- device settings page ----
 
   void ArchivePeriodInSeconds() {
@@ -765,7 +812,8 @@ class TestEditing : public QObject {
     QVERIFY(Pages().Modified);
   }
 
-  // Rendering a value outside a spin edit's range: the field takes the value shown.
+  // Rendering a value outside a spin edit's range: the field takes the value shown, and that is
+  // no edit.
   void OutOfRangeValuesTakeTheShownValue_data() {
     QTest::addColumn<int>("shownBefore");
     QTest::newRow("the text changes") << 5;
@@ -785,7 +833,7 @@ class TestEditing : public QObject {
     QCOMPARE(mip.InterfaceAddress, uint8_t(1));
     QCOMPARE(Find<QSpinBox>(&Form(), "CSpinEdit2")->text(), QString("9999"));
     QCOMPARE(mip.Config.Password.Get(), uint16_t(9999));
-    QVERIFY(Pages().Modified);
+    QVERIFY(!Pages().Modified);
   }
 
   void AddressButtonRequestsTheAddressJob() {

@@ -19,6 +19,7 @@ namespace {
 constexpr uint16_t SensorTypesRegister = 128;
 constexpr uint16_t MinimumsRegister = 896;
 constexpr uint16_t PasswordRegister = 102;
+constexpr uint16_t ColdJunctionRegister = 608;
 const QString Question = "Записать изменения в прибор?";
 
 }  // namespace
@@ -199,8 +200,73 @@ class TestPageChange : public QObject {
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
   }
 
+  void VisitingTheDeviceSettingsPageWhilePolling_data() {
+    QTest::addColumn<int>("replyDelay");
+    for (int delay : {0, 100, 300, 800})
+      QTest::newRow(qPrintable(QString("%1 ms").arg(delay))) << delay;
+  }
+  // Read all fills the settings that the device settings page shows at its next visit. A visit
+  // while the current measurements are polled draws the page when the poll under way ends, after
+  // the page change has cleared the modified flag: that drawing is no edit, and leaving the page
+  // asks nothing and writes nothing.
+  void VisitingTheDeviceSettingsPageWhilePolling() {
+    QFETCH(int, replyDelay);
+    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    instrument.SetHoldingRegister(PasswordRegister, 1234);
+    line_->SetPace(9600);
+    TMainForm& form = Start();
+    TPageViews& pages = form.Pages();
+    form.ToolButton(8)->click();
+    form.ToolButton(11)->click();
+    QCOMPARE(int(form.Mip().JobCode), 127);
+    QTRY_COMPARE_WITH_TIMEOUT(int(form.Mip().JobCode), 0, Patience);
+    QCOMPARE(form.Mip().Config.Password.Get(), uint16_t(1234));
+    line_->SetReplyDelay(replyDelay);
+    fixture_->Dialogs().Answers = {true};
+
+    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy != 0, Patience);
+    ClickPage(form, 14);
+    QTRY_COMPARE_WITH_TIMEOUT(pages.CSpinEdit2->value(), 1234, Patience);
+    ClickPage(form, 2);
+
+    QCOMPARE(Shown(fixture_->Dialogs(), "Ask"), QStringList{});
+    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QCOMPARE(Reported(form, "Идет запись данных."), 0);
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+  }
+
+  // A page shown while a job runs waits for the job's end, and is drawn only when the job has
+  // succeeded: read all stops at the cold-junction sources with the current values already read,
+  // and the current measurements page keeps what it showed until its own poll succeeds.
+  void APageWaitingForAFailedJobIsNotDrawn() {
+    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    instrument.SetLiveValue(1, 12.34567f);
+    k7104sim::Fault fault{k7104sim::FaultKind::NoReply};
+    fault.function = 3;
+    fault.firstRegister = ColdJunctionRegister;
+    fault.times = 1;
+    line_->AddFault(fault);
+    TMainForm& form = Start(300);
+    TStringGrid* grid = form.Pages().StringGrid(1);
+    QCOMPARE(grid->Cells(1, 2), QString("0,000"));
+    ClickPage(form, 2);
+    form.ToolButton(8)->click();
+    QString shownAtTheError;
+    fixture_->Dialogs().WhileErrorShown = [&] { shownAtTheError = grid->Cells(1, 2); };
+
+    form.ToolButton(11)->click();
+    QCOMPARE(int(form.Mip().JobCode), 127);
+    ClickPage(form, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error").size(), 1, Patience);
+
+    QCOMPARE(form.Mip().CurrentValue[1], 12.34567f);
+    QCOMPARE(shownAtTheError, QString("0,000"));
+    QTRY_COMPARE_WITH_TIMEOUT(grid->Cells(1, 2), QString("12,346"), Patience);
+  }
+
   // The archive read writes the archive list on the job thread: other pages are shown at once,
-  // the archive page once the read has ended, then with what was read before it was cut off.
+  // the archive page once the read has ended. A read that was cut off leaves the page as it was;
+  // the next visit shows what was read before the cut.
   void ArchivePageWaitsForTheArchiveRead() {
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     line_->SetReplyDelay(20);
@@ -225,6 +291,9 @@ class TestPageChange : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error").size(), 1, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
     QVERIFY(form.Mip().ArchiveCount() >= 18);
+    QCOMPARE(grid->RowCount(), 2);
+    ClickPage(form, 2);
+    ClickPage(form, 15);
     QCOMPARE(grid->RowCount(), int(form.Mip().ArchiveCount()) + 1);
     QCOMPARE(grid->Cells(0, 1), QString::number(form.Mip().ArchiveRecord(0).Number));
   }

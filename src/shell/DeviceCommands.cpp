@@ -189,6 +189,7 @@ void TMainForm::JobStartHandler(uint8_t jobCode) {
 // Runs on the GUI thread while the job thread waits for it: the data image holds still.
 void TMainForm::CompletionHandler(const TJobEnd& end) {
   const QString message = ApplyJobEnd(end);
+  pages_->ShowInstrumentCounts();
   // A failed job refreshes nothing; the page waits for the next job that succeeds.
   if (end.Result == RESULT_OK) RenderPendingPage();
   ToolButton(9)->setEnabled(true);

@@ -15,7 +15,10 @@ TglAskListBox::TglAskListBox(QWidget* parent)
       "QPushButton { border: 1px solid #9aa5b1; border-radius: 3px; padding: 3px 6px;"
       " background: #f5f7f9; color: #1f2933; }"
       "QPushButton:hover { border-color: #3b7dd8; }"
-      "QPushButton:checked { background: #3b7dd8; border-color: #1f4f99; color: white; }");
+      "QPushButton:checked { background: #3b7dd8; border-color: #1f4f99; color: white; }"
+      "QPushButton:disabled { background: #eceff1; border-color: #cfd6dc; color: #9aa5b1; }"
+      "QPushButton:checked:disabled { background: #b4c3d8; border-color: #9aa9bf; color: #f2f5f8; "
+      "}");
   body_->setBackgroundRole(QPalette::Base);
   setWidget(body_);
   setWidgetResizable(true);
@@ -87,6 +90,14 @@ void TglAskListBox::SetState(int line, TState state) {
 QPushButton* TglAskListBox::Button(int line, int which) const {
   if (line < 0 || line >= Count()) return nullptr;
   return which == 1 ? lines_[line].First : lines_[line].Second;
+}
+
+void TglAskListBox::SetLineEnabled(int line, bool on) {
+  if (line >= 0 && line < Count()) lines_[line].Row->setEnabled(on);
+}
+
+bool TglAskListBox::LineEnabled(int line) const {
+  return line >= 0 && line < Count() && lines_[line].Row->isEnabled();
 }
 
 void TglAskListBox::SetItemIndex(int line) {

@@ -31,6 +31,10 @@ class TglAskListBox : public QScrollArea {
   TState State(int line) const;
   void SetState(int line, TState state);
   QPushButton* Button(int line, int which) const;
+  // A disabled line keeps its text and pushed button but shows them greyed; its buttons take no
+  // clicks.
+  void SetLineEnabled(int line, bool on);
+  bool LineEnabled(int line) const;
 
   // The line of the last click (-1 before any).
   int ItemIndex() const { return itemIndex_; }

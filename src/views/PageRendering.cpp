@@ -67,8 +67,27 @@ void ShowCheck(QCheckBox* box, bool on) {
 // what nobody changed.
 void TPageViews::Render() {
   const bool wasRendering = std::exchange(rendering_, true);
+  ShowInstrumentCounts();
   RenderCurrentPage();
   rendering_ = wasRendering;
+}
+
+void TPageViews::ShowInstrumentCounts() {
+  const int channels = image_.ChannelCount;
+  const int relays = image_.RelayCount;
+  if (channels == shownChannels_ && relays == shownRelays_) return;
+  shownChannels_ = channels;
+  shownRelays_ = relays;
+  for (int n = 1; n <= 21; ++n) {
+    // The logic grids have a header row above their for-all row.
+    const int firstChannelRow = n >= 18 ? 2 : 1;
+    for (int ch = 1; ch <= MaxChannels; ++ch)
+      grids_[n]->SetRowEnabled(firstChannelRow + ch - 1, ch <= channels);
+  }
+  for (TglAskListBox* list : {glAskListBox1, glAskListBox2, glAskListBox4})
+    for (int ch = 1; ch <= MaxChannels; ++ch) list->SetLineEnabled(ch, ch <= channels);
+  for (TglAskListBox* list : {glAskListBox5, glAskListBox6})
+    for (int relay = 1; relay <= MaxRelays; ++relay) list->SetLineEnabled(relay, relay <= relays);
 }
 
 void TPageViews::MarkModified() {

@@ -57,6 +57,10 @@ class TPageViews : public QObject {
   // rendering moves are no edits of the user's.
   void Render();
 
+  // Rows and lines beyond the channel and relay counts of the instrument last talked to are
+  // shown disabled; they still show the data image. Cheap when the counts are unchanged.
+  void ShowInstrumentCounts();
+
   // An edit on the current page has changed the data image and is not written yet.
   bool Modified = false;
 
@@ -208,6 +212,8 @@ class TPageViews : public QObject {
   QList<TStringGrid*> gridList_;
   QLabel* labels_[26] = {};
   bool rendering_ = false;
+  int shownChannels_ = MaxChannels;
+  int shownRelays_ = MaxRelays;
 
   // The grid cell under the last click or numeric edit (choice grids and number grids alike).
   int currentCol_ = 0;

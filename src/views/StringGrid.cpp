@@ -188,11 +188,31 @@ void TStringGrid::SetColumnEditable(int col) {
                   QAbstractItemView::EditKeyPressed);
 }
 
+void TStringGrid::SetRowEnabled(int row, bool on) {
+  const int modelRow = row - fixedRows_;
+  if (modelRow < 0 || modelRow >= QTableWidget::rowCount() || RowEnabled(row) == on) return;
+  for (int c = 0; c < columnCount(); ++c) {
+    QTableWidgetItem* it = EnsureItem(c, modelRow);
+    it->setFlags(on ? it->flags() | Qt::ItemIsEnabled : it->flags() & ~Qt::ItemIsEnabled);
+  }
+  if (QTableWidgetItem* label = verticalHeaderItem(modelRow))
+    label->setForeground(on ? palette().windowText()
+                            : palette().brush(QPalette::Disabled, QPalette::WindowText));
+}
+
+bool TStringGrid::RowEnabled(int row) const {
+  const int modelRow = row - fixedRows_;
+  if (modelRow < 0 || modelRow >= QTableWidget::rowCount() || columnCount() == 0) return false;
+  const QTableWidgetItem* it = item(modelRow, 0);
+  return !it || (it->flags() & Qt::ItemIsEnabled);
+}
+
 void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   const QPoint globalPos = event->globalPosition().toPoint();
   const QModelIndex index = indexAt(at);
-  const bool click = event->button() == Qt::LeftButton && index.isValid();
+  const bool click = event->button() == Qt::LeftButton && index.isValid() &&
+                     (model()->flags(index) & Qt::ItemIsEnabled);
   QTableWidget::mouseReleaseEvent(event);
   if (click)
     emit CellClicked(index.column() + (fixedCols_ > 0 ? 1 : 0), index.row() + fixedRows_,

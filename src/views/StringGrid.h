@@ -43,6 +43,11 @@ class TStringGrid : public QTableWidget {
   // double click opens the cell's editor.
   void SetColumnEditable(int col);
 
+  // A disabled row keeps its texts but shows them greyed; its cells cannot be selected, edited
+  // or clicked.
+  void SetRowEnabled(int row, bool on);
+  bool RowEnabled(int row) const;
+
  signals:
   // A left click on a cell that is not fixed, with the pointer's position on the screen.
   void CellClicked(int col, int row, const QPoint& globalPos);

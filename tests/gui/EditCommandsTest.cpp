@@ -1,5 +1,6 @@
 // What the pages' edits start on a simulated instrument: the relay test written at once, the
 // clock set from the computer, and a number still being typed when the write command is given.
+#include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -9,6 +10,7 @@
 #include "CommandSteps.h"
 #include "sim/Simulator.h"
 #include "views/AskListBox.h"
+#include "views/PageViews.h"
 #include "views/StringGrid.h"
 
 using namespace Steps;
@@ -73,6 +75,56 @@ class TestEditCommands : public QObject {
     QCOMPARE(instrument_->HoldingRegister(ClockRegister) & 0xFF,
              (local.tm_year + 1900 - 2000) & 0xFF);
     QCOMPARE(instrument_->HoldingRegister(ClockRegister) >> 8, local.tm_mon + 1);
+  }
+
+  // An instrument of 8 channels and 4 relays: the rows and lines beyond its counts still show the
+  // data image, greyed, and clicks and keys on them change nothing; the relay test sends nothing.
+  void RowsBeyondTheInstrumentsCountsAreDisabled() {
+    TMainForm& form = Start();
+    TPageViews& pages = form.Pages();
+    ClickPage(form, 12, 6);
+    form.ToolButton(8)->click();
+    form.ToolButton(11)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 2, Patience);
+    TglAskListBox* relays = pages.glAskListBox6;
+    QVERIFY(relays->LineEnabled(4));
+    QVERIFY(!relays->LineEnabled(5));
+    QVERIFY(!relays->LineEnabled(32));
+    QCOMPARE(relays->State(5), TglAskListBox::Button2);
+    QTest::mouseClick(relays->Button(5, 1), Qt::LeftButton);
+    QCOMPARE(relays->State(5), TglAskListBox::Button2);
+    QCOMPARE(form.Mip().Config.RelayTestOn[4], uint8_t(0));
+    QTest::mouseClick(relays->Button(4, 1), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(instrument_->Coil(RelayTestCoil + 3), Patience);
+    QCOMPARE(Reported(form, "Идет запись данных."), 1);
+    QVERIFY(!instrument_->Coil(RelayTestCoil + 4));
+
+    ClickPage(form, 2);
+    TStringGrid* sensors = pages.StringGrid(3);
+    QVERIFY(sensors->RowEnabled(8));
+    QVERIFY(!sensors->RowEnabled(9));
+    for (int row = 9; row <= 32; ++row) QVERIFY(!sensors->Cells(1, row).isEmpty());
+    ClickCell(sensors, 1, 9);
+    QVERIFY(!pages.MenuTypeSensor->isVisible());
+    ClickCell(sensors, 1, 8);
+    QTRY_VERIFY(pages.MenuTypeSensor->isVisible());
+    pages.MenuTypeSensor->close();
+
+    ClickPage(form, 10, 0);
+    TStringGrid* setpoints = pages.StringGrid(8);
+    QVERIFY(!setpoints->RowEnabled(9));
+    setpoints->scrollToItem(setpoints->item(8, 0));
+    QTest::mouseDClick(
+        setpoints->viewport(), Qt::LeftButton, Qt::NoModifier,
+        setpoints->viewport()->mapFrom(setpoints, setpoints->CellRect(1, 9).center()));
+    QVERIFY(!qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    QVERIFY(setpoints->currentRow() != 9);
+    QVERIFY(!pages.Modified);
+    QVERIFY(!pages.StringGrid(18)->RowEnabled(10));
+    QVERIFY(pages.StringGrid(18)->RowEnabled(9));
+    QVERIFY(!pages.glAskListBox1->LineEnabled(9));
+    QVERIFY(!pages.glAskListBox5->LineEnabled(5));
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
   }
 
   void WriteCurrentTakesOverTheNumberBeingTyped() {

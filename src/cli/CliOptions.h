@@ -12,6 +12,7 @@ namespace cli {
 
 // Exit codes besides the result codes of the channel and the jobs.
 inline constexpr int kExitUsage = 64;
+inline constexpr int kExitNoRecords = 65;  // the archive range holds no record at all
 inline constexpr int kExitFile = 74;
 
 struct Options {

@@ -1,6 +1,6 @@
 // The commands that run the instrument's jobs: search, identity and settings, the whole
 // configuration to and from a file, live values, the archive, the clock and the address.
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,17 +9,12 @@
 #include "cli/CliOptions.h"
 #include "cli/JobRunner.h"
 #include "files/ArchiveText.h"
+#include "files/RegularFile.h"
 #include "instrument/JobMessages.h"
 
 namespace cli {
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void OnInterrupt(int) {
-  interrupted = 1;
-}
 
 bool ParseLong(const std::string& text, long low, long high, long& value) {
   char* end = nullptr;
@@ -30,6 +25,23 @@ bool ParseLong(const std::string& text, long low, long high, long& value) {
 int Usage(const char* command, const char* what) {
   std::fprintf(stderr, "k7104-cli %s: %s\n", command, what);
   return kExitUsage;
+}
+
+// Configuration and archive files are regular files only: a FIFO or a device is refused before
+// anything is sent on the line. A missing file is fine where one is to be made.
+bool RegularOrMissing(const std::string& path) {
+  if (FileKindOf(path) != TFileKind::Other) return true;
+  std::fprintf(stderr, "k7104-cli: %s is not a regular file\n", path.c_str());
+  return false;
+}
+
+int CannotWrite(const std::string& path) {
+  const int error = errno;
+  if (FileKindOf(path) == TFileKind::Other)
+    std::fprintf(stderr, "k7104-cli: cannot write %s: not a regular file\n", path.c_str());
+  else
+    std::fprintf(stderr, "k7104-cli: cannot write %s: %s\n", path.c_str(), std::strerror(error));
+  return kExitFile;
 }
 
 std::string Trimmed(std::string text) {
@@ -101,21 +113,20 @@ int RunInfo(const Options& options, const std::vector<std::string>& args) {
 
 int RunRead(const Options& options, const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage("read", "give the configuration file to write");
+  if (!RegularOrMissing(args[0])) return kExitFile;
   JobRunner runner;
   if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
   const TResult result = runner.Run(JobReadAll);
   if (result != RESULT_OK) return runner.Fail(result);
   const TMIP& mip = runner.Mip();
-  if (!mip.SaveConfiguration(args[0])) {
-    std::fprintf(stderr, "k7104-cli: cannot write %s: %s\n", args[0].c_str(), std::strerror(errno));
-    return kExitFile;
-  }
+  if (!mip.SaveConfiguration(args[0])) return CannotWrite(args[0]);
   std::fprintf(stderr, "%s\n", ReadSuccessSentence(mip.ChannelCount, mip.RelayCount).c_str());
   return 0;
 }
 
 int RunWrite(const Options& options, const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage("write", "give the configuration file to send");
+  if (!RegularOrMissing(args[0])) return kExitFile;
   JobRunner runner;
   TMIP& mip = runner.Mip();
   if (!mip.LoadConfiguration(args[0])) {
@@ -137,13 +148,10 @@ int RunLive(const Options& options, const std::vector<std::string>& args) {
     return Usage("live", "the only option is --count N");
   JobRunner runner;
   if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
-  interrupted = 0;
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
   const TMIP& mip = runner.Mip();
-  for (long poll = 0; (count < 0 || poll < count) && !interrupted; ++poll) {
+  for (long poll = 0; (count < 0 || poll < count) && !runner.Interrupted(); ++poll) {
     const TResult result = runner.Run(0);
-    if (interrupted) break;
+    if (runner.Interrupted()) break;
     if (result != RESULT_OK) return runner.Fail(result);
     std::string line = RegionalDateTime(NowLocal());
     for (int i = 0; i < mip.ChannelCount; ++i) line += "\t" + MeasurementText(mip.CurrentValue[i]);
@@ -158,20 +166,29 @@ int RunArchive(const Options& options, const std::vector<std::string>& args) {
   if (args.size() != 3 || !ParseLong(args[0], 0, 65535, first) ||
       !ParseLong(args[1], first, 65535, last))
     return Usage("archive", "give FIRST LAST (0..65535, FIRST <= LAST) and the text file");
+  const std::string& path = args[2];
+  if (!RegularOrMissing(path)) return kExitFile;
   JobRunner runner;
   if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
   TMIP& mip = runner.Mip();
   const TResult result = runner.RunOverRange(JobReadArchive, static_cast<uint16_t>(first),
                                              static_cast<uint16_t>(last));
-  // What was read before a failure is kept: it goes to the file all the same.
+  // The file is replaced only by records; what was read before a failure goes to it all the same.
+  if (mip.ArchiveCount() == 0) {
+    if (result != RESULT_OK) {
+      std::fprintf(stderr, "k7104-cli: no record read, %s left as it was\n", path.c_str());
+      return runner.Fail(result);
+    }
+    std::fprintf(stderr,
+                 "k7104-cli: the instrument's archive has no record %ld, %s left as it was\n",
+                 first, path.c_str());
+    return kExitNoRecords;
+  }
   TArchiveTextForm form;
   form.DecimalSeparator = RegionalSeparator();
   form.DateTimeText = RegionalDateTime;
-  if (!WriteArchiveText(args[2], mip.MeasArchive, mip.ChannelCount, form)) {
-    std::fprintf(stderr, "k7104-cli: cannot write %s\n", args[2].c_str());
-    return kExitFile;
-  }
-  std::fprintf(stderr, "%zu records written to %s\n", mip.ArchiveCount(), args[2].c_str());
+  if (!WriteArchiveText(path, mip.MeasArchive, mip.ChannelCount, form)) return CannotWrite(path);
+  std::fprintf(stderr, "%zu records written to %s\n", mip.ArchiveCount(), path.c_str());
   return result == RESULT_OK ? 0 : runner.Fail(result);
 }
 

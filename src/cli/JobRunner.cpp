@@ -1,9 +1,11 @@
 #include "cli/JobRunner.h"
 
 #include <langinfo.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 
 #include "files/ArchiveText.h"
@@ -15,10 +17,9 @@ JobRunner::JobRunner() {
   showProgress_ = isatty(STDERR_FILENO) == 1;
   mip_.OnProgress = [this](uint8_t value) { ShowProgress(value); };
   mip_.OnJobDone = [this](TResult result) {
-    std::lock_guard lock(mutex_);
     result_ = result;
     finished_ = true;
-    done_.notify_all();
+    interrupts_.Wake();
   };
 }
 
@@ -28,16 +29,33 @@ bool JobRunner::Open(const Options& options) {
 }
 
 TResult JobRunner::Run(uint8_t jobCode) {
-  {
-    std::lock_guard lock(mutex_);
-    finished_ = false;
-  }
+  if (Interrupted()) return RESULT_ABORTED;
+  finished_ = false;
   shownProgress_ = -1;
   if (!mip_.StartJob(jobCode)) return RESULT_PORT_BUSY;
-  std::unique_lock lock(mutex_);
-  done_.wait(lock, [this] { return finished_; });
+  WaitForJobEnd();
   if (showProgress_ && shownProgress_ >= 0) std::fputc('\n', stderr);
-  return result_;
+  // A job that a signal met is not taken as done, even if its last transaction went through.
+  return Interrupted() ? TResult{RESULT_ABORTED} : result_.load();
+}
+
+void JobRunner::WaitForJobEnd() {
+  for (;;) {
+    if (Interrupted() && !cancelled_) CancelJob();
+    if (finished_) return;
+    pollfd wake{interrupts_.WakeFd(), POLLIN, 0};
+    poll(&wake, 1, wake.fd >= 0 ? -1 : 50);
+    interrupts_.Drain();
+  }
+}
+
+// The transaction under way gives up at once with 13; the job checks Cancel and stops.
+void JobRunner::CancelJob() {
+  cancelled_ = true;
+  mip_.Cancel = 1;
+  mip_.Bus.ClosePort();
+  std::fprintf(stderr, "%sk7104-cli: stopped by %s\n", showProgress_ ? "\n" : "",
+               InterruptSignal() == SIGINT ? "SIGINT" : "SIGTERM");
 }
 
 TResult JobRunner::RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last) {

@@ -2,11 +2,11 @@
 // time, progress on stderr when it is a terminal, and the window's sentence when a job fails.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
 #include <string>
 
 #include "cli/CliOptions.h"
+#include "cli/Interrupts.h"
 #include "instrument/Mipunit.h"
 
 namespace cli {
@@ -17,22 +17,27 @@ class JobRunner {
 
   // Opens the port of the options and takes their address; prints why on stderr when it cannot.
   bool Open(const Options& options);
-  // Starts the job and waits for its end; returns its result.
+  // Starts the job and waits for its end; returns its result. SIGINT or SIGTERM cancels the job
+  // and closes the port, as the window's disconnect does: the job then ends with 13, and so does
+  // every later Run without starting anything.
   TResult Run(uint8_t jobCode);
   // The same for the jobs that go over a range: search (addresses) and archive (records).
   TResult RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last);
   // Prints the failure sentence of the last job on stderr and returns its result as exit code.
   int Fail(TResult result) const;
+  bool Interrupted() const { return InterruptSignal() != 0; }
 
   TMIP& Mip() { return mip_; }
 
  private:
   void ShowProgress(uint8_t value);
+  void WaitForJobEnd();
+  void CancelJob();
 
-  std::mutex mutex_;
-  std::condition_variable done_;
-  bool finished_ = false;
-  TResult result_ = RESULT_OK;
+  TInterrupts interrupts_;
+  std::atomic<bool> finished_{false};
+  std::atomic<TResult> result_{RESULT_OK};
+  bool cancelled_ = false;
   bool showProgress_ = false;
   int shownProgress_ = -1;
   // Last, so that it goes first: its job thread is gone before the members its callbacks use.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/Interrupts.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
     }
     const char* value = argv[++i];
     long number = 0;
-    if (option == "--port") {
+    if (option == "--port" && value[0] != '\0') {
       options.port = value;
     } else if (option == "--com" && ParseNumber(value, 1, PortCount, number)) {
       options.com = static_cast<int>(number);
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
                   command.help);
       return 0;
     }
-    return command.run(options, args);
+    return cli::ExitCodeAfterInterrupt(command.run(options, args));
   }
   std::fprintf(stderr, "k7104-cli: unknown command %s\n", name.c_str());
   PrintUsage(stderr);

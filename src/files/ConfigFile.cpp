@@ -1,12 +1,12 @@
 #include "files/ConfigFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "files/RegularFile.h"
 #include "files/SafeWrite.h"
 #include "instrument/Mipunit.h"
 
@@ -27,7 +27,7 @@ bool ReadExactly(int fd, uint8_t* into, size_t count) {
 }
 
 bool ReadWholeFile(const std::string& path, uint8_t (&bytes)[ConfigFileSize]) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularForReading(path);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&

@@ -2,10 +2,13 @@
 // instruments on a pseudo-terminal.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "files/ConfigFile.h"
 #include "sim/Simulator.h"
 
 extern char** environ;
@@ -28,8 +32,15 @@ struct Outcome {
   std::string err;
 };
 
-// Runs k7104-cli with the arguments and the locale given; collects both outputs.
-Outcome RunCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
+// A k7104-cli process under way, with both outputs on pipes.
+struct Running {
+  pid_t pid = -1;
+  int outFd = -1;
+  int errFd = -1;
+};
+
+// Starts k7104-cli with the arguments and the locale given.
+Running StartCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -45,17 +56,25 @@ Outcome RunCli(const std::vector<std::string>& args, const std::string& locale =
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, K7104_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
+  Running running;
+  if (posix_spawn(&running.pid, K7104_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0)
+    running.pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
+  running.outFd = outPipe[0];
+  running.errFd = errPipe[0];
+  return running;
+}
+
+// Collects both outputs until the process ends; one that is still there after a minute is killed
+// and has no exit code.
+Outcome Finish(Running running) {
   Outcome outcome;
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  pollfd fds[2] = {{running.outFd, POLLIN, 0}, {running.errFd, POLLIN, 0}};
   std::string* sinks[2] = {&outcome.out, &outcome.err};
-  int open = 2;
-  while (spawned == 0 && open > 0 && poll(fds, 2, 30000) > 0) {
+  int open = running.pid > 0 ? 2 : 0;
+  while (open > 0 && poll(fds, 2, 60000) > 0) {
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
       char buffer[4096];
@@ -68,12 +87,22 @@ Outcome RunCli(const std::vector<std::string>& args, const std::string& locale =
       }
     }
   }
-  close(outPipe[0]);
-  close(errPipe[0]);
+  close(running.outFd);
+  close(running.errFd);
+  if (running.pid <= 0) return outcome;
+  if (open > 0) kill(running.pid, SIGKILL);
   int status = 0;
-  if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+  if (waitpid(running.pid, &status, 0) == running.pid && WIFEXITED(status) && open == 0)
     outcome.exitCode = WEXITSTATUS(status);
   return outcome;
+}
+
+Outcome RunCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
+  return Finish(StartCli(args, locale));
+}
+
+bool Asks(const std::vector<uint8_t>& frame, uint8_t function, uint16_t firstRegister) {
+  return frame.size() >= 4 && frame[1] == function && (frame[2] << 8 | frame[3]) == firstRegister;
 }
 
 std::vector<char> FileBytes(const fs::path& path) {
@@ -103,7 +132,21 @@ class Cli : public ::testing::Test {
     args.insert(args.begin(), {"--port", line_.SlavePath()});
     return RunCli(args, locale);
   }
+  Running Start(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", line_.SlavePath()});
+    return StartCli(args);
+  }
   std::string File(const char* name) const { return (dir_ / name).string(); }
+
+  // Waits until the line has received a request of this function from this register on.
+  bool WaitForRequest(uint8_t function, uint16_t firstRegister) const {
+    for (int i = 0; i < 3000; ++i) {
+      for (const auto& frame : line_.ReceivedFrames())
+        if (Asks(frame, function, firstRegister)) return true;
+      usleep(10000);
+    }
+    return false;
+  }
 
   k7104sim::Line line_;
   k7104sim::Instrument* first_ = nullptr;
@@ -178,6 +221,7 @@ TEST_F(Cli, BadFilesAndBadArgumentsChangeNothing) {
     EXPECT_EQ(Run(args).exitCode, 64) << args[0];
   }
   EXPECT_EQ(RunCli({"--baud", "9601", "info"}).exitCode, 64);
+  EXPECT_EQ(RunCli({"--port", "", "info"}).exitCode, 64);
   EXPECT_TRUE(line_.ReceivedFrames().empty()) << "a usage error sends nothing";
   EXPECT_FALSE(fs::exists(File("a.txt")));
 }
@@ -243,6 +287,98 @@ TEST_F(Cli, ArchiveRecordsGoToATextFileAndAFailureKeepsWhatWasRead) {
   EXPECT_EQ(broken.exitCode, 9);
   const std::vector<char> kept = FileBytes(File("b.txt"));
   EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 3) << "header and records 1 and 2";
+}
+
+// An archive file is replaced only by records: a line that does not answer, or a range beyond
+// the archive, leaves the file that was there as it was.
+TEST_F(Cli, ArchiveFileIsReplacedOnlyByRecords) {
+  const std::string kept = "#old archive\r\n1\t01.01.2020\r\n";
+  {
+    std::ofstream out(File("keep.txt"), std::ios::binary);
+    out << kept;
+  }
+  const Outcome silent =
+      Run({"--address", "9", "--timeout", "100", "archive", "1", "500", File("keep.txt")});
+  EXPECT_EQ(silent.exitCode, 9) << silent.err;
+  EXPECT_EQ(std::string(FileBytes(File("keep.txt")).data(), kept.size()), kept);
+  EXPECT_EQ(FileBytes(File("keep.txt")).size(), kept.size());
+
+  const Outcome beyond = Run({"archive", "600", "700", File("keep.txt")});
+  EXPECT_NE(beyond.exitCode, 0);
+  EXPECT_NE(beyond.err.find("600"), std::string::npos) << beyond.err;
+  EXPECT_EQ(FileBytes(File("keep.txt")).size(), kept.size());
+
+  const Outcome tail = Run({"archive", "498", "700", File("keep.txt")});
+  EXPECT_EQ(tail.exitCode, 0) << tail.err;
+  const std::vector<char> bytes = FileBytes(File("keep.txt"));
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 4) << "header and records 498..500";
+}
+
+// SIGINT and SIGTERM stop the job as a closed port does: the archive keeps what was read, a
+// configuration file that was there stays, a write sends nothing after the signal.
+TEST_F(Cli, SignalsStopTheJobAndKeepWhatWasRead) {
+  line_.AddInstrument({3, 6, 2, 2});
+  // Record k of two channels spans input registers k..k+7: records 6 and later reach 13.
+  line_.AddFault({k7104sim::FaultKind::NoReply, 0, 3, 4, 13, 13});
+  Running archive =
+      Start({"--address", "3", "--timeout", "60000", "archive", "1", "100", File("a.txt")});
+  ASSERT_TRUE(WaitForRequest(4, 6));
+  kill(archive.pid, SIGINT);
+  const Outcome archived = Finish(archive);
+  EXPECT_EQ(archived.exitCode, 130) << archived.err;
+  const std::vector<char> records = FileBytes(File("a.txt"));
+  EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 6) << "header and records 1..5";
+  EXPECT_EQ(std::string(records.begin(), records.end()).substr(0, 1), "#");
+
+  const std::string before(ConfigFileSize, 'x');
+  {
+    std::ofstream out(File("keep.prb"), std::ios::binary);
+    out << before;
+  }
+  line_.ClearFaults();
+  line_.AddFault({k7104sim::FaultKind::NoReply, 0, 1, 3, 608, 639});
+  Running read = Start({"--timeout", "60000", "read", File("keep.prb")});
+  ASSERT_TRUE(WaitForRequest(3, 608));
+  kill(read.pid, SIGTERM);
+  EXPECT_EQ(Finish(read).exitCode, 143);
+  const std::vector<char> after = FileBytes(File("keep.prb"));
+  EXPECT_EQ(std::string(after.begin(), after.end()), before);
+
+  ASSERT_EQ(Run({"--address", "2", "read", File("second.prb")}).exitCode, 0);
+  line_.ClearFaults();
+  line_.AddFault({k7104sim::FaultKind::NoReply, 0, 1, 16, 1152, 1152});
+  line_.ClearReceived();
+  Running write = Start({"--timeout", "60000", "write", File("second.prb")});
+  ASSERT_TRUE(WaitForRequest(16, 1152));
+  kill(write.pid, SIGINT);
+  EXPECT_EQ(Finish(write).exitCode, 130);
+  line_.ClearFaults();
+  ASSERT_EQ(Run({"info"}).exitCode, 0);
+  // The requests that follow the unanswered write are those of the info command alone.
+  const auto frames = line_.ReceivedFrames();
+  size_t unanswered = 0;
+  while (unanswered < frames.size() && !Asks(frames[unanswered], 16, 1152)) ++unanswered;
+  ASSERT_LT(unanswered + 1, frames.size());
+  const std::vector<uint8_t> identity = k7104sim::WithCrc({1, 3, 0, 0, 0, 9});
+  EXPECT_EQ(frames[unanswered + 1], identity);
+}
+
+// Files that are not regular files are refused at once with a clear message: a FIFO would
+// block an open for ever, a device is no file to keep a configuration in.
+TEST_F(Cli, FifosAndDevicesAreRefusedWithoutBlocking) {
+  const std::string fifo = File("c.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  line_.ClearReceived();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"write", fifo}, {"read", fifo}, {"archive", "1", "4", fifo}, {"write", "/dev/null"}}) {
+    const Outcome refused = Run(args);
+    EXPECT_EQ(refused.exitCode, 74) << args[0] << " " << args.back();
+    EXPECT_NE(refused.err.find("not a regular file"), std::string::npos) << refused.err;
+  }
+  EXPECT_TRUE(line_.ReceivedFrames().empty()) << "nothing is sent for a file that is refused";
+  struct stat st {};
+  ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is still there";
 }
 
 }  // namespace

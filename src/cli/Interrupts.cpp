@@ -1,0 +1,70 @@
+#include "cli/Interrupts.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace cli {
+
+namespace {
+
+volatile sig_atomic_t caught = 0;
+int wakePipe[2] = {-1, -1};
+struct sigaction previousInt {};
+struct sigaction previousTerm {};
+
+void WriteWakeByte() {
+  const char byte = 1;
+  // A full pipe already wakes the waiter: the byte may be dropped.
+  (void)!write(wakePipe[1], &byte, 1);
+}
+
+void OnSignal(int signal) {
+  const int savedErrno = errno;
+  if (caught == 0) caught = signal;
+  WriteWakeByte();
+  errno = savedErrno;
+}
+
+}  // namespace
+
+TInterrupts::TInterrupts() {
+  if (wakePipe[0] < 0 && pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) wakePipe[0] = -1;
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGINT, &action, &previousInt);
+  sigaction(SIGTERM, &action, &previousTerm);
+}
+
+TInterrupts::~TInterrupts() {
+  sigaction(SIGINT, &previousInt, nullptr);
+  sigaction(SIGTERM, &previousTerm, nullptr);
+}
+
+int TInterrupts::WakeFd() const {
+  return wakePipe[0];
+}
+
+void TInterrupts::Wake() {
+  WriteWakeByte();
+}
+
+void TInterrupts::Drain() {
+  char bytes[64];
+  while (read(wakePipe[0], bytes, sizeof bytes) > 0) {
+  }
+}
+
+int InterruptSignal() {
+  return caught;
+}
+
+int ExitCodeAfterInterrupt(int code) {
+  return caught != 0 ? 128 + caught : code;
+}
+
+}  // namespace cli

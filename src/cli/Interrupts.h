@@ -1,0 +1,26 @@
+// SIGINT and SIGTERM while k7104-cli works: the handler only notes the signal and writes a byte
+// to a pipe, so that the thread waiting for the job wakes and cancels it as a closed port does.
+#pragma once
+
+namespace cli {
+
+class TInterrupts {
+ public:
+  // Catches SIGINT and SIGTERM from here on; a second signal of the same kind ends the program.
+  TInterrupts();
+  ~TInterrupts();
+  TInterrupts(const TInterrupts&) = delete;
+  TInterrupts& operator=(const TInterrupts&) = delete;
+
+  // Readable after a signal or a Wake(); Drain() empties it.
+  int WakeFd() const;
+  void Wake();
+  void Drain();
+};
+
+// The first signal that came (SIGINT or SIGTERM), or 0.
+int InterruptSignal();
+// 128 + the signal when one came, as a shell reports a program that a signal ended; else code.
+int ExitCodeAfterInterrupt(int code);
+
+}  // namespace cli

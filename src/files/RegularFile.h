@@ -1,0 +1,14 @@
+// Only regular files are read or replaced: a FIFO, a device or a folder named as a configuration,
+// settings or archive file must never block the program nor be turned into a plain file.
+#pragma once
+
+#include <string>
+
+enum class TFileKind { Missing, Regular, Other };
+
+// What the path names (links followed), found without opening it.
+TFileKind FileKindOf(const std::string& path);
+
+// Opens a regular file for reading. Anything else is refused before and after the open, which
+// itself never waits (a FIFO without a writer, a device): -1 then, with errno EINVAL.
+int OpenRegularForReading(const std::string& path);

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <limits>
 
+#include "files/RegularFile.h"
+
 namespace {
 
 bool WriteAll(int fd, const QByteArray& bytes) {
@@ -40,6 +42,7 @@ bool ReplaceFile(const QString& fileName, const QByteArray& bytes) {
   const QFileInfo info(fileName);
   const QString resolved = info.isSymLink() ? info.symLinkTarget() : fileName;
   const QByteArray target = QFile::encodeName(resolved);
+  if (FileKindOf(target.toStdString()) == TFileKind::Other) return false;
   QByteArray temp = target + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
@@ -57,8 +60,16 @@ bool IsSectionLine(const QString& trimmed) {
 }  // namespace
 
 TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly)) return;
+  const std::string path = QFile::encodeName(fileName).toStdString();
+  notRegular_ = FileKindOf(path) == TFileKind::Other;
+  // Never a blocking open: a FIFO in place of the file would hold the program up for ever.
+  const int fd = notRegular_ ? -1 : OpenRegularForReading(path);
+  if (fd < 0) return;
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return;
+  }
   QTextStream in(&file);
   in.setEncoding(QStringConverter::Utf8);
   QString section;

@@ -14,6 +14,9 @@ class TIniFile {
   explicit TIniFile(const QString& fileName);
 
   QString FileName() const { return fileName_; }
+  // The name stands for something else than a regular file (a FIFO, a device, a folder): nothing
+  // was read from it, and Save leaves it alone.
+  bool NotRegular() const { return notRegular_; }
 
   std::optional<QString> ReadString(const QString& section, const QString& key) const;
   // The value as a 32-bit integer (decimal, or hex after $ or 0x); the default when the key is
@@ -27,7 +30,8 @@ class TIniFile {
   void WriteBool(const QString& section, const QString& key, bool value);
 
   // Writes the whole file to a temporary file beside it and renames that into place, so a
-  // failed write never leaves a half-written file. False when the file cannot be written.
+  // failed write never leaves a half-written file. False when the file cannot be written or the
+  // name stands for something else than a regular file.
   bool Save() const;
 
   static std::optional<int> ParseInteger(const QString& text);
@@ -43,5 +47,6 @@ class TIniFile {
   int SectionEnd(const QString& section) const;
 
   QString fileName_;
+  bool notRegular_ = false;
   QList<TLine> lines_;
 };

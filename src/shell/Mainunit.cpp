@@ -92,6 +92,11 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   RememberedPageJobCode = 0;
   pages_->Render();
   Report("Программа загружена.", false);
+  if (settingsNotRegular_)
+    Report(QString("Файл настроек %1 не является обычным файлом: настройки взяты по умолчанию и "
+                   "при выходе не записываются.")
+               .arg(QDir::toNativeSeparators(settingsPath_)),
+           false);
 
   resize(qMax(Design::Px(DesignWidth), pages_->PreferredWidth()), Design::Px(DesignHeight));
   CenterOnDesktop();
@@ -282,6 +287,7 @@ void TMainForm::CenterOnDesktop() {
 
 void TMainForm::ReadSettings() {
   const TIniFile ini(settingsPath_);
+  settingsNotRegular_ = ini.NotRegular();
   const QStringList devices = Settings::ReadPortDevices(ini);
   for (int i = 0; i < devices.size(); ++i)
     if (!devices[i].isEmpty())
@@ -299,6 +305,7 @@ void TMainForm::ReadSettings() {
 }
 
 void TMainForm::WriteSettings() {
+  if (settingsNotRegular_) return;
   TIniFile ini(settingsPath_);
   TAppSettings s;
   s.PortNumber = mip_->Bus.PortIndex();

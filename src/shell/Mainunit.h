@@ -173,6 +173,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TDialogs> ownDialogs_;
   TDialogs* dialogs_;
   QString settingsPath_;
+  bool settingsNotRegular_ = false;  // a FIFO or a device in place of the settings file
   TPageViews* pages_;
   QStringList eventLog_;
   bool showHint_ = true;

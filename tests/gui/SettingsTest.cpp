@@ -11,8 +11,13 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 #include "GuiTestSupport.h"
 #include "shell/IniFile.h"
@@ -54,6 +59,36 @@ class TFileSizeLimit {
  private:
   rlimit saved_{};
   void (*oldHandler_)(int) = nullptr;
+};
+
+// Notes whether anyone opens the FIFO for reading, and lets such an open go on by opening the
+// other end, so that a window that wrongly waits in open() fails the test instead of hanging it.
+class TFifoWatch {
+ public:
+  explicit TFifoWatch(const QString& path)
+      : path_(QFile::encodeName(path)), thread_([this] { Watch(); }) {}
+  ~TFifoWatch() {
+    done_ = true;
+    thread_.join();
+  }
+  bool Opened() const { return opened_; }
+
+ private:
+  void Watch() {
+    while (!done_) {
+      const int fd = ::open(path_.constData(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) {
+        opened_ = true;
+        ::close(fd);
+      }
+      ::usleep(10000);
+    }
+  }
+
+  QByteArray path_;
+  std::atomic<bool> done_{false};
+  std::atomic<bool> opened_{false};
+  std::thread thread_;
 };
 
 class TEventProbe : public QObject {
@@ -246,6 +281,34 @@ class TestSettings : public QObject {
     QCOMPARE(dialogs.Asked.size(), 1);
     QCOMPARE(dialogs.Asked[0].Kind, QString("Error"));
     QCOMPARE(dialogs.Asked[0].Text, "Unable to write to " + path);
+  }
+
+  // A FIFO in place of the settings file neither holds the window up nor becomes a plain file.
+  void SettingsFileThatIsNoRegularFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("k7104-configurator.ini");
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    TFifoWatch watch(path);
+    TScriptedDialogs dialogs;
+    {
+      TMainFormOptions options;
+      options.SettingsPath = path;
+      options.Dialogs = &dialogs;
+      TMainForm form(options);
+      QCOMPARE(int(form.Mip().Bus.PortIndex()), 0);
+      QCOMPARE(int(form.Mip().Address), 1);
+      QCOMPARE(form.MaxArch, uint16_t(100));
+      QVERIFY(form.EventLog().first().endsWith(
+          "Файл настроек " + path +
+          " не является обычным файлом: настройки взяты по умолчанию и при выходе не "
+          "записываются."));
+      form.Mip().Bus.SetPortIndex(7);
+    }
+    QVERIFY(!watch.Opened());
+    QVERIFY(dialogs.Asked.isEmpty());
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
   }
 
   // A write that fails part way (here: the file size limit, as on a full disk) leaves the old

@@ -1,5 +1,6 @@
 // The commands that run the instrument's jobs: search, identity and settings, the whole
 // configuration to and from a file, live values, the archive, the clock and the address.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -161,7 +162,17 @@ int RunLive(const Options& options, const std::vector<std::string>& args) {
   return 0;
 }
 
-int RunArchive(const Options& options, const std::vector<std::string>& args) {
+// --csv, anywhere among the arguments, writes CSV for analysis instead of the text file.
+bool TakeCsvOption(std::vector<std::string>& args) {
+  const auto csv = std::find(args.begin(), args.end(), "--csv");
+  if (csv == args.end()) return false;
+  args.erase(csv);
+  return true;
+}
+
+int RunArchive(const Options& options, const std::vector<std::string>& given) {
+  std::vector<std::string> args = given;
+  const bool csv = TakeCsvOption(args);
   long first = 0, last = 0;
   if (args.size() != 3 || !ParseLong(args[0], 0, 65535, first) ||
       !ParseLong(args[1], first, 65535, last))
@@ -187,7 +198,9 @@ int RunArchive(const Options& options, const std::vector<std::string>& args) {
   TArchiveTextForm form;
   form.DecimalSeparator = RegionalSeparator();
   form.DateTimeText = RegionalDateTime;
-  if (!WriteArchiveText(path, mip.MeasArchive, mip.ChannelCount, form)) return CannotWrite(path);
+  const bool written = csv ? WriteArchiveCsv(path, mip.MeasArchive, mip.ChannelCount)
+                           : WriteArchiveText(path, mip.MeasArchive, mip.ChannelCount, form);
+  if (!written) return CannotWrite(path);
   std::fprintf(stderr, "%zu records written to %s\n", mip.ArchiveCount(), path.c_str());
   return result == RESULT_OK ? 0 : runner.Fail(result);
 }
@@ -244,7 +257,8 @@ const std::vector<Command>& JobCommands() {
       {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},
       {"write", "FILE.prb", "load the configuration file and write it to the instrument", RunWrite},
       {"live", "[--count N]", "read the current values again and again; Ctrl+C stops", RunLive},
-      {"archive", "FIRST LAST FILE.txt", "read archive records FIRST..LAST into a text file",
+      {"archive", "FIRST LAST FILE.txt [--csv]",
+       "read archive records FIRST..LAST into a text file (--csv: CSV in UTF-8 for analysis)",
        RunArchive},
       {"set-clock", "[--system | \"YYYY-MM-DD HH:MM:SS\"]",
        "set the instrument's clock (default: the computer's clock)", RunSetClock},

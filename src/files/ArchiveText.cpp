@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "files/SafeWrite.h"
+#include "instrument/JobMessages.h"
 #include "instrument/Mipunit.h"
 
 namespace {
@@ -107,6 +108,7 @@ std::string FixedText(double value, int decimals, const std::string& separator) 
 
 std::string DateTimeText(TDateTime value, const std::string& dateFormat,
                          const std::string& timeFormat) {
+  if (!HasDateTime(value)) return {};
   const TDateTimeParts p = DecodeDateTime(value);
   const tm t = ToTm(value, p);
   std::string text = FormatTm(dateFormat, t);
@@ -115,25 +117,116 @@ std::string DateTimeText(TDateTime value, const std::string& dateFormat,
   return text;
 }
 
+namespace {
+
+constexpr size_t RecordsPerBlock = 2048;
+// Day counts of 0001-01-01 and 10000-01-01.
+constexpr double FirstIsoDay = -693593.0;
+constexpr double EndIsoDay = 2958466.0;
+
+std::string TextHeader(int channels) {
+  std::string header = "#Зап\tДата Время";
+  for (int k = 1; k <= channels; ++k) header += "\tКанал_" + std::to_string(k);
+  return header;
+}
+
+std::string TextLine(const MeasurementRecord& record, int channels, const TArchiveTextForm& form) {
+  std::string line = std::to_string(record.Number);
+  line += '\t';
+  if (form.DateTimeText) line += form.DateTimeText(record.Time);
+  for (int i = 0; i < channels; ++i) {
+    line += '\t';
+    line += FixedText(record.Value[i], 1, form.DecimalSeparator);
+  }
+  return line;
+}
+
+std::string CsvHeader(int channels) {
+  std::string header = "Запись,Дата и время";
+  for (int k = 1; k <= channels; ++k) {
+    const std::string name = "Канал_" + std::to_string(k);
+    header += "," + name + "," + name + "_состояние";
+  }
+  return header;
+}
+
+std::string CsvLine(const MeasurementRecord& record, int channels) {
+  std::string line = std::to_string(record.Number);
+  line += ',';
+  line += IsoDateTimeText(record.Time);
+  for (int i = 0; i < channels; ++i) {
+    const float value = record.Value[i];
+    const char* marker = ArchiveMarkerText(value);
+    line += ',';
+    if (!marker && std::isfinite(value)) line += FixedText(value, 3, ".");
+    line += ',';
+    if (marker)
+      line += marker;
+    else if (!std::isfinite(value))
+      line += "не число";
+  }
+  return line;
+}
+
+// The header, then the records a block at a time: each block built, encoded and written before
+// the next, so that the whole text is never held at once.
+bool WriteLinesInBlocks(const std::string& path, const std::vector<MeasurementRecord>& records,
+                        const std::string& header,
+                        const std::function<std::string(const MeasurementRecord&)>& line,
+                        const std::function<std::string(const std::string&)>& encode,
+                        const TExportProgress& progress) {
+  TFileReplacement file;
+  if (!file.Open(path)) return false;
+  std::string block = header + "\r\n";
+  for (size_t done = 0; done < records.size();) {
+    const size_t end = std::min(records.size(), done + RecordsPerBlock);
+    for (; done < end; ++done) {
+      block += line(records[done]);
+      block += "\r\n";
+    }
+    const std::string bytes = encode(block);
+    if (!file.Write(bytes.data(), bytes.size())) return false;
+    block.clear();
+    if (progress && !progress(done)) return false;
+  }
+  if (!block.empty()) {
+    const std::string bytes = encode(block);
+    if (!file.Write(bytes.data(), bytes.size())) return false;
+  }
+  return file.Commit();
+}
+
+}  // namespace
+
 std::vector<std::string> ArchiveTextLines(const std::vector<MeasurementRecord>& records,
                                           uint16_t channelCount, const TArchiveTextForm& form) {
   const int channels = std::min<int>(channelCount, MaxChannels);
   std::vector<std::string> lines;
   lines.reserve(records.size() + 1);
-  std::string header = "#Зап\tДата Время";
-  for (int k = 1; k <= channels; ++k) header += "\tКанал_" + std::to_string(k);
-  lines.push_back(std::move(header));
-  for (const MeasurementRecord& record : records) {
-    std::string line = std::to_string(record.Number);
-    line += '\t';
-    if (form.DateTimeText) line += form.DateTimeText(record.Time);
-    for (int i = 0; i < channels; ++i) {
-      line += '\t';
-      line += FixedText(record.Value[i], 1, form.DecimalSeparator);
-    }
-    lines.push_back(std::move(line));
-  }
+  lines.push_back(TextHeader(channels));
+  for (const MeasurementRecord& record : records) lines.push_back(TextLine(record, channels, form));
   return lines;
+}
+
+std::vector<std::string> ArchiveCsvLines(const std::vector<MeasurementRecord>& records,
+                                         uint16_t channelCount) {
+  const int channels = std::min<int>(channelCount, MaxChannels);
+  std::vector<std::string> lines;
+  lines.reserve(records.size() + 1);
+  lines.push_back(CsvHeader(channels));
+  for (const MeasurementRecord& record : records) lines.push_back(CsvLine(record, channels));
+  return lines;
+}
+
+std::string IsoDateTimeText(TDateTime value) {
+  if (!HasDateTime(value) || value < FirstIsoDay || value >= EndIsoDay) return {};
+  const TDateTimeParts p = DecodeDateTime(value);
+  char buffer[40];
+  int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month,
+                        p.Day, p.Hour, p.Minute, p.Second);
+  if (p.Millisecond != 0)
+    n += std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), ".%03d", p.Millisecond);
+  return std::string(buffer, static_cast<size_t>(n));
 }
 
 std::string ToWindows1251(const std::string& utf8) {
@@ -167,12 +260,20 @@ std::string ToWindows1251(const std::string& utf8) {
 }
 
 bool WriteArchiveText(const std::string& path, const std::vector<MeasurementRecord>& records,
-                      uint16_t channelCount, const TArchiveTextForm& form) {
-  std::string text;
-  for (const std::string& line : ArchiveTextLines(records, channelCount, form)) {
-    text += line;
-    text += "\r\n";
-  }
-  const std::string bytes = ToWindows1251(text);
-  return WriteFileReplacing(path, bytes.data(), bytes.size());
+                      uint16_t channelCount, const TArchiveTextForm& form,
+                      const TExportProgress& progress) {
+  const int channels = std::min<int>(channelCount, MaxChannels);
+  return WriteLinesInBlocks(
+      path, records, TextHeader(channels),
+      [&](const MeasurementRecord& record) { return TextLine(record, channels, form); },
+      ToWindows1251, progress);
+}
+
+bool WriteArchiveCsv(const std::string& path, const std::vector<MeasurementRecord>& records,
+                     uint16_t channelCount, const TExportProgress& progress) {
+  const int channels = std::min<int>(channelCount, MaxChannels);
+  return WriteLinesInBlocks(
+      path, records, CsvHeader(channels),
+      [channels](const MeasurementRecord& record) { return CsvLine(record, channels); },
+      [](const std::string& utf8) { return utf8; }, progress);
 }

@@ -69,31 +69,65 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-bool WriteFileReplacing(const std::string& requested, const void* bytes, size_t count) {
+bool WriteFileReplacing(const std::string& path, const void* bytes, size_t count) {
+  TFileReplacement file;
+  return file.Open(path) && file.Write(bytes, count) && file.Commit();
+}
+
+TFileReplacement::~TFileReplacement() {
+  Discard();
+}
+
+bool TFileReplacement::Open(const std::string& requested) {
+  Discard();
   if (requested.empty() || requested.back() == '/') return false;
   const std::string path = ResolveLink(requested);
   struct stat existing {};
   const bool exists = stat(path.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) return false;
 
-  const std::string folder = FolderOf(path);
-  std::string temp = folder + "/." + NameOf(path) + ".XXXXXX";
+  std::string temp = FolderOf(path) + "/." + NameOf(path) + ".XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
   const int fd = mkstemp(name.data());
   if (fd < 0) return false;
-  temp = name.data();
-
   const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
   // A file system without modes still takes the data, so a refused fchmod is no failure.
   (void)fchmod(fd, mode);
-  bool ok = WriteAll(fd, bytes, count) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
+  path_ = path;
+  temp_ = name.data();
+  fd_ = fd;
+  failed_ = false;
+  return true;
+}
+
+bool TFileReplacement::Write(const void* bytes, size_t count) {
+  if (fd_ < 0 || failed_) return false;
+  failed_ = !WriteAll(fd_, bytes, count);
+  return !failed_;
+}
+
+bool TFileReplacement::Commit() {
+  if (fd_ < 0 || failed_) {
+    Discard();
     return false;
   }
-  SyncFolder(folder);
+  bool ok = fsync(fd_) == 0;
+  ok = close(fd_) == 0 && ok;
+  fd_ = -1;
+  if (ok) ok = rename(temp_.c_str(), path_.c_str()) == 0;
+  if (!ok) {
+    Discard();
+    return false;
+  }
+  temp_.clear();
+  SyncFolder(FolderOf(path_));
   return true;
+}
+
+void TFileReplacement::Discard() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
 }

@@ -28,7 +28,15 @@ void TDataImage::Reset() {
   RelayCount = MaxRelays;
 }
 
+// Records without a time cannot be placed among the others by it: they follow them, the higher
+// number first.
 void TDataImage::SortArchive() {
-  std::sort(MeasArchive.begin(), MeasArchive.end(),
+  const auto timeless =
+      std::stable_partition(MeasArchive.begin(), MeasArchive.end(),
+                            [](const MeasurementRecord& r) { return HasDateTime(r.Time); });
+  std::sort(MeasArchive.begin(), timeless,
             [](const MeasurementRecord& a, const MeasurementRecord& b) { return a.Time > b.Time; });
+  std::sort(timeless, MeasArchive.end(), [](const MeasurementRecord& a, const MeasurementRecord& b) {
+    return a.Number > b.Number;
+  });
 }

@@ -2,9 +2,17 @@
 // 30 December 1899 00:00, the time of day as the fraction.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 using TDateTime = double;
+
+// The time of an archive record whose date the instrument sent is no date: it has none.
+inline constexpr TDateTime NoDateTime = std::numeric_limits<double>::quiet_NaN();
+inline bool HasDateTime(TDateTime value) {
+  return std::isfinite(value);
+}
 
 struct TDateTimeParts {
   int Year = 1899;

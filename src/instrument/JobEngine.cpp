@@ -221,6 +221,7 @@ TResult TMIP::RunArchive() {
     result = Execute(OpReadRecord);
     if (result != RESULT_OK || MeasRecord.Number != i) break;
     AppendRecord();
+    if (!stopping_ && OnRecord) OnRecord(MeasRecord);
     ReportProgress(static_cast<uint8_t>((i - first) * 100 / (last - first + 1)));
     if (Cancel) {
       result = RESULT_ABORTED;

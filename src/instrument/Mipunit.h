@@ -244,7 +244,8 @@ class TDataImage {
   void AppendRecord() { MeasArchive.push_back(MeasRecord); }
   size_t ArchiveCount() const { return MeasArchive.size(); }
   const MeasurementRecord& ArchiveRecord(size_t position) const { return MeasArchive[position]; }
-  // Newest first; records with equal times end in no particular order.
+  // Newest first; records with equal times end in no particular order. Records without a time
+  // (their date was no date) come last, the higher number first.
   void SortArchive();
 };
 
@@ -266,6 +267,8 @@ class TMIP : public TDataImage {
   std::function<void()> OnJobStart;
   std::function<void(uint8_t progress)> OnProgress;
   std::function<void(TResult result)> OnJobDone;
+  // The archive read: a record has just been appended to the archive list (a copy of it).
+  std::function<void(const MeasurementRecord& record)> OnRecord;
 
   std::atomic<uint8_t> JobResult{RESULT_OK};
   std::atomic<uint8_t> Cancel{1};  // stop request for the job under way

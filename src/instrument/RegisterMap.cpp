@@ -334,6 +334,8 @@ TResult TMIP::ReadOperation(uint8_t op) {
     case OpReadState:
       return ReadState();
     case OpReadRecord:
+      // A record whose date is no date has no time, rather than the previous record's.
+      MeasRecord.Time = NoDateTime;
       return ReadRecordLayout(RecordIndex, &MeasRecord.Number, MeasRecord.Time, MeasRecord.Value);
     default:
       return RESULT_OK;  // no operation has this code

@@ -323,7 +323,10 @@ std::vector<uint16_t> InstrumentModel::InputRecord(uint16_t record, double now,
   }
   if (record <= archiveDepth_) {
     registers[0] = record;
-    putTime(RecordTime(record));
+    if (const auto raw = recordClocks_.find(record); raw != recordClocks_.end())
+      std::copy(raw->second.begin(), raw->second.end(), registers.begin() + 1);
+    else
+      putTime(RecordTime(record));
     for (int channel = 0; channel < n; ++channel) putFloat(channel, ArchiveValue(channel, record));
   }
   if (overrides.recordNumber) registers[0] = *overrides.recordNumber;
@@ -410,6 +413,11 @@ void InstrumentModel::SetArchiveDepth(uint16_t depth, double now) {
 
 void InstrumentModel::SetArchiveRecordTime(uint16_t record, double dateTime) {
   recordTimes_[record] = dateTime;
+}
+
+void InstrumentModel::SetArchiveRecordClock(uint16_t record,
+                                            const std::array<uint16_t, 3>& registers) {
+  recordClocks_[record] = registers;
 }
 
 // The archive follows the clock: its records keep their distance from the current one.

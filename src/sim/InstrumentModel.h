@@ -57,6 +57,7 @@ class InstrumentModel {
   void FreezeLive(bool frozen, double now);
   void SetArchiveDepth(uint16_t depth, double now);
   void SetArchiveRecordTime(uint16_t record, double dateTime);
+  void SetArchiveRecordClock(uint16_t record, const std::array<uint16_t, 3>& registers);
   void SetClock(double dateTime, double now);
   double Clock(double now) const { return now + clockOffset_; }
 
@@ -110,6 +111,7 @@ class InstrumentModel {
   uint16_t archiveCurrent_ = 500;
   double archiveAnchor_ = 0;  // instrument clock (whole seconds) when the current record was made
   std::map<uint16_t, double> recordTimes_;
+  std::map<uint16_t, std::array<uint16_t, 3>> recordClocks_;  // as sent, valid or not
 };
 
 // What the line does with an instrument besides the public accessors.

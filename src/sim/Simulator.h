@@ -6,6 +6,7 @@
 // instrument misbehave on purpose.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -109,6 +110,8 @@ class Instrument {
   void FreezeLive(bool frozen);                 // stop live values from changing
   void SetArchiveDepth(uint16_t depth);         // records 1..depth, current = depth
   void SetArchiveRecordTime(uint16_t record, double dateTime);  // days since 1899-12-30
+  // The three clock registers of a record as sent, also a date no clock holds (month 13).
+  void SetArchiveRecordClock(uint16_t record, const std::array<uint16_t, 3>& registers);
   void SetClock(double dateTime);
   double Clock() const;
   uint32_t RequestCount() const;  // requests addressed to it (or broadcast) that it received

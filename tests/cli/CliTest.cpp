@@ -280,6 +280,19 @@ TEST_F(Cli, ArchiveRecordsGoToATextFileAndAFailureKeepsWhatWasRead) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
   EXPECT_EQ(text.substr(text.find("\r\n") + 2, 2), "4\t");
 
+  // --csv: the same records as CSV in UTF-8, newest first, with ISO times.
+  const Outcome csv = Run({"--address", "3", "archive", "1", "4", File("a.csv"), "--csv"});
+  ASSERT_EQ(csv.exitCode, 0) << csv.err;
+  const std::vector<char> csvBytes = FileBytes(File("a.csv"));
+  const std::string table(csvBytes.begin(), csvBytes.end());
+  EXPECT_EQ(table.substr(0, table.find("\r\n")),
+            "Запись,Дата и время,Канал_1,Канал_1_состояние,Канал_2,Канал_2_состояние");
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5);
+  const std::string newest = table.substr(table.find("\r\n") + 2);
+  EXPECT_EQ(newest.substr(0, 2), "4,");
+  EXPECT_EQ(newest[6], '-') << "an ISO 8601 date: " << newest;
+  EXPECT_EQ(newest[12], 'T') << newest;
+
   // Record k of two channels spans input registers k..k+7: only record 3 and later reach 10.
   line_.AddFault({k7104sim::FaultKind::NoReply, 0, 3, 4, 10, 10});
   const Outcome broken =

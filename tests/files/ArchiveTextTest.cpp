@@ -79,6 +79,33 @@ TEST_F(ArchiveTextTest, RecordsInListOrderWithOneDecimalAndMarkersAsNumbers) {
   EXPECT_EQ(ReadFile(file), expected);
 }
 
+// A record whose date was no date keeps an empty date field, not a time of another record.
+TEST_F(ArchiveTextTest, RecordWithoutTimeHasAnEmptyDateField) {
+  const std::vector<MeasurementRecord> records = {
+      Record(8, EncodeDate(2005, 3, 17), {1.0f}),
+      Record(9, NoDateTime, {2.0f}),
+  };
+  const fs::path file = folder_ / "timeless.txt";
+  ASSERT_TRUE(WriteArchiveText(file, records, 1, RussianForm()));
+  EXPECT_EQ(ReadFile(file), Zap + "\t" + DateTimeHeader + "\t" + Channel + "1\r\n" +
+                                "8\t17.03.2005\t1,0\r\n9\t\t2,0\r\n");
+}
+
+// CSV for analysis: UTF-8, ISO times, values with the grid's three decimals and a point, and a
+// marker as its text in the channel's state field with the value field empty.
+TEST_F(ArchiveTextTest, CsvKeepsValuesNumericAndMarkersAsText) {
+  const std::vector<MeasurementRecord> records = {
+      Record(7, EncodeDate(2005, 3, 17) + EncodeTime(14, 25, 36, 0), {12.34567f, -32764.0f}),
+      Record(3, NoDateTime, {-32766.0f, -0.0004f}),
+  };
+  const fs::path file = folder_ / "records.csv";
+  ASSERT_TRUE(WriteArchiveCsv(file, records, 2));
+  EXPECT_EQ(ReadFile(file),
+            "Запись,Дата и время,Канал_1,Канал_1_состояние,Канал_2,Канал_2_состояние\r\n"
+            "7,2005-03-17T14:25:36,12.346,,,Н.настр.\r\n"
+            "3,,-32766.000,,0.000,\r\n");
+}
+
 TEST_F(ArchiveTextTest, ColumnsFollowTheChannelCountNotTheRecord) {
   const std::vector<MeasurementRecord> records = {Record(1, 40000.5, {1, 2, 3, 4, 5, 6, 7, 8, 9})};
   const auto lines = ArchiveTextLines(records, 8, RussianForm());

@@ -267,6 +267,28 @@ TEST_F(JobEngineTest, ArchiveFailureKeepsWhatWasReadSorted) {
   EXPECT_GE(mip_->ArchiveRecord(0).Time, mip_->ArchiveRecord(2).Time);
 }
 
+// A record whose date is no date (month 13) must not borrow the time of the record read before
+// it: it has no time, and it follows the records with times, ordered by number.
+TEST_F(JobEngineTest, ArchiveRecordWithoutAValidDateKeepsNoTime) {
+  auto& instrument = Add(1, 1, 2, 2);
+  Connect();
+  const double times[] = {0, 3.0, 1.0, 4.0, 2.0, 5.0};
+  for (int k = 1; k <= 5; ++k)
+    instrument.SetArchiveRecordTime(static_cast<uint16_t>(k), 40000.0 + times[k]);
+  // (month 13, year 2024), (hour 10, day 5), (second 0, minute 30)
+  instrument.SetArchiveRecordClock(4, {0x0D18, 0x0A05, 0x001E});
+  instrument.SetArchiveRecordClock(2, {0x0D18, 0x0A05, 0x001E});
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 5;
+  EXPECT_EQ(RunJob(JobReadArchive), RESULT_OK);
+  ASSERT_EQ(mip_->ArchiveCount(), 5u);
+  const uint16_t expectedOrder[] = {5, 3, 1, 4, 2};
+  for (size_t p = 0; p < 5; ++p) EXPECT_EQ(mip_->ArchiveRecord(p).Number, expectedOrder[p]) << p;
+  EXPECT_FALSE(HasDateTime(mip_->ArchiveRecord(3).Time));
+  EXPECT_FALSE(HasDateTime(mip_->ArchiveRecord(4).Time));
+  EXPECT_EQ(mip_->ArchiveRecord(0).Time, 40005.0);
+}
+
 TEST_F(JobEngineTest, StartJobIsRefusedWhileBusyAndClearsCancel) {
   Add(1);
   Connect();

@@ -1,7 +1,15 @@
 // The archive page's export: the records of the last archive read as a text file, with the
-// numbers and date-times written as the archive page shows them.
+// numbers and date-times written as the archive page shows them, or as CSV for analysis. The
+// file is written on a thread of its own while the window goes on.
+#include <QEventLoop>
 #include <QFile>
-#include <QLocale>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <thread>
 
 #include "files/ArchiveText.h"
 #include "shell/Dialogs.h"
@@ -10,33 +18,105 @@
 
 namespace {
 
+constexpr int ExportGaugeMs = 50;
+
 // A name typed without an extension becomes a .txt file: with the configuration's .prb the
 // export could silently replace a configuration file of the same name.
 const TFileRequest& ArchiveSaveRequest() {
-  static const TFileRequest request{"Сохранить Архив", "Текстовые файлы|*.txt|Все файлы|*.*",
-                                    "txt"};
+  static const TFileRequest request{
+      "Сохранить Архив", "Текстовые файлы|*.txt|Все файлы|*.*|Таблицы CSV (UTF-8)|*.csv", "txt"};
   return request;
 }
 
-// The regional decimal separator and the date-time text of the archive page.
-TArchiveTextForm WindowTextForm() {
-  TArchiveTextForm form;
-  form.DecimalSeparator = QLocale().decimalPoint().toStdString();
-  form.DateTimeText = [](TDateTime value) { return TextForms::DateTimeText(value).toStdString(); };
-  return form;
+bool IsCsvName(const QString& fileName) {
+  return QFileInfo(fileName).suffix().compare("csv", Qt::CaseInsensitive) == 0;
 }
+
+// Everything the writing thread uses is its own: the window may read the archive again, or the
+// user change the locale, while the file is written.
+struct TArchiveExport {
+  std::string Path;
+  bool Csv = false;
+  std::vector<MeasurementRecord> Records;
+  uint16_t ChannelCount = 0;
+  std::shared_ptr<const TextForms::TForms> Forms;
+  std::atomic<size_t> Done{0};
+  bool Written = false;
+
+  void Run() {
+    const TExportProgress progress = [this](size_t done) {
+      Done = done;
+      return true;
+    };
+    if (Csv) {
+      Written = WriteArchiveCsv(Path, Records, ChannelCount, progress);
+      return;
+    }
+    TArchiveTextForm form;
+    form.DecimalSeparator = Forms->DecimalSeparator();
+    form.DateTimeText = [forms = Forms](TDateTime value) {
+      return forms->DateTimeText(value).toStdString();
+    };
+    Written = WriteArchiveText(Path, Records, ChannelCount, form, progress);
+  }
+};
 
 }  // namespace
 
 // The archive list is filled by the archive read on the job thread: the export waits for a
-// running job before it reads the list. The grid is left as it is.
+// running job before it takes a copy of the list. The grid is left as it is.
 void TMainForm::SaveArchiveCommand() {
   const QString fileName = dialogs_->SaveFileName(this, ArchiveSaveRequest());
   if (fileName.isEmpty()) return;
   bool waited = false;
   if (!WaitForIdleEngine(&waited)) return;
-  if (!WriteArchiveText(QFile::encodeName(fileName).toStdString(), mip_->MeasArchive,
-                        mip_->ChannelCount, WindowTextForm()))
+  auto job = std::make_shared<TArchiveExport>();
+  job->Path = QFile::encodeName(fileName).toStdString();
+  job->Csv = IsCsvName(fileName);
+  job->Records = mip_->MeasArchive;
+  job->ChannelCount = mip_->ChannelCount;
+  job->Forms = std::make_shared<const TextForms::TForms>(QLocale());
+  if (!RunArchiveExport([job] { job->Run(); }, job->Records.size(),
+                        [job] { return job->Done.load(); }) ||
+      !job->Written)
     dialogs_->Error(this, QString(), "Не могу сохранить в файл!");
   if (waited) AutomaticReread();
+}
+
+// Runs work on a thread of its own and the window's events meanwhile, with the records done on
+// the gauge. False when an export is already under way.
+bool TMainForm::RunArchiveExport(const std::function<void()>& work, size_t total,
+                                 const std::function<size_t()>& done) {
+  if (exporting_) return false;
+  exporting_ = true;
+  QEventLoop loop;
+  QTimer gauge;
+  const bool gaugeWasVisible = CGauge->isVisible();
+  const auto showDone = [&] {
+    if (!gaugeWasVisible) CGauge->setValue(static_cast<int>(done()));
+  };
+  if (!gaugeWasVisible) {
+    CGauge->setRange(0, static_cast<int>(total));
+    CGauge->setFormat("%v из %m");
+    CGauge->setValue(0);
+    CGauge->show();
+  }
+  connect(&gauge, &QTimer::timeout, &loop, showDone);
+  gauge.start(ExportGaugeMs);
+  std::atomic<bool> finished{false};
+  std::thread writer([&] {
+    work();
+    finished = true;
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  // The thread may finish before the loop runs: the quit it posted still ends the loop.
+  loop.exec();
+  writer.join();
+  if (!gaugeWasVisible) {
+    CGauge->hide();
+    CGauge->setRange(0, 100);
+    CGauge->setFormat("%p%");
+  }
+  exporting_ = false;
+  return finished;
 }

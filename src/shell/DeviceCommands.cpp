@@ -14,6 +14,7 @@
 
 #include "files/ArchQwery.h"
 #include "instrument/JobMessages.h"
+#include "shell/ArchiveFeed.h"
 #include "shell/Dialogs.h"
 #include "shell/JobBridge.h"
 #include "shell/Mainunit.h"
@@ -66,9 +67,12 @@ void TMainForm::RegisterCallbacks() {
     const uint8_t job = startedJob_;
     bridge->Post([this, job] { JobStartHandler(job); });
   };
+  // The archive read shows records done of those asked instead of a percentage.
   mip->OnProgress = [this, bridge](uint8_t progress) {
-    bridge->Post([this, progress] { CGauge->setValue(progress); });
+    if (startedJob_ != JobReadArchive)
+      bridge->Post([this, progress] { CGauge->setValue(progress); });
   };
+  mip->OnRecord = [feed = archiveFeed_](const MeasurementRecord& record) { feed->Push(record); };
   mip->OnJobDone = [this, mip, bridge](TResult result) {
     const TJobEnd end{startedJob_, mip->CurrentOp, result, mip->ChannelCount, mip->RelayCount};
     bridge->PostAndWait([this, end] { CompletionHandler(end); }, [mip] { return mip->Stopping(); });
@@ -188,6 +192,10 @@ void TMainForm::JobStartHandler(uint8_t jobCode) {
 
 // Runs on the GUI thread while the job thread waits for it: the data image holds still.
 void TMainForm::CompletionHandler(const TJobEnd& end) {
+  // A read that another read has already followed leaves the grid to that one.
+  if (end.JobCode == JobReadArchive && archiveFeed_->Active() &&
+      !(mip_->Busy && mip_->JobCode == JobReadArchive))
+    archiveFeed_->End();
   const QString message = ApplyJobEnd(end);
   pages_->ShowInstrumentCounts();
   // A failed job refreshes nothing; the page waits for the next job that succeeds.
@@ -301,6 +309,7 @@ void TMainForm::ReadCurrentCommand() {
   JobStart(JobReadArchive, [this, first, last] {
     mip_->RangeFirst = static_cast<uint16_t>(first);
     mip_->RangeLast = static_cast<uint16_t>(last);
+    archiveFeed_->Begin(static_cast<uint32_t>(last - first + 1));
   });
 }
 

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -45,6 +46,12 @@ QString TQtDialogs::SaveFileName(QWidget* owner, const TFileRequest& request) {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setDefaultSuffix(request.DefaultExtension);
+  // A name typed without an extension takes that of the chosen file type ("*.*": the default).
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+    static const QRegularExpression single("\\(\\*\\.(\\w+)\\)$");
+    const QRegularExpressionMatch match = single.match(filter);
+    dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1) : request.DefaultExtension);
+  });
   return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 

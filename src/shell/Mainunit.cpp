@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "files/ArchQwery.h"
+#include "shell/ArchiveFeed.h"
 #include "shell/Dialogs.h"
 #include "shell/JobBridge.h"
 #include "shell/LogDialog.h"
@@ -74,6 +75,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   PortSettings = new TPortSettings(this);
   ArchQwery = new TArchQwery(this);
   qApp->installEventFilter(this);
+  archiveFeed_ = new TArchiveFeed(pages_, CGauge, ForMessage, bridge_.get(), this);
 
   RegisterCallbacks();
   WireDeviceCommands();

@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class TArchiveFeed;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
@@ -149,6 +150,8 @@ class TMainForm : public QMainWindow {
   void WriteRelayTest();
   void SaveConfigurationCommand();
   void SaveArchiveCommand();
+  bool RunArchiveExport(const std::function<void()>& work, size_t total,
+                        const std::function<size_t()>& done);
   bool WaitForIdleEngine(bool* waited);
   void RenderCurrentPage();
   void RenderPendingPage();
@@ -182,6 +185,8 @@ class TMainForm : public QMainWindow {
   bool renderPending_ = false;        // the current page is shown once the job under way has ended
   uint8_t startedJob_ = 0;            // job thread only: the job code as the job started
   QAction* addressAction_ = nullptr;  // shows and hides CSpinEditAddress on the toolbar
+  TArchiveFeed* archiveFeed_ = nullptr;  // the records of an archive read as they arrive
+  bool exporting_ = false;               // an archive export is being written
   QToolButton* toolButtons_[22] = {};
   QAction* menuItems_[33] = {};
 };

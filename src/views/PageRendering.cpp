@@ -259,21 +259,20 @@ void TPageViews::RenderSettingsPage() {
   labels_[16]->setText(QString::number(image_.ArchiveDepth));
 }
 
+// The grid formats what it shows when it paints: rendering costs the same for any number of
+// records.
 void TPageViews::RenderArchive() {
-  TStringGrid* grid = archiveGrid_;
-  const size_t count = image_.ArchiveCount();
-  if (count == 0) {
-    grid->SetRowCount(2);
-    for (int col = 0; col < grid->ColCount(); ++col) grid->SetCells(col, 1, QString());
-    return;
-  }
-  grid->SetRowCount(static_cast<int>(count) + 1);
-  for (size_t p = 0; p < count; ++p) {
-    const MeasurementRecord& record = image_.ArchiveRecord(p);
-    const int row = static_cast<int>(p) + 1;
-    grid->SetCells(0, row, QString::number(record.Number));
-    grid->SetCells(1, row, TextForms::DateTimeText(record.Time));
-    for (int ch = 0; ch < MaxChannels; ++ch)
-      grid->SetCells(ch + 2, row, TextForms::ArchiveValueText(record.Value[ch]));
-  }
+  archiveGrid_->Model()->ShowImage(&image_.MeasArchive);
+}
+
+void TPageViews::ArchiveReadStarts() {
+  archiveGrid_->Model()->BeginRead();
+}
+
+void TPageViews::ArchiveRecordsArrived(const std::vector<MeasurementRecord>& batch) {
+  archiveGrid_->Model()->AppendRead(batch);
+}
+
+void TPageViews::ArchiveReadEnded() {
+  RenderArchive();
 }

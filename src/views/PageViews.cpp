@@ -61,7 +61,6 @@ TPageViews::TPageViews(QWidget* owner, TDataImage& image) : QObject(owner), imag
 }
 
 TStringGrid* TPageViews::StringGrid(int n) const {
-  if (n == 80) return archiveGrid_;
   return n >= 1 && n <= 21 ? grids_[n] : nullptr;
 }
 
@@ -71,7 +70,7 @@ QWidget* TPageViews::Sheet(const QString& name) {
   return sheet;
 }
 
-QWidget* TPageViews::GridSheet(const QString& name, TStringGrid* grid) {
+QWidget* TPageViews::GridSheet(const QString& name, QWidget* grid) {
   QWidget* sheet = Sheet(name);
   QVBoxLayout* layout = FillLayout(sheet);
   if (grid) layout->addWidget(grid);
@@ -89,12 +88,8 @@ TStringGrid* TPageViews::MakeGrid(int n, int cols, int rows, int fixedCols, int 
   auto* grid = new TStringGrid(QString("StringGrid%1").arg(n), cols, rows, fixedCols, fixedRows);
   grid->SetTag(tag);
   grid->SetDefaultRowHeight(Design::Px(DesignRowHeight));
-  if (n == 80) {
-    archiveGrid_ = grid;
-  } else {
-    grids_[n] = grid;
-    grid->SetEqualColumns(true);
-  }
+  grids_[n] = grid;
+  grid->SetEqualColumns(true);
   return grid;
 }
 
@@ -184,7 +179,9 @@ void TPageViews::BuildPages(QWidget* owner) {
 
   pc->AddPage(BuildSettingsPage(), "Дополнительно");
 
-  TStringGrid* archive = MakeGrid(80, 34, 2, 2, 1, 0);
+  auto* archive = new TArchiveGrid("StringGrid80");
+  archiveGrid_ = archive;
+  archive->SetDefaultRowHeight(Design::Px(DesignRowHeight));
   archive->SetColWidth(0, Design::Px(64));
   archive->SetColWidth(1, Design::Px(148));
   for (int c = 2; c < archive->ColCount(); ++c) archive->SetColWidth(c, Design::Px(64));

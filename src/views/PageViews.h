@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "instrument/Mipunit.h"
+#include "views/ArchiveGrid.h"
 #include "views/AskListBox.h"
 #include "views/PageControl.h"
 #include "views/PopupList.h"
@@ -82,8 +83,17 @@ class TPageViews : public QObject {
   TglPageControl* glPageControl4;
   TglPageControl* glPageControl5;
 
-  // StringGrid(n) for n = 1..21 and 80.
+  // StringGrid(n) for n = 1..21.
   TStringGrid* StringGrid(int n) const;
+  // StringGrid80, the archive page's grid.
+  TArchiveGrid* ArchiveGrid() const { return archiveGrid_; }
+
+  // An archive read is about to start: the grid stops reading the archive list, which the read
+  // fills on the job thread, and shows the records handed over as they arrive. ArchiveReadEnded,
+  // called while the list holds still, shows the list again.
+  void ArchiveReadStarts();
+  void ArchiveRecordsArrived(const std::vector<MeasurementRecord>& batch);
+  void ArchiveReadEnded();
 
   TglAskListBox* glAskListBox1;
   TglAskListBox* glAskListBox2;
@@ -145,7 +155,7 @@ class TPageViews : public QObject {
  private:
   void BuildPages(QWidget* owner);
   QWidget* Sheet(const QString& name);
-  QWidget* GridSheet(const QString& name, TStringGrid* grid);
+  QWidget* GridSheet(const QString& name, QWidget* grid);
   QWidget* ListSheet(const QString& name, TglAskListBox* list);
   TStringGrid* MakeGrid(int n, int cols, int rows, int fixedCols, int fixedRows, int tag);
   TglAskListBox* MakeList(const QString& name, const QString& b1, const QString& b2, int width);
@@ -208,7 +218,7 @@ class TPageViews : public QObject {
 
   TDataImage& image_;
   TStringGrid* grids_[22] = {};
-  TStringGrid* archiveGrid_ = nullptr;
+  TArchiveGrid* archiveGrid_ = nullptr;
   QList<TStringGrid*> gridList_;
   QLabel* labels_[26] = {};
   bool rendering_ = false;

@@ -61,7 +61,7 @@ MeasurementRecord Record(uint16_t number, TDateTime time, std::initializer_list<
   return record;
 }
 
-QStringList NumbersColumn(const TStringGrid* grid) {
+QStringList NumbersColumn(const TArchiveGrid* grid) {
   QStringList numbers;
   for (int row = 1; row < grid->RowCount(); ++row) numbers << grid->Cells(0, row);
   return numbers;
@@ -97,7 +97,7 @@ class TestArchiveCommands : public QObject {
     const TAskedDialog save = Dialogs().Asked.value(0);
     QCOMPARE(save.Kind, QString("Save"));
     QCOMPARE(save.Caption, QString("Сохранить Архив"));
-    QCOMPARE(save.Text, QString("Текстовые файлы|*.txt|Все файлы|*.*"));
+    QCOMPARE(save.Text, QString("Текстовые файлы|*.txt|Все файлы|*.*|Таблицы CSV (UTF-8)|*.csv"));
     QCOMPARE(save.Extension, QString("txt"));
     QVERIFY(save.Owner == &form);
     const QByteArray bytes = FileBytes(path);
@@ -130,8 +130,8 @@ class TestArchiveCommands : public QObject {
     Dialogs().FileNames = {path};
     form.ToolButton(3)->click();
     QCOMPARE(FileBytes(path), Lines({"#Зап\tДата Время\tКанал_1", "1\t02.01.2020\t1,3"}));
-    QCOMPARE(form.Pages().StringGrid(80)->RowCount(), 2);
-    QCOMPARE(form.Pages().StringGrid(80)->Cells(0, 1), QString());
+    QCOMPARE(form.Pages().ArchiveGrid()->RowCount(), 2);
+    QCOMPARE(form.Pages().ArchiveGrid()->Cells(0, 1), QString());
     QCOMPARE(Shown(Dialogs(), "Ask"), QStringList{});
   }
 
@@ -203,7 +203,7 @@ class TestArchiveCommands : public QObject {
     QCOMPARE(int(form.MinArch), qMin(first, last));
     QCOMPARE(int(form.MaxArch), qMax(first, last));
 
-    const TStringGrid* grid = form.Pages().StringGrid(80);
+    const TArchiveGrid* grid = form.Pages().ArchiveGrid();
     QCOMPARE(NumbersColumn(grid), numbers);
     const QList<QStringList> exported = ExportedFields(Export(form));
     QCOMPARE(exported.size(), numbers.size() + 1);
@@ -223,7 +223,7 @@ class TestArchiveCommands : public QObject {
     AnswerRangeDialog(1, 4);
     form.ToolButton(10)->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
-    const TStringGrid* grid = form.Pages().StringGrid(80);
+    const TArchiveGrid* grid = form.Pages().ArchiveGrid();
     QCOMPARE(NumbersColumn(grid), QStringList({"2", "3", "1", "4"}));
     QCOMPARE(grid->Cells(1, 1), QString("01.01.2030 14:30:00"));
     QCOMPARE(grid->Cells(1, 4), QString("01.01.2001"));
@@ -243,7 +243,7 @@ class TestArchiveCommands : public QObject {
     form.ToolButton(10)->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
 
-    const TStringGrid* grid = form.Pages().StringGrid(80);
+    const TArchiveGrid* grid = form.Pages().ArchiveGrid();
     QCOMPARE(grid->ColCount(), 34);
     QCOMPARE(NumbersColumn(grid), QStringList({"2", "1"}));
     for (int channel = 1; channel <= 7; ++channel)
@@ -264,8 +264,8 @@ class TestArchiveCommands : public QObject {
                                               "-32765,0", "-32765,0", "-32765,0", "-32764,0"}));
   }
 
-  // A failed read shows nothing new; switching pages shows what it read before it failed.
-  void FailedReadLeavesTheGrid() {
+  // A read that fails before its first record leaves the list, and the grid shows the list.
+  void FailedReadShowsTheList() {
     TMainForm& form = fixture_->Form();
     ClickPage(form, ArchivePage);
     form.Mip().MeasArchive = {Record(3, EncodeDate(2022, 2, 2), {}),
@@ -277,8 +277,8 @@ class TestArchiveCommands : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Shown(Dialogs(), "Error").size(), 1, Patience);
     QVERIFY(Shown(Dialogs(), "Error")[0].startsWith(PortNotOpen + " При чтении "));
     QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
-    const TStringGrid* grid = form.Pages().StringGrid(80);
-    QCOMPARE(NumbersColumn(grid), QStringList({"3", "2"}));
+    const TArchiveGrid* grid = form.Pages().ArchiveGrid();
+    QCOMPARE(NumbersColumn(grid), QStringList({"3"}));
     ClickPage(form, 0);
     ClickPage(form, ArchivePage);
     QCOMPARE(NumbersColumn(grid), QStringList({"3"}));
@@ -302,7 +302,7 @@ class TestArchiveCommands : public QObject {
     QCOMPARE(int(form.Mip().ArchiveCount()), 300);
     QCOMPARE(ExportedFields(FileBytes(path)).size(), 301);
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
-    QCOMPARE(form.Pages().StringGrid(80)->RowCount(), 301);
+    QCOMPARE(form.Pages().ArchiveGrid()->RowCount(), 301);
   }
 
  private:

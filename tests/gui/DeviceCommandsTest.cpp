@@ -305,7 +305,7 @@ class TestDeviceCommands : public QObject {
     QCOMPARE(int(form.MinArch), 10);
     QCOMPARE(int(form.MaxArch), 50);
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) == 1, Patience);
-    QCOMPARE(form.Pages().StringGrid(80)->RowCount(), 42);
+    QCOMPARE(form.Pages().ArchiveGrid()->RowCount(), 42);
   }
 
   void WriteCurrent_data() {

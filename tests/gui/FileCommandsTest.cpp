@@ -251,7 +251,7 @@ class TestFileCommands : public QObject {
     TPageViews& pages = form.Pages();
     if (page == 2) QCOMPARE(pages.StringGrid(3)->Cells(1, 1), NoSensor);
     if (page == 0) QCOMPARE(pages.StringGrid(1)->Cells(1, 1), QString("0,000"));
-    if (page == 15) QCOMPARE(pages.StringGrid(80)->RowCount(), 2);
+    if (page == 15) QCOMPARE(pages.ArchiveGrid()->RowCount(), 2);
   }
 
   // Loading after a read changes the configuration only: the instrument's channel count and
@@ -330,7 +330,7 @@ class TestFileCommands : public QObject {
     QCOMPARE(int(form.Mip().Busy), 0);
     const bool cleared = control == "ToolButton1";
     QCOMPARE(int(form.Mip().ArchiveCount()), cleared ? 0 : 300);
-    QCOMPARE(form.Pages().StringGrid(80)->RowCount(), cleared ? 2 : 301);
+    QCOMPARE(form.Pages().ArchiveGrid()->RowCount(), cleared ? 2 : 301);
     QCOMPARE(BlockBytes(form.Mip().Config),
              cleared ? QByteArray(ConfigBlockSize, '\0') : BlockBytes(pattern));
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) > readsBefore, Patience);

@@ -213,7 +213,7 @@ class TestFixedTexts : public QObject {
   }
 
   void ArchiveGrid() {
-    const TStringGrid* g = fixture_->Form().Pages().StringGrid(80);
+    const TArchiveGrid* g = fixture_->Form().Pages().ArchiveGrid();
     QCOMPARE(g->ColCount(), 34);
     QCOMPARE(g->RowCount(), 2);
     QCOMPARE(g->FixedCols(), 2);
@@ -221,7 +221,8 @@ class TestFixedTexts : public QObject {
     QCOMPARE(g->Cells(0, 0), QString("№ записи"));
     QCOMPARE(g->Cells(1, 0), QString("Дата и время"));
     for (int n = 1; n <= 32; ++n) QCOMPARE(g->Cells(n + 1, 0), "Канал № " + QString::number(n));
-    QVERIFY(!fixture_->Form().Pages().GridList().contains(const_cast<TStringGrid*>(g)));
+    for (const TStringGrid* grid : fixture_->Form().Pages().GridList())
+      QVERIFY(grid->objectName() != g->objectName());
   }
 
   void GridListInOrder() {

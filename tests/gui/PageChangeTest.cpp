@@ -1,6 +1,7 @@
 // Switching pages against a simulated instrument on a real pseudo-terminal: the question about
 // the edits of the page left and the write it starts, the rendering of the new page (also while
 // an archive read runs) and the polling that follows the new page.
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -264,14 +265,14 @@ class TestPageChange : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(grid->Cells(1, 2), QString("12,346"), Patience);
   }
 
-  // The archive read writes the archive list on the job thread: other pages are shown at once,
-  // the archive page once the read has ended. A read that was cut off leaves the page as it was;
-  // the next visit shows what was read before the cut.
-  void ArchivePageWaitsForTheArchiveRead() {
+  // The archive read writes the archive list on the job thread: other pages are shown at once;
+  // the archive page shows the records as they arrive, with records done of those asked on the
+  // gauge and the rate on the status line, and keeps what was read when the read is cut off.
+  void ArchivePageShowsTheRecordsWhileTheyAreRead() {
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     line_->SetReplyDelay(20);
     TMainForm& form = Start(3000);
-    TStringGrid* grid = form.Pages().StringGrid(80);
+    TArchiveGrid* grid = form.Pages().ArchiveGrid();
     ClickPage(form, 15);
     form.ToolButton(8)->click();
     AnswerRangeDialog(1, 400);
@@ -285,13 +286,21 @@ class TestPageChange : public QObject {
     QCOMPARE(form.Pages().StringGrid(3)->Cells(1, 3), QString("37. Термопара XA(K)"));
     ClickPage(form, 15);
     QVERIFY(form.Mip().Busy);
-    QCOMPARE(grid->RowCount(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(grid->RowCount() > 3, Patience);
+    QVERIFY(form.Mip().Busy);
+    QCOMPARE(grid->Cells(0, 1), QString("1"));
+    QCOMPARE(grid->Cells(0, 2), QString("2"));
+    QCOMPARE(form.CGauge->maximum(), 400);
+    QVERIFY(form.CGauge->value() >= 2);
+    QVERIFY(form.ForMessage->text().contains("из 400"));
+    QVERIFY(form.ForMessage->text().contains("зап./с"));
 
     form.ToolButton(8)->click();
     QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error").size(), 1, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
     QVERIFY(form.Mip().ArchiveCount() >= 18);
-    QCOMPARE(grid->RowCount(), 2);
+    QCOMPARE(grid->RowCount(), int(form.Mip().ArchiveCount()) + 1);
+    QCOMPARE(grid->Cells(0, 1), QString::number(form.Mip().ArchiveRecord(0).Number));
     ClickPage(form, 2);
     ClickPage(form, 15);
     QCOMPARE(grid->RowCount(), int(form.Mip().ArchiveCount()) + 1);

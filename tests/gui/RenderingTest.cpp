@@ -409,7 +409,7 @@ class TestRendering : public QObject {
     TMIP& mip = fixture_->Form().Mip();
     TPageViews& pages = fixture_->Form().Pages();
     Show(pages, 15);
-    QCOMPARE(pages.StringGrid(80)->RowCount(), 2);
+    QCOMPARE(pages.ArchiveGrid()->RowCount(), 2);
     MeasurementRecord record;
     record.Number = 7;
     record.Time = EncodeDateTime({2005, 3, 12, 14, 7, 55, 0});
@@ -423,7 +423,7 @@ class TestRendering : public QObject {
     record.Time = EncodeDate(2005, 3, 12);
     mip.MeasArchive.push_back(record);
     Show(pages, 15);
-    const TStringGrid* grid = pages.StringGrid(80);
+    const TArchiveGrid* grid = pages.ArchiveGrid();
     QCOMPARE(grid->RowCount(), 3);
     QCOMPARE(grid->Cells(0, 1), QString("7"));
     QCOMPARE(grid->Cells(1, 1), QString("12.03.2005 14:07:55"));

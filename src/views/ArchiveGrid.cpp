@@ -1,0 +1,186 @@
+#include "views/ArchiveGrid.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QStyleOptionHeader>
+
+#include "views/TextForms.h"
+
+TArchiveModel::TArchiveModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TArchiveModel::ShowImage(const std::vector<MeasurementRecord>* records) {
+  beginResetModel();
+  source_ = records;
+  read_.clear();
+  read_.shrink_to_fit();
+  count_ = records ? records->size() : 0;
+  endResetModel();
+}
+
+void TArchiveModel::BeginRead() {
+  beginResetModel();
+  read_.clear();
+  source_ = &read_;
+  count_ = 0;
+  endResetModel();
+}
+
+// Rows are inserted a batch at a time: the view lays out once per batch, not once per record.
+void TArchiveModel::AppendRead(const std::vector<MeasurementRecord>& batch) {
+  if (!Reading() || batch.empty()) return;
+  read_.insert(read_.end(), batch.begin(), batch.end());
+  const size_t before = count_;
+  if (before == 0) {
+    // The empty row becomes the first record and the rest are new.
+    count_ = read_.size();
+    if (count_ > 1) {
+      beginInsertRows({}, 1, static_cast<int>(count_) - 1);
+      endInsertRows();
+    }
+    emit dataChanged(index(0, 0), index(0, MaxChannels));
+    emit headerDataChanged(Qt::Vertical, 0, 0);
+    return;
+  }
+  beginInsertRows({}, static_cast<int>(before), static_cast<int>(read_.size()) - 1);
+  count_ = read_.size();
+  endInsertRows();
+}
+
+void TArchiveModel::SetHeaderText(int section, const QString& text) {
+  if (section < 0 || section > MaxChannels) return;
+  headers_[section] = text;
+  emit headerDataChanged(Qt::Horizontal, section, section);
+}
+
+int TArchiveModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(std::max<size_t>(count_, 1));
+}
+
+int TArchiveModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : MaxChannels + 1;
+}
+
+const MeasurementRecord* TArchiveModel::RecordAt(int row) const {
+  if (!source_ || row < 0 || static_cast<size_t>(row) >= count_ ||
+      static_cast<size_t>(row) >= source_->size())
+    return nullptr;
+  return &(*source_)[static_cast<size_t>(row)];
+}
+
+QString TArchiveModel::CellText(int row, int column) const {
+  const MeasurementRecord* record = RecordAt(row);
+  if (!record || column < 0 || column > MaxChannels) return {};
+  if (column == 0) return TextForms::DateTimeText(record->Time);
+  return TextForms::ArchiveValueText(record->Value[column - 1]);
+}
+
+QString TArchiveModel::NumberText(int row) const {
+  const MeasurementRecord* record = RecordAt(row);
+  return record ? QString::number(record->Number) : QString();
+}
+
+QVariant TArchiveModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  if (role == Qt::DisplayRole) return CellText(index.row(), index.column());
+  if (role == Qt::BackgroundRole && index.column() == 0) return fixedBrush_;
+  return {};
+}
+
+QVariant TArchiveModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole) return {};
+  if (orientation == Qt::Horizontal)
+    return section >= 0 && section <= MaxChannels ? headers_[section] : QString();
+  return NumberText(section);
+}
+
+// The date column is drawn like the record numbers and is never selected.
+Qt::ItemFlags TArchiveModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return index.column() == 0 ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+TArchiveGrid::TArchiveGrid(const QString& name, QWidget* parent)
+    : QTableView(parent), model_(new TArchiveModel(this)) {
+  setObjectName(name);
+  model_->SetFixedBrush(palette().button());
+  setModel(model_);
+  for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setHighlightSections(false);
+    header->setSectionsClickable(false);
+    header->setMinimumSectionSize(8);
+  }
+  verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setWordWrap(false);
+  setTextElideMode(Qt::ElideNone);
+  // The corner button of the table is its only direct child button.
+  const auto buttons = findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+  if (!buttons.isEmpty()) {
+    corner_ = buttons.first();
+    corner_->installEventFilter(this);
+  }
+  // The current cell starts at the first cell that is not fixed.
+  selectionModel()->setCurrentIndex(model_->index(0, 1), QItemSelectionModel::NoUpdate);
+}
+
+QString TArchiveGrid::Cells(int col, int row) const {
+  if (col < 0 || col >= ColCount() || row < 0 || row >= RowCount()) return {};
+  if (row == 0)
+    return col == 0 ? cornerText_
+                    : model_->headerData(col - 1, Qt::Horizontal, Qt::DisplayRole).toString();
+  if (col == 0) return model_->NumberText(row - 1);
+  return model_->CellText(row - 1, col - 1);
+}
+
+void TArchiveGrid::SetCells(int col, int row, const QString& text) {
+  if (row != 0 || col < 0 || col >= ColCount()) return;
+  if (col == 0) {
+    cornerText_ = text;
+    if (corner_) corner_->update();
+  } else {
+    model_->SetHeaderText(col - 1, text);
+  }
+}
+
+void TArchiveGrid::SetColWidth(int col, int width) {
+  if (col == 0)
+    verticalHeader()->setFixedWidth(width);
+  else
+    horizontalHeader()->resizeSection(col - 1, width);
+}
+
+int TArchiveGrid::ColWidth(int col) const {
+  if (col == 0) return verticalHeader()->width();
+  return horizontalHeader()->sectionSize(col - 1);
+}
+
+void TArchiveGrid::SetDefaultRowHeight(int height) {
+  verticalHeader()->setDefaultSectionSize(height);
+  horizontalHeader()->setFixedHeight(height);
+}
+
+bool TArchiveGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == corner_ && event->type() == QEvent::Paint) {
+    PaintCorner(corner_);
+    return true;
+  }
+  return QTableView::eventFilter(watched, event);
+}
+
+// The top-left fixed cell carries the caption of the record numbers.
+void TArchiveGrid::PaintCorner(QWidget* corner) {
+  QPainter painter(corner);
+  QStyleOptionHeader option;
+  option.initFrom(corner);
+  option.rect = corner->rect();
+  option.position = QStyleOptionHeader::OnlyOneSection;
+  option.text = cornerText_;
+  option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+  corner->style()->drawControl(QStyle::CE_Header, &option, &painter, corner);
+}

@@ -15,6 +15,7 @@
 #include "files/ArchQwery.h"
 #include "instrument/JobMessages.h"
 #include "shell/ArchiveFeed.h"
+#include "shell/CheckMark.h"
 #include "shell/Dialogs.h"
 #include "shell/JobBridge.h"
 #include "shell/Mainunit.h"
@@ -32,6 +33,18 @@ constexpr int MaxSearchAddress = 255;
 constexpr int MaxArchiveRecord = 65535;
 constexpr int BusyPollMs = 5;
 constexpr int ConnectIconSize = 32;
+
+// Jobs that may run for long: the user can stop them with the Stop button or Escape.
+bool LongJob(uint8_t jobCode) {
+  return jobCode == JobSearch || jobCode == JobReadAll || jobCode == JobReadArchive ||
+         jobCode == JobWriteAll;
+}
+
+// Results that mean the port itself has gone (a converter pulled out, a line hung up): talking on
+// would fail the same way at once, over and over.
+bool PortGone(TResult result) {
+  return result == RESULT_WRITE_FAILED || result == RESULT_UNKNOWN;
+}
 
 // The job that keeps a live page up to date; false for a page that is not live.
 bool LivePageJob(uint8_t pageJobCode, uint8_t& job) {
@@ -74,7 +87,9 @@ void TMainForm::RegisterCallbacks() {
   };
   mip->OnRecord = [feed = archiveFeed_](const MeasurementRecord& record) { feed->Push(record); };
   mip->OnJobDone = [this, mip, bridge](TResult result) {
-    const TJobEnd end{startedJob_, mip->CurrentOp, result, mip->ChannelCount, mip->RelayCount};
+    // A search names no group: the operation the engine last left there is another job's.
+    const uint8_t op = startedJob_ == JobSearch ? JobSearch : mip->CurrentOp.load();
+    const TJobEnd end{startedJob_, op, result, mip->ChannelCount, mip->RelayCount};
     bridge->PostAndWait([this, end] { CompletionHandler(end); }, [mip] { return mip->Stopping(); });
   };
 }
@@ -147,9 +162,23 @@ bool TMainForm::WaitWhileBusy() {
 // The skip flag goes whatever the port: left set, it would swallow the first poll of the next
 // connection.
 void TMainForm::AutomaticReread() {
-  const bool skip = std::exchange(rereadSkip_, false);
+  if (std::exchange(rereadSkip_, false)) return;
+  StartPoll();
+}
+
+// After a job's end the next poll waits for the poll interval, when one is set.
+void TMainForm::RereadAfterJob() {
+  if (PollInterval == 0) {
+    AutomaticReread();
+    return;
+  }
+  if (std::exchange(rereadSkip_, false)) return;
+  pollTimer_->start(PollInterval);
+}
+
+void TMainForm::StartPoll() {
   uint8_t job = 0;
-  if (skip || closing_ || !mip_->Bus.IsOpen() || !LivePageJob(pages_->PageJobCode(), job)) return;
+  if (closing_ || !mip_->Bus.IsOpen() || !LivePageJob(pages_->PageJobCode(), job)) return;
   // A refused start is dropped: the job under way polls again when it ends.
   if (mip_->Busy) return;
   mip_->Address = CurrentAddress();
@@ -182,6 +211,7 @@ void TMainForm::ShowAddressMode() {
 void TMainForm::JobStartHandler(uint8_t jobCode) {
   CGauge->setValue(0);
   CGauge->show();
+  StopButton->setVisible(LongJob(jobCode));
   if (jobCode >= FirstWriteJob)
     Report("Идет запись данных.", false);
   else if (jobCode == JobSearch)
@@ -196,21 +226,38 @@ void TMainForm::CompletionHandler(const TJobEnd& end) {
   if (end.JobCode == JobReadArchive && archiveFeed_->Active() &&
       !(mip_->Busy && mip_->JobCode == JobReadArchive))
     archiveFeed_->End();
+  // A job the user stopped ends as he asked: its sentence is no error.
+  const bool stopped = std::exchange(userStop_, false) && end.Result == RESULT_ABORTED;
   const QString message = ApplyJobEnd(end);
   pages_->ShowInstrumentCounts();
   // A failed job refreshes nothing; the page waits for the next job that succeeds.
   if (end.Result == RESULT_OK) RenderPendingPage();
   ToolButton(9)->setEnabled(true);
   ToolButton(18)->setEnabled(true);
-  Report(message, end.Result != RESULT_OK);
+  StopButton->hide();
+  // The port is closed before the report, so that the window shows it off line from the first
+  // box on and the user can connect again once the line is back.
+  if (PortGone(end.Result) && mip_->Bus.IsOpen()) {
+    mip_->Bus.ClosePort();
+    PresentConnection();
+  }
+  Report(message, end.Result != RESULT_OK && !stopped);
   CGauge->hide();
-  AutomaticReread();
+  RereadAfterJob();
+}
+
+// Sets the cancel flag of the job under way; the job ends with its next step.
+void TMainForm::StopCommand() {
+  if (!mip_->Busy) return;
+  userStop_ = true;
+  mip_->Cancel = 1;
 }
 
 // Refreshes what the job has changed and returns the sentence that reports it. A failed job
 // refreshes nothing.
 QString TMainForm::ApplyJobEnd(const TJobEnd& end) {
   if (end.Result != RESULT_OK) return Text(FailureSentence(end.Result, end.CurrentOp));
+  ForgetSavedEdits(end.JobCode);
   if (end.JobCode == OpChangeAddress) {
     SetCurrentAddress(static_cast<uint8_t>(pages_->CSpinEdit3->value()));
     mip_->Address = static_cast<uint8_t>(CSpinEditAddress->value());
@@ -240,10 +287,14 @@ void TMainForm::ShowDeviceState() {
 
 void TMainForm::ConnectCommand() {
   TModBus& bus = mip_->Bus;
-  if (bus.IsOpen())
+  if (bus.IsOpen()) {
+    // The job under way ends because the user asked for it, however far it has got.
+    StopCommand();
+    pollTimer_->stop();
     bus.ClosePort();
-  else
+  } else {
     bus.OpenPort();
+  }
   PresentConnection();
   AutomaticReread();
 }
@@ -263,7 +314,7 @@ void TMainForm::PresentConnection() {
   // The connect button and its menu item carry the connection picture too.
   const QIcon icon(ImageLists::Connection(picture, ConnectIconSize));
   ToolButton(8)->setIcon(icon);
-  MenuItem(12)->setIcon(icon);
+  MenuItem(12)->setIcon(CheckMark::WithCheckMark(icon));
   ImageStateConnect->update();
 }
 

@@ -7,18 +7,22 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "files/ArchQwery.h"
 #include "shell/ArchiveFeed.h"
+#include "shell/CheckMark.h"
 #include "shell/Dialogs.h"
 #include "shell/JobBridge.h"
 #include "shell/LogDialog.h"
@@ -48,10 +52,13 @@ TMainForm::TMainForm(const TMainFormOptions& options)
     dialogs_ = ownDialogs_.get();
   }
   setObjectName("MainForm");
-  setWindowTitle("Конфигуратор К7104Т(С)1 К7104Е025");
+  setWindowTitle(BaseTitle);
   setWindowIcon(ImageLists::Application());
 
   bridge_ = std::make_unique<TJobBridge>();
+  pollTimer_ = new QTimer(this);
+  pollTimer_->setSingleShot(true);
+  connect(pollTimer_, &QTimer::timeout, this, &TMainForm::StartPoll);
   mip_ = std::make_unique<TMIP>();
   pages_ = new TPageViews(this, *mip_);
   BuildMenu();
@@ -202,12 +209,16 @@ void TMainForm::BuildMenu() {
   QAction* manual = AddMenuItem(service, 27, "Адрес вводиться вручную", 13);
   manual->setCheckable(true);
   manual->setChecked(true);
+  manual->setIcon(CheckMark::WithCheckMark(manual->icon()));
   QAction* hints = AddMenuItem(service, 10, "Всплывающие подсказки", 5);
   hints->setCheckable(true);
+  hints->setIcon(CheckMark::WithCheckMark(hints->icon()));
   QAction* log = AddMenuItem(service, 18, "Просмотр событий", 6);
 
   QMenu* action = addMenu(11, "Действие");
-  AddMenuItem(action, 12, "Соединиться", 7)->setCheckable(true);
+  QAction* connectItem = AddMenuItem(action, 12, "Соединиться", 7);
+  connectItem->setCheckable(true);
+  connectItem->setIcon(CheckMark::WithCheckMark(connectItem->icon()));
   action->addSeparator()->setObjectName("N13");
   AddMenuItem(action, 21, "Найти приборы", 8);
   action->addSeparator()->setObjectName("N19");
@@ -242,6 +253,12 @@ void TMainForm::BuildStatusBar() {
   CGauge->setValue(0);
   CGauge->setTextVisible(true);
   CGauge->hide();
+  StopButton = new QPushButton("Стоп", StatusBar);
+  StopButton->setObjectName("StopButton");
+  StopButton->setToolTip("Остановить (Esc)");
+  StopButton->setFocusPolicy(Qt::NoFocus);
+  StopButton->hide();
+  connect(StopButton, &QPushButton::clicked, this, &TMainForm::StopCommand);
   ImageStateConnect = new QLabel(StatusBar);
   ImageStateConnect->setObjectName("ImageStateConnect");
   ImageStateConnect->setScaledContents(true);
@@ -252,6 +269,7 @@ void TMainForm::BuildStatusBar() {
 void TMainForm::PlaceStatusControls() {
   const int height = StatusBar->sizeHint().height() - 4;
   CGauge->setGeometry(0, 3, StatusBar->PanelWidth(1) - 4, height);
+  StopButton->setGeometry(0, 2, StopButton->sizeHint().width(), height + 2);
   ForMessage->setGeometry(2, 3, ForMessage->width(), height);
   ImageStateConnect->setGeometry(0, 3, height, height);
   ImageStateConnect->setPixmap(ImageLists::Connection(1, height));
@@ -264,6 +282,8 @@ void TMainForm::LayOutStatusBar() {
   StatusBar->SetPanelWidth(0, panel0);
   ForMessage->resize(panel0 - 2, ForMessage->height());
   CGauge->move(panel0 + 2, CGauge->y());
+  // The Stop button covers the end of the message panel, right beside the gauge.
+  StopButton->move(panel0 - StopButton->width(), StopButton->y());
   ImageStateConnect->move(client - 2 * ImageStateConnect->width(), ImageStateConnect->y());
 }
 
@@ -304,6 +324,7 @@ void TMainForm::ReadSettings() {
   AddressMax = Settings::Low8(s.AddressMax);
   MinArch = Settings::Low16(s.MinArch);
   MaxArch = Settings::Low16(s.MaxArch);
+  PollInterval = Settings::ReadPollInterval(ini);
 }
 
 void TMainForm::WriteSettings() {
@@ -320,6 +341,7 @@ void TMainForm::WriteSettings() {
   s.MinArch = MinArch;
   s.MaxArch = MaxArch;
   Settings::Write(ini, s);
+  Settings::WritePollInterval(ini, PollInterval);
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!ini.Save())
     dialogs_->Error(this, QApplication::applicationName(),
@@ -335,9 +357,41 @@ void TMainForm::Report(const QString& sentence, bool error) {
   palette.setColor(QPalette::WindowText,
                    error ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
   ForMessage->setPalette(palette);
-  eventLog_.prepend(line);
-  while (eventLog_.size() > EventLogLimit) eventLog_.removeLast();
+  AddToEventLog(line, (error ? "1" : "0") + sentence, error);
   if (error) dialogs_->Error(this, "Ошибка", sentence);
+}
+
+// Repeats fold into the line they repeat, which then carries the count and the latest time: a
+// line identical to the newest, and the alternating pair of lines the polling of a live page
+// gives (its start and its end). Errors never fold into such a pair, so that the order of what
+// happened around an error stays visible.
+void TMainForm::AddToEventLog(const QString& line, const QString& key, bool error) {
+  auto counted = [&line](int count) {
+    return count > 1 ? line + QString(" (×%1)").arg(count) : line;
+  };
+  if (!logEntries_.isEmpty() && logEntries_[0].Key == key) {
+    TLogEntry& newest = logEntries_[0];
+    // A line repeated out of its pair's turn ends the pair.
+    if (!pairPending_) pairFolding_ = false;
+    pairPending_ = false;
+    eventLog_[0] = counted(++newest.Count);
+    return;
+  }
+  if (logEntries_.size() >= 2 && logEntries_[1].Key == key && !error && !logEntries_[0].Error &&
+      !pairPending_ && (pairFolding_ || (logEntries_[0].Count == 1 && logEntries_[1].Count == 1))) {
+    pairFolding_ = true;
+    pairPending_ = true;
+    eventLog_[1] = counted(++logEntries_[1].Count);
+    return;
+  }
+  pairFolding_ = false;
+  pairPending_ = false;
+  logEntries_.prepend({key, 1, error});
+  eventLog_.prepend(line);
+  while (eventLog_.size() > EventLogLimit) {
+    eventLog_.removeLast();
+    logEntries_.removeLast();
+  }
 }
 
 void TMainForm::SetShowHint(bool on) {
@@ -362,7 +416,9 @@ void TMainForm::PortSettingsCommand() {
   PortSettings->CSpinEdit1->setValue(bus.WaitTime());
   PortSettings->ComboBox1->setCurrentIndex(bus.PortIndex());
   PortSettings->ComboBox2->setCurrentIndex(bus.GetBaudIndex());
+  PortSettings->CSpinEditPoll->setValue(PollInterval);
   if (PortSettings->exec() != QDialog::Accepted) return;
+  PollInterval = Settings::ClampPollInterval(PortSettings->CSpinEditPoll->value());
   bus.SetWaitTime(static_cast<uint16_t>(PortSettings->CSpinEdit1->value()));
   bus.SetPortIndex(static_cast<uint8_t>(PortSettings->ComboBox1->currentIndex()));
   bus.SetBaudIndex(static_cast<uint8_t>(PortSettings->ComboBox2->currentIndex()));
@@ -372,10 +428,22 @@ void TMainForm::VersionCommand() {
   ShowAbout(this, *dialogs_, ProgramVersionInfo());
 }
 
+// Escape in this window while a long job runs stops the job.
+bool TMainForm::IsStopKey(QObject* watched, QEvent* event) const {
+  if (event->type() != QEvent::KeyPress || StopButton->isHidden()) return false;
+  if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  return widget && widget->window() == this && !QApplication::activeModalWidget();
+}
+
 // With tool tips off, no control of this window shows its hint; Enter in the address box is
 // swallowed.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (IsSwallowedEnter(watched, event)) return true;
+  if (IsStopKey(watched, event)) {
+    StopCommand();
+    return true;
+  }
   if (event->type() == QEvent::ToolTip && !showHint_) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this) return true;

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QIcon>
+#include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 
 #include <cstdint>
@@ -20,6 +22,8 @@ class TArchiveFeed;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
+class QPushButton;
+class QTimer;
 class QSpinBox;
 class QTabBar;
 class QToolBar;
@@ -42,6 +46,8 @@ class TMainForm : public QMainWindow {
 
  public:
   static constexpr int EventLogLimit = 1000;
+  // The window's title; the configuration file last opened or saved follows it.
+  static inline const QString BaseTitle = "Конфигуратор К7104Т(С)1 К7104Е025";
 
   explicit TMainForm(const TMainFormOptions& options = {});
   ~TMainForm() override;
@@ -94,6 +100,9 @@ class TMainForm : public QMainWindow {
   bool JobStart(uint8_t jobCode, const std::function<void()>& prepare = {});
   // Starts the read of a live page again when the port is open; never waits.
   void AutomaticReread();
+  // The user's stop of the job under way (Stop button, Escape, disconnect): it ends with result
+  // 13, reported without an error box.
+  void StopCommand();
   // One tab per instrument the last search found; manual address mode when there is none.
   void RefreshFoundDevices();
 
@@ -104,6 +113,8 @@ class TMainForm : public QMainWindow {
   uint8_t AddressMax = 255;
   uint16_t MinArch = 1;
   uint16_t MaxArch = 100;
+  // Pause between the polls of a live page in ms; 0 polls continuously.
+  int PollInterval = 0;
 
   QToolBar* ToolBar1;
   QToolButton* ToolButton(int n) const;  // ToolButton1..ToolButton21 as the toolbar has them
@@ -112,6 +123,7 @@ class TMainForm : public QMainWindow {
   TStatusBar* StatusBar;
   QLabel* ForMessage;
   QProgressBar* CGauge;
+  QPushButton* StopButton;  // beside CGauge while a long job runs
   QLabel* ImageStateConnect;
   QMenuBar* oxMenu1;
   QAction* MenuItem(int n) const;  // N2..N32 as the menu has them
@@ -149,6 +161,12 @@ class TMainForm : public QMainWindow {
   void WaitBeforeRelayTest();
   void WriteRelayTest();
   void SaveConfigurationCommand();
+  void NoteUnsavedEdits(uint8_t pageJobCode);
+  void ForgetSavedEdits(uint8_t jobCode);
+  bool HasUnsavedEdits();
+  bool MayDiscardEdits();
+  void ShowConfigurationFile(const QString& fileName);
+  void ConfigurationReplaced(const QString& fileName);
   void SaveArchiveCommand();
   bool RunArchiveExport(const std::function<void()>& work, size_t total,
                         const std::function<size_t()>& done);
@@ -160,9 +178,13 @@ class TMainForm : public QMainWindow {
   QString ApplyJobEnd(const TJobEnd& end);
   void ShowDeviceState();
   bool WaitWhileBusy();
+  void RereadAfterJob();
+  void StartPoll();
+  bool IsStopKey(QObject* watched, QEvent* event) const;
   void PresentConnection();
   void ShowAddressMode();
   bool IsSwallowedEnter(QObject* watched, QEvent* event) const;
+  void AddToEventLog(const QString& line, const QString& key, bool error);
   void ReadSettings();
   void WriteSettings();
   void LayOutStatusBar();
@@ -179,10 +201,22 @@ class TMainForm : public QMainWindow {
   bool settingsNotRegular_ = false;  // a FIFO or a device in place of the settings file
   TPageViews* pages_;
   QStringList eventLog_;
+  QSet<uint8_t> unsavedGroups_;  // page job codes whose edits are neither written nor saved
+  // What each line of the event log stands for, for the folding of repeats.
+  struct TLogEntry {
+    QString Key;  // error flag and sentence
+    int Count;
+    bool Error;
+  };
+  QList<TLogEntry> logEntries_;
+  bool pairFolding_ = false;  // the two newest lines fold as an alternating pair
+  bool pairPending_ = false;  // the older of the pair has come again; the newer is due
   bool showHint_ = true;
   bool closing_ = false;
   bool rereadSkip_ = false;           // the end of the job a command waited for starts no re-read
   bool renderPending_ = false;        // the current page is shown once the job under way has ended
+  bool userStop_ = false;             // the user has stopped the job under way
+  QTimer* pollTimer_ = nullptr;       // the next poll when a poll interval is set
   uint8_t startedJob_ = 0;            // job thread only: the job code as the job started
   QAction* addressAction_ = nullptr;  // shows and hides CSpinEditAddress on the toolbar
   TArchiveFeed* archiveFeed_ = nullptr;  // the records of an archive read as they arrive

@@ -24,6 +24,7 @@ void TMainForm::PageChange() {
   // A number still being typed on the page left counts as an edit of that page.
   pages_->CommitEdits();
   const uint8_t left = RememberedPageJobCode;
+  NoteUnsavedEdits(left);
   if (pages_->Modified && mip_->Bus.IsOpen() && left >= FirstWritablePage &&
       left <= LastWritablePage) {
     // Taken now: another page change while the write waits for the engine has nothing to offer.

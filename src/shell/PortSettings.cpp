@@ -7,11 +7,14 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "shell/Settings.h"
+
 TPortSettings::TPortSettings(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       ComboBox1(new QComboBox(this)),
       ComboBox2(new QComboBox(this)),
       CSpinEdit1(new QSpinBox(this)),
+      CSpinEditPoll(new QSpinBox(this)),
       OKBtn(new QPushButton("OK", this)),
       CancelBtn(new QPushButton("Cancel", this)) {
   setObjectName("PortSettings");
@@ -24,6 +27,16 @@ TPortSettings::TPortSettings(QWidget* parent)
   CSpinEdit1->setObjectName("CSpinEdit1");
   CSpinEdit1->setRange(10, 3000);
   CSpinEdit1->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+  CSpinEditPoll->setObjectName("CSpinEditPoll");
+  CSpinEditPoll->setRange(0, Settings::PollIntervalMax);
+  CSpinEditPoll->setSingleStep(Settings::PollIntervalMin);
+  CSpinEditPoll->setSpecialValueText("непрерывно");
+  CSpinEditPoll->setSuffix(" мс");
+  CSpinEditPoll->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+  CSpinEditPoll->setToolTip("Пауза между опросами страницы текущих значений");
+  // A pause too short for the line is taken as the shortest one allowed.
+  connect(CSpinEditPoll, &QSpinBox::editingFinished, this,
+          [this] { CSpinEditPoll->setValue(Settings::ClampPollInterval(CSpinEditPoll->value())); });
   OKBtn->setObjectName("OKBtn");
   OKBtn->setDefault(true);
   CancelBtn->setObjectName("CancelBtn");
@@ -37,9 +50,11 @@ TPortSettings::TPortSettings(QWidget* parent)
   layout->addWidget(ComboBox2, 1, 1);
   layout->addWidget(new QLabel("Таймаут", this), 2, 0);
   layout->addWidget(CSpinEdit1, 2, 1);
+  layout->addWidget(new QLabel("Опрос:", this), 3, 0);
+  layout->addWidget(CSpinEditPoll, 3, 1);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(OKBtn, QDialogButtonBox::AcceptRole);
   buttons->addButton(CancelBtn, QDialogButtonBox::RejectRole);
-  layout->addWidget(buttons, 3, 0, 1, 2);
+  layout->addWidget(buttons, 4, 0, 1, 2);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -12,6 +12,7 @@ namespace {
 const char* const PortSection = "SettingsPort";
 const char* const MainSection = "Settings";
 const char* const DevicesSection = "PortDevices";
+const char* const PollIntervalKey = "PollInterval";
 
 bool CanWriteFolder(const QString& folder) {
   return ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
@@ -64,6 +65,20 @@ QStringList ReadPortDevices(const TIniFile& ini) {
   for (int i = 1; i <= PortDeviceCount; ++i)
     devices << ini.ReadString(DevicesSection, QString("Com%1").arg(i)).value_or(QString());
   return devices;
+}
+
+int ClampPollInterval(int ms) {
+  if (ms <= 0) return 0;
+  return qBound(PollIntervalMin, ms, PollIntervalMax);
+}
+
+int ReadPollInterval(const TIniFile& ini) {
+  return ClampPollInterval(ini.ReadInteger(PortSection, PollIntervalKey, 0));
+}
+
+void WritePollInterval(TIniFile& ini, int ms) {
+  if (ms == 0 && !ini.ReadString(PortSection, PollIntervalKey)) return;
+  ini.WriteInteger(PortSection, PollIntervalKey, ClampPollInterval(ms));
 }
 
 }  // namespace Settings

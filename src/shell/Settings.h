@@ -36,6 +36,15 @@ TAppSettings Read(const TIniFile& ini);
 // All nine keys, every time, in their fixed order.
 void Write(TIniFile& ini, const TAppSettings& settings);
 
+// The pause between two polls of a live page, in ms: 0 (continuously, also for a missing or
+// unreadable key) or 100..60000. A key of its own beside the nine; written only once it differs
+// from 0 or is in the file already, so that a file of the nine keys stays as it was.
+inline constexpr int PollIntervalMin = 100;
+inline constexpr int PollIntervalMax = 60000;
+int ClampPollInterval(int ms);
+int ReadPollInterval(const TIniFile& ini);
+void WritePollInterval(TIniFile& ini, int ms);
+
 // Device paths of [PortDevices] Com1..Com20; an empty entry keeps the port's default device.
 QStringList ReadPortDevices(const TIniFile& ini);
 

@@ -1,15 +1,16 @@
 // k7104-configurator: the configurator's window.
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
 
 #include <exception>
 
+#include "shell/Application.h"
 #include "shell/Mainunit.h"
 #include "views/ImageLists.h"
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
+  app.LoadQtTranslations(QLocale::system());
   QApplication::setApplicationName("К7104Т(С)1 - Конфигуратор");
   QApplication::setWindowIcon(ImageLists::Application());
 
@@ -26,8 +27,12 @@ int main(int argc, char* argv[]) {
     TMainFormOptions options;
     options.SettingsPath = parser.value(settings);
     TMainForm form(options);
+    // From here an error escaping a handler is reported by the window and the program goes on.
+    app.SetErrorReport([&form](const QString& sentence) { form.Report(sentence, true); });
     form.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    app.SetErrorReport({});
+    return code;
   } catch (const std::exception& error) {
     QMessageBox::critical(nullptr, QApplication::applicationName(), error.what());
   } catch (...) {

@@ -21,15 +21,59 @@ inline const QString ReadOf8And4 = "Данные с 8-ти каналов(4-ти
 inline const QString WrittenOf8And4 = "Данные 8-ти каналов(4-ти реле) записаны.";
 inline const QString PortNotOpen = "Не открыт порт!!!";
 
-// Log lines that report the sentence as an ordinary message.
+// How often the sentence was reported as an ordinary message: a log line that folds repeats
+// counts as many as its "(×N)" says.
 inline int Reported(const TMainForm& form, const QString& sentence) {
   int count = 0;
-  for (const QString& line : form.EventLog()) count += line.endsWith("] " + sentence);
+  const QString tail = "] " + sentence;
+  for (const QString& line : form.EventLog()) {
+    if (line.endsWith(tail)) {
+      ++count;
+      continue;
+    }
+    const int fold = line.lastIndexOf(" (×");
+    if (fold > 0 && line.endsWith(')') && line.left(fold).endsWith(tail))
+      count += line.mid(fold + 3, line.size() - fold - 4).toInt();
+  }
   return count;
 }
 
 inline int ReportedError(const TMainForm& form, const QString& sentence) {
   return Reported(form, "Ошибка: " + sentence);
+}
+
+// Jobs whose start the window has reported, and jobs whose end it has reported (every sentence
+// that is no job start and no port or program message ends a job).
+inline int JobStarts(const TMainForm& form) {
+  return Reported(form, "Идет считывание данных.") + Reported(form, "Идет запись данных.") +
+         Reported(form, "Идет поиск приборов.");
+}
+inline int ReportedLines(const TMainForm& form) {
+  int count = 0;
+  for (const QString& line : form.EventLog()) {
+    const int fold = line.lastIndexOf(" (×");
+    count +=
+        fold > 0 && line.endsWith(')') ? line.mid(fold + 3, line.size() - fold - 4).toInt() : 1;
+  }
+  return count;
+}
+inline int JobEnds(const TMainForm& form) {
+  return ReportedLines(form) - JobStarts(form) - Reported(form, "Порт открыт.") -
+         Reported(form, "Порт закрыт.") - Reported(form, "Программа загружена.");
+}
+
+// Once the port is closed or the page is no live one, no job may start any more: the window
+// has shown the end of every job started before, the engine is idle and stays so. Exact however
+// loaded the machine: a job's start is posted before the engine's Busy clears, so once Busy is
+// seen clear and the posted work has run, every start is counted and its end follows.
+inline bool NoMoreJobs(TMainForm& form) {
+  if (!QTest::qWaitFor([&form] { return form.Mip().Busy == 0; }, Patience)) return false;
+  QCoreApplication::sendPostedEvents();
+  auto settled = [&form] { return form.Mip().Busy == 0 && JobStarts(form) == JobEnds(form); };
+  if (!QTest::qWaitFor(settled, Patience)) return false;
+  const int starts = JobStarts(form);
+  QTest::qWait(300);
+  return form.Mip().Busy == 0 && JobStarts(form) == starts;
 }
 
 // The boxes and file dialogs of one kind the window has shown, by their texts.

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QToolButton>
 
@@ -146,10 +147,12 @@ class TestDeviceCommands : public QObject {
     QCOMPARE(form.StatusBar->PanelText(2), QString("OnLine"));
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 3, Patience);
     QVERIFY(Reported(form, "Идет считывание данных.") >= 3);
+    // The polls fold into two lines that count them.
     const QStringList& log = form.EventLog();
-    QVERIFY(log[log.size() - 2].endsWith("] Порт открыт."));
-    QVERIFY(log[log.size() - 3].endsWith("] Идет считывание данных."));
-    QVERIFY(log[log.size() - 4].endsWith("] " + ReadOf8And4));
+    QCOMPARE(log.size(), 4);
+    QVERIFY(log[2].endsWith("] Порт открыт."));
+    QVERIFY(log[1].contains("] Идет считывание данных. (×"));
+    QVERIFY(log[0].contains("] " + ReadOf8And4 + " (×"));
     TStringGrid* grid = form.Pages().StringGrid(1);
     QCOMPARE(grid->Cells(1, 2), QString("12,346"));
     instrument.SetLiveValue(1, 1.5f);
@@ -164,10 +167,9 @@ class TestDeviceCommands : public QObject {
     QCOMPARE(form.MenuItem(12)->text(), QString("Соединиться"));
     QCOMPARE(form.StatusBar->PanelText(2), QString("OffLine"));
     QCOMPARE(Reported(form, "Порт закрыт."), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
-    const uint32_t requests = instrument.RequestCount();
-    QTest::qWait(300);
-    QCOMPARE(instrument.RequestCount(), requests);
+    QVERIFY(NoMoreJobs(form));
+    // A disconnect that stops a poll is the user's wish, no error.
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
   }
 
   void PortThatDoesNotExistStaysClosed() {
@@ -496,20 +498,125 @@ class TestDeviceCommands : public QObject {
   }
 
   void DisconnectingWhileAPolledReadWaits() {
-    k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
+    line_->AddInstrument({1, 6, 8, 4});
     line_->AddFault(NoReplyTo(CurrentValuesRegister));
     TMainForm& form = Start(30000);
     form.ToolButton(8)->click();
     QTRY_VERIFY_WITH_TIMEOUT(AskedForRegister(*line_, 3, CurrentValuesRegister), Patience);
     form.ToolButton(8)->click();
-    const QString failure =
+    // The user asked for it: the sentence goes to the status line and the log, without a box.
+    const QString stopped =
         QString(ResultMessage(RESULT_ABORTED)) + " При чтении текущих измерений!!!";
-    QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error"), QStringList{failure}, Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
-    const uint32_t requests = instrument.RequestCount();
-    QTest::qWait(300);
-    QCOMPARE(instrument.RequestCount(), requests);
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, stopped), 1, Patience);
+    QVERIFY(form.ForMessage->text().endsWith("] " + stopped));
+    QCOMPARE(ReportedError(form, stopped), 0);
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+    QVERIFY(NoMoreJobs(form));
     QCOMPARE(Reported(form, "Идет считывание данных."), 1);
+  }
+
+  // The Stop button and Escape stop a long job; what it had done stays, no error box.
+  void StoppingALongJob_data() {
+    QTest::addColumn<bool>("byEscape");
+    QTest::newRow("Stop button") << false;
+    QTest::newRow("Escape") << true;
+  }
+  void StoppingALongJob() {
+    QFETCH(bool, byEscape);
+    line_->AddInstrument({1, 6, 8, 4});
+    line_->SetReplyDelay(20);
+    TMainForm& form = Start();
+    ShowPage(form.Pages(), 15);
+    form.ToolButton(8)->click();
+    TRangeAnswer range;
+    range.Give(1, 500);
+    form.ToolButton(10)->click();
+    QCOMPARE(int(form.Mip().JobCode), 34);
+    QTRY_VERIFY_WITH_TIMEOUT(form.StopButton->isVisible() && form.CGauge->value() > 0, Patience);
+    QVERIFY(form.StopButton->geometry().right() <= form.CGauge->geometry().left());
+    if (byEscape)
+      QTest::keyClick(form.Pages().PageControl(), Qt::Key_Escape);
+    else
+      QTest::mouseClick(form.StopButton, Qt::LeftButton);
+    const QString stopped =
+        QString(ResultMessage(RESULT_ABORTED)) + " При чтении архив измерений!!!";
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, stopped), 1, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QVERIFY(form.StopButton->isHidden());
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+    QVERIFY(form.Mip().Bus.IsOpen());
+    QVERIFY(form.Mip().ArchiveCount() < 500);
+
+    // A search stops the same way; the next job runs as usual.
+    range.Give(1, 255);
+    form.ToolButton(9)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.StopButton->isVisible(), Patience);
+    QTest::mouseClick(form.StopButton, Qt::LeftButton);
+    const QString searchStopped = QString(ResultMessage(RESULT_ABORTED)) + " При чтении ";
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, searchStopped), 1, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(form.ToolButton(9)->isEnabled(), Patience);
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+    ShowPage(form.Pages(), 2);
+    form.ToolButton(10)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
+    // Escape with no long job running stops nothing.
+    QTest::keyClick(form.Pages().PageControl(), Qt::Key_Escape);
+    QVERIFY(form.StopButton->isHidden());
+  }
+
+  void PortGoneStopsPollingAfterOneReport_data() {
+    QTest::addColumn<bool>("hangUp");
+    QTest::newRow("line hangs up") << true;
+    QTest::newRow("line closed") << false;
+  }
+  // A pulled converter: the window reports once, shows the port closed and lets the user connect
+  // again or leave.
+  void PortGoneStopsPollingAfterOneReport() {
+    QFETCH(bool, hangUp);
+    QTemporaryDir dir;
+    k7104sim::LineOptions options;
+    options.linkPath = dir.filePath("line").toStdString();
+    line_ = std::make_unique<k7104sim::Line>(options);
+    line_->AddInstrument({1, 6, 8, 4});
+    QVERIFY(line_->Start());
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(dir.filePath("line")), true);
+    TMainForm& form = fixture_->Form();
+    form.show();
+    form.ToolButton(8)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
+    if (hangUp) {
+      k7104sim::Fault fault{k7104sim::FaultKind::HangUp};
+      fault.function = 3;
+      fault.firstRegister = CurrentValuesRegister;
+      fault.times = 1;
+      line_->AddFault(fault);
+    } else {
+      line_->Stop();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error").size(), 1, Patience);
+    const QString error = Shown(fixture_->Dialogs(), "Error").first();
+    QVERIFY2(error.startsWith(ResultMessage(RESULT_UNKNOWN)) ||
+                 error.startsWith(ResultMessage(RESULT_WRITE_FAILED)),
+             qPrintable(error));
+    QVERIFY(!form.Mip().Bus.IsOpen());
+    QCOMPARE(form.StatusBar->PanelText(2), QString("OffLine"));
+    QVERIFY(!form.ToolButton(8)->isChecked());
+    QVERIFY(!form.MenuItem(12)->isChecked());
+    QVERIFY(NoMoreJobs(form));
+    QCOMPARE(Shown(fixture_->Dialogs(), "Error").size(), 1);
+
+    if (hangUp) {
+      // The line is back (the link leads to its fresh terminal): connecting polls again.
+      const int reads = Reported(form, ReadOf8And4);
+      form.ToolButton(8)->click();
+      QVERIFY(form.Mip().Bus.IsOpen());
+      QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) > reads, Patience);
+      QCOMPARE(Shown(fixture_->Dialogs(), "Error").size(), 1);
+    }
+    TWatchdog watchdog("leaving after the port has gone");
+    form.ToolButton(21)->click();
+    QVERIFY(!form.isVisible());
+    fixture_->Close();
   }
 
   // A command given while a live page is polled waits for the read under way and then gets the

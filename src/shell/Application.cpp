@@ -1,0 +1,54 @@
+#include "shell/Application.h"
+
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <exception>
+#include <utility>
+
+#include "modbus/Modbusunit.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+void TApplication::SetErrorReport(std::function<void(const QString&)> report) {
+  report_ = std::move(report);
+}
+
+bool TApplication::LoadQtTranslations(const QLocale& locale) {
+  auto* translator = new QTranslator(this);
+  if (!translator->load(locale, "qtbase", "_",
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  if (qtTranslator_) {
+    removeTranslator(qtTranslator_);
+    delete qtTranslator_;
+  }
+  qtTranslator_ = translator;
+  installTranslator(translator);
+  return true;
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  if (!report_) return QApplication::notify(receiver, event);
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& error) {
+    ReportEscapedError(QString::fromLocal8Bit(error.what()));
+  } catch (...) {
+    ReportEscapedError(QString::fromUtf8(ResultMessage(RESULT_UNKNOWN)));
+  }
+  return false;
+}
+
+void TApplication::ReportEscapedError(const QString& sentence) {
+  if (reporting_) return;
+  reporting_ = true;
+  try {
+    report_(sentence);
+  } catch (...) {
+    // A report that fails in turn has nobody left to tell; the program goes on all the same.
+  }
+  reporting_ = false;
+}

@@ -96,7 +96,8 @@ class TestEditCommands : public QObject {
     QCOMPARE(form.Mip().Config.RelayTestOn[4], uint8_t(0));
     QTest::mouseClick(relays->Button(4, 1), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(instrument_->Coil(RelayTestCoil + 3), Patience);
-    QCOMPARE(Reported(form, "Идет запись данных."), 1);
+    // The line may carry the write before the window has shown its start.
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, "Идет запись данных."), 1, Patience);
     QVERIFY(!instrument_->Coil(RelayTestCoil + 4));
 
     ClickPage(form, 2);

@@ -4,13 +4,16 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace cli {
 
 namespace {
 
-volatile sig_atomic_t caught = 0;
+// Lock-free, so that the handler may set it on whichever thread the signal meets.
+std::atomic<int> caught{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 int wakePipe[2] = {-1, -1};
 struct sigaction previousInt {};
 struct sigaction previousTerm {};
@@ -23,7 +26,8 @@ void WriteWakeByte() {
 
 void OnSignal(int signal) {
   const int savedErrno = errno;
-  if (caught == 0) caught = signal;
+  int none = 0;
+  caught.compare_exchange_strong(none, signal);
   WriteWakeByte();
   errno = savedErrno;
 }

@@ -1,6 +1,6 @@
 // Archive records of any content, each in a reply of the right frame, through operation 31 into
-// the archive list, sorted newest first and written out as the archive text: no content may crash
-// the decoding, the sort or the text forms, and every record gets its line.
+// the archive list, sorted newest first and written out as archive text and CSV: no content may
+// crash the decoding, the sort or the text forms, and every record gets its line.
 #include <algorithm>
 #include <cstdlib>
 
@@ -23,6 +23,12 @@ TMIP& Instrument() {
 
 std::string DateTimeForm(TDateTime value) {
   return DateTimeText(value, "%d.%m.%Y", "%H:%M:%S");
+}
+
+// Newest first; records without a time after all others, the higher number first.
+bool InOrder(const MeasurementRecord& before, const MeasurementRecord& after) {
+  if (!HasDateTime(before.Time)) return !HasDateTime(after.Time) && before.Number >= after.Number;
+  return !HasDateTime(after.Time) || before.Time >= after.Time;
 }
 
 }  // namespace
@@ -52,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   mip.SortArchive();
   for (size_t i = 1; i < mip.ArchiveCount(); ++i)
-    if (mip.ArchiveRecord(i - 1).Time < mip.ArchiveRecord(i).Time) std::abort();
+    if (!InOrder(mip.ArchiveRecord(i - 1), mip.ArchiveRecord(i))) std::abort();
 
   TArchiveTextForm form;
   form.DecimalSeparator = ",";
@@ -62,5 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& line : lines)
     if (static_cast<size_t>(std::count(line.begin(), line.end(), '\t')) != 1u + mip.ChannelCount)
       std::abort();
+  if (ArchiveCsvLines(mip.MeasArchive, mip.ChannelCount).size() != mip.ArchiveCount() + 1)
+    std::abort();
   return 0;
 }

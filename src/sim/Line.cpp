@@ -112,6 +112,12 @@ bool Matches(const Fault& fault, uint8_t address, const std::vector<uint8_t>& fr
     case FaultKind::ModelCode:
       return function == 3 && range && Overlaps(*range, 5, 5) &&
              (!limited || Overlaps(*range, first, last));
+    case FaultKind::ByteCount:
+      return function >= 1 && function <= 4 &&
+             (!limited || (range && Overlaps(*range, first, last)));
+    case FaultKind::WriteEcho:
+      return (function == 5 || function == 6 || function == 15 || function == 16) &&
+             (!limited || (range && Overlaps(*range, first, last)));
     default:
       return !limited || (range && Overlaps(*range, first, last));
   }
@@ -131,6 +137,16 @@ std::vector<uint8_t> ShortenedByOneRegister(std::vector<uint8_t> reply) {
     body.resize(body.size() - 2);
   }
   return WithCrc(std::move(body));
+}
+
+// The reply with its CRC made right again after a change.
+std::vector<uint8_t> Resealed(std::vector<uint8_t> reply) {
+  reply.resize(reply.size() - 2);
+  return WithCrc(std::move(reply));
+}
+
+bool IsExceptionReply(const std::vector<uint8_t>& reply) {
+  return reply.size() >= 2 && (reply[1] & 0x80) != 0;
 }
 
 std::vector<uint8_t> JunkBytes(int count) {
@@ -166,6 +182,7 @@ struct Line::Impl {
     ReadOverrides overrides;
     std::optional<Fault> wire;       // what happens to the reply on its way
     std::optional<int> echoPauseMs;  // an echo fault
+    std::optional<int> lateMs;       // a late fault
   };
 
   // What goes back on the line for one request.
@@ -173,6 +190,7 @@ struct Line::Impl {
     std::vector<uint8_t> bytes;
     std::optional<size_t> hangUpAfter;
     std::optional<int> echoPauseMs;
+    int lateMs = 0;
     Instrument* mover = nullptr;  // moves to newAddress once its reply is out
     uint8_t newAddress = 0;
   };
@@ -318,7 +336,8 @@ void Line::Impl::Handle(const std::vector<uint8_t>& frame, TimePoint firstByte) 
     if (!Send(frame.data(), frame.size(), firstByte, character)) return;
     replyStart = std::max(requestEnd, SteadyClock::now()) + milliseconds(*echoPause);
   }
-  replyStart = std::max(replyStart, SteadyClock::now()) + milliseconds(settings.replyDelayMs);
+  replyStart = std::max(replyStart, SteadyClock::now()) +
+               milliseconds(settings.replyDelayMs + answer.lateMs);
   const size_t sendCount = std::min(answer.bytes.size(), answer.hangUpAfter.value_or(SIZE_MAX));
   if (sendCount > 0) {
     if (!Send(answer.bytes.data(), sendCount, replyStart, character)) return;
@@ -340,6 +359,7 @@ Line::Impl::Answer Line::Impl::Prepare(const std::vector<uint8_t>& frame) {
   if (!instrument) return answer;
   const FaultEffects effects = TakeFaults(address, frame);
   answer.echoPauseMs = effects.echoPauseMs;
+  answer.lateMs = effects.lateMs.value_or(0);
   const bool lost = effects.wire && (effects.wire->kind == FaultKind::NoReply ||
                                      effects.wire->kind == FaultKind::RepeatRequest);
   ServeResult served;
@@ -418,6 +438,10 @@ Line::Impl::FaultEffects Line::Impl::TakeFaults(uint8_t address,
         used = !effects.echoPauseMs;
         if (used) effects.echoPauseMs = std::max(fault.arg, 0);
         break;
+      case FaultKind::Late:
+        used = !effects.lateMs;
+        if (used) effects.lateMs = std::max(fault.arg, 0);
+        break;
       default:
         used = !effects.wire;
         if (used) effects.wire = fault;
@@ -461,6 +485,28 @@ void Line::Impl::ApplyWireFault(const Fault& fault, const std::vector<uint8_t>& 
       break;
     case FaultKind::HangUp:
       answer.hangUpAfter = static_cast<size_t>(std::clamp<int>(fault.arg, 0, bytes.size()));
+      break;
+    case FaultKind::OtherAddress:
+      bytes[0] = static_cast<uint8_t>(fault.arg);
+      bytes = Resealed(std::move(bytes));
+      break;
+    case FaultKind::OtherFunction:
+      bytes[1] = static_cast<uint8_t>(fault.arg);
+      bytes = Resealed(std::move(bytes));
+      break;
+    case FaultKind::ByteCount:
+      if (!IsExceptionReply(bytes)) {
+        bytes[2] = static_cast<uint8_t>(bytes[2] + fault.arg);
+        bytes = Resealed(std::move(bytes));
+      }
+      break;
+    case FaultKind::WriteEcho:
+      if (!IsExceptionReply(bytes) && bytes.size() >= 6) {
+        const auto named = static_cast<uint16_t>(Word(&bytes[2]) + fault.arg);
+        bytes[2] = static_cast<uint8_t>(named >> 8);
+        bytes[3] = static_cast<uint8_t>(named);
+        bytes = Resealed(std::move(bytes));
+      }
       break;
     default:
       break;

@@ -23,7 +23,8 @@ constexpr KindName kKinds[] = {
     {FaultKind::ShortByOneRegister, "short", 0,
      "the reply one register short (byte count and CRC fit)"},
     {FaultKind::Busy, "busy", 0, "exception 6 (busy) instead of carrying the request out"},
-    {FaultKind::Exception, "exception", 4, "exception arg instead of carrying the request out"},
+    {FaultKind::Exception, "exception", 4,
+     "exception arg (0..255) instead of carrying the request out"},
     {FaultKind::RecordNumber, "record", 0,
      "an archive record read (regs = record) returns number arg"},
     {FaultKind::Stray, "stray", 5, "arg junk bytes instead of the reply"},
@@ -33,6 +34,13 @@ constexpr KindName kKinds[] = {
     {FaultKind::HangUp, "hangup", 3,
      "arg bytes of the reply, then the line hangs up and a fresh pty (and link) replaces it"},
     {FaultKind::Echo, "echo", 0, "the request is echoed first, then arg ms pause, then the reply"},
+    {FaultKind::Late, "late", 500, "the reply goes out arg ms later"},
+    {FaultKind::OtherAddress, "otheraddr", 2, "the reply comes from address arg (0..255)"},
+    {FaultKind::OtherFunction, "otherfn", 4, "the reply carries function code arg (0..255)"},
+    {FaultKind::ByteCount, "bytecount", 1,
+     "a read reply's byte count is arg more than the data (mod 256)"},
+    {FaultKind::WriteEcho, "writeecho", 1,
+     "a write reply names the first register or coil plus arg"},
 };
 
 std::string Lower(std::string text) {

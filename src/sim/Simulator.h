@@ -44,6 +44,11 @@ enum class FaultKind {
   ModelCode,           // register 5 reads arg
   HangUp,              // arg bytes of the reply are sent, then the line hangs up (see Line)
   Echo,                // the request is echoed before the reply, arg ms pause after the echo
+  Late,                // the reply goes out arg ms later than it would
+  OtherAddress,        // the reply carries address arg instead of the instrument's (CRC right)
+  OtherFunction,       // the reply carries function code arg instead (CRC right)
+  ByteCount,           // a read reply (functions 1..4) with arg added to its byte count
+  WriteEcho,           // a write reply (5, 6, 15, 16) names the first register or coil plus arg
 };
 
 // Faults apply to requests that an instrument on the line answers, never to broadcasts.

@@ -46,6 +46,13 @@ TEST_P(ReplyFaultTest, ChangesTheIdentityReplyAsAsked) {
   EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(GetParam().expected(good)));
 }
 
+// The reply with one byte changed and its CRC right.
+Bytes Resealed(Bytes reply, size_t at, uint8_t value) {
+  reply[at] = value;
+  reply.resize(reply.size() - 2);
+  return WithCrc(reply);
+}
+
 Bytes SwappedCrc(Bytes reply) {
   std::swap(reply[reply.size() - 2], reply[reply.size() - 1]);
   return reply;
@@ -104,6 +111,20 @@ INSTANTIATE_TEST_SUITE_P(
                        [](const Bytes&) {
                          return WithCrc({0x01, 0x83, 0x04});
                        }},
+        ReplyFaultCase{"ExceptionZero",
+                       {FaultKind::Exception, 0},
+                       [](const Bytes&) {
+                         return WithCrc({0x01, 0x83, 0x00});
+                       }},
+        ReplyFaultCase{"FromAnotherAddress",
+                       {FaultKind::OtherAddress, 17},
+                       [](const Bytes& good) { return Resealed(good, 0, 17); }},
+        ReplyFaultCase{"WithAnotherFunction",
+                       {FaultKind::OtherFunction, 0x43},
+                       [](const Bytes& good) { return Resealed(good, 1, 0x43); }},
+        ReplyFaultCase{"ByteCountBeyondTheData",
+                       {FaultKind::ByteCount, 2},
+                       [](const Bytes& good) { return Resealed(good, 2, 20); }},
         ReplyFaultCase{"RepeatedRequest",
                        {FaultKind::RepeatRequest},
                        [](const Bytes&) { return kIdentityRequest; }},
@@ -233,6 +254,25 @@ TEST_F(FaultTest, EchoFaultForOneRequest) {
   line.AddFault({.kind = FaultKind::Echo, .arg = 0, .times = 1});
   EXPECT_EQ(client->Transact(kIdentityRequest).size(), 8u + 23u);
   EXPECT_EQ(client->Transact(kIdentityRequest).size(), 23u);
+}
+
+TEST_F(FaultTest, WriteEchoNamesOtherRegistersAndLeavesReadsAlone) {
+  line.AddFault({.kind = FaultKind::WriteEcho, .arg = 3, .times = 1});
+  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(IdentityReply(kIdentityData)));
+  EXPECT_EQ(ToHex(client->Transact(WriteRegisters(1, 98, {30}))),
+            ToHex(WithCrc({0x01, 0x10, 0x00, 0x65, 0x00, 0x01})));
+  EXPECT_EQ(instrument->HoldingRegister(98), 30);
+  EXPECT_EQ(ToHex(client->Transact(WriteRegisters(1, 98, {31}))),
+            ToHex(WithCrc({0x01, 0x10, 0x00, 0x62, 0x00, 0x01})));
+}
+
+TEST_F(FaultTest, LateFaultHoldsOneReply) {
+  line.AddFault({.kind = FaultKind::Late, .arg = 150, .times = 1});
+  for (double least : {150.0, 0.0}) {
+    const auto sent = SteadyClock::now();
+    EXPECT_EQ(client->Ask(kIdentityRequest, 23).size(), 23u);
+    EXPECT_GE(MillisecondsBetween(sent, client->ArrivalTimes().front()), least);
+  }
 }
 
 TEST_F(FaultTest, ReplyDelayHoldsTheReply) {

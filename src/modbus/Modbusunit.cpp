@@ -60,6 +60,10 @@ const char* ResultMessage(TResult code) {
   return code < ResultMessageCount ? kResultMessages[code] : kUnknownDeviceError;
 }
 
+TResult ExceptionResult(uint8_t code) {
+  return code == 0 ? TResult{RESULT_UNKNOWN} : code;
+}
+
 double TModBus::CharacterMs(uint32_t baudRate) {
   return baudRate ? 12000.0 / baudRate : 0.0;  // 8 data bits, parity, 2 stop bits, start bit
 }
@@ -103,7 +107,9 @@ bool TModBus::ClosePort() {
   return !port_->IsOpen();
 }
 
-bool TModBus::IsOpen() const { return port_->IsOpen(); }
+bool TModBus::IsOpen() const {
+  return port_->IsOpen();
+}
 
 void TModBus::SetPortIndex(uint8_t index) {
   if (index == portIndex_.load() || index >= PortCount) return;
@@ -148,9 +154,9 @@ std::string TModBus::PortDevice(uint8_t index) const {
 
 TResult TModBus::Transaction() {
   std::lock_guard lock(portMutex_);
+  trace_ = {};
   if (!port_->IsOpen()) return RESULT_PORT_NOT_OPEN;
   port_->ClearWake();
-  trace_ = {};
   hungUp_ = false;
   if (shutdown_.load() || closeRequests_.load() > 0) return RESULT_ABORTED;
   try {
@@ -181,7 +187,8 @@ TResult TModBus::RunTransaction() {
 
   // The first reply byte cannot come before the request has left the wire.
   const double requestWireMs = count * CharacterMs(baudRate_.load());
-  const ReadOutcome first = ReadReply(rx_, waitMs + static_cast<int>(std::ceil(requestWireMs)), tx_, count);
+  TimePoint deadline = After(waitMs + std::ceil(requestWireMs));
+  const ReadOutcome first = ReadReply(rx_, deadline, tx_, count);
   trace_.Reads = 1;
   trace_.FirstEnd = first.end;
   trace_.FirstBytes = static_cast<uint16_t>(first.bytes);
@@ -194,15 +201,25 @@ TResult TModBus::RunTransaction() {
     received -= count;
     std::memmove(rx_, rx_ + count, received);
     if (received == 0) {
-      const ReadOutcome second = ReadReply(rx_, waitMs, nullptr, 0);
+      deadline = After(waitMs);
+      const ReadOutcome second = ReadReply(rx_, deadline, nullptr, 0);
       trace_.Reads = 2;
       trace_.SecondEnd = second.end;
       trace_.SecondBytes = static_cast<uint16_t>(second.bytes);
       if (second.end == TReadEnd::Abort) return RESULT_ABORTED;
       received = second.bytes;
+      // Without a converter the reply to 5 or 6 repeats the request: what was taken for the
+      // echo is the reply when nothing else comes.
+      const uint8_t function = tx_[1];
+      if (received == 0 && second.end == TReadEnd::Timeout && (function == 5 || function == 6) &&
+          count == 8) {
+        std::memcpy(rx_, tx_, count);
+        received = count;
+        trace_.EchoTakenAsReply = true;
+      }
     }
   }
-  return FinishReply(received);
+  return FinishReply(received, deadline);
 }
 
 // Writes the request within WaitTime; false when ClosePort or destruction interrupted it.
@@ -220,21 +237,75 @@ bool TModBus::WriteRequest(size_t count, uint16_t waitMs, size_t& written) {
   return true;
 }
 
-TResult TModBus::FinishReply(size_t received) {
+// A reply from another address answers some earlier request, not this one: it is dropped and
+// the wait goes on until the same deadline.
+TResult TModBus::FinishReply(size_t received, TimePoint deadline) {
+  if (!DropForeignFrames(received, deadline)) return RESULT_ABORTED;
   if (received == 0) return Failure(RESULT_TIMEOUT);
   if (received <= 3) return Failure(RESULT_LENGTH);
   if (!CrcMatches(rx_, received)) return Failure(RESULT_CRC);
+  trace_.Answered = true;
   reply_.Length = static_cast<uint16_t>(received - 2);
   std::memcpy(reply_.FrameBytes(), rx_, received - 2);
-  if (reply_.Function & 0x80) {
-    // An exception reply without its code byte says nothing: report it as a wrong length.
-    return reply_.Length > 2 ? reply_.Data[0] : TResult{RESULT_LENGTH};
+  return CheckAnswersRequest();
+}
+
+// False when ClosePort or destruction interrupted the wait for more.
+bool TModBus::DropForeignFrames(size_t& received, TimePoint deadline) {
+  for (;;) {
+    const size_t foreign = LeadingForeignFrame(rx_, received);
+    if (foreign == 0) return true;
+    if (trace_.ForeignFrames < UINT8_MAX) ++trace_.ForeignFrames;
+    received -= foreign;
+    std::memmove(rx_, rx_ + foreign, received);
+    if (received > 0) continue;
+    if (Clock::now() >= deadline) return true;
+    const ReadOutcome more = ReadReply(rx_, deadline, nullptr, 0);
+    if (trace_.Reads < UINT8_MAX) ++trace_.Reads;
+    if (more.end == TReadEnd::Abort) return false;
+    received = more.bytes;
   }
-  return RESULT_OK;
+}
+
+// The stored reply must be the instrument's answer to the request: its function or the
+// exception to it, a byte count that fits the data, and for writes the echo of what was sent.
+TResult TModBus::CheckAnswersRequest() {
+  const uint8_t function = request_.Function;
+  if (reply_.Function == (function | 0x80)) {
+    // An exception reply without its code byte says nothing: report it as a wrong length.
+    if (reply_.Length <= 2) return RESULT_LENGTH;
+    trace_.Exception = reply_.Data[0];
+    return ExceptionResult(reply_.Data[0]);
+  }
+  if (reply_.Function != function) return RESULT_LENGTH;
+  const uint16_t dataLength = reply_.DataLength();
+  switch (function) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+      return dataLength >= 1 && reply_.Data[0] == dataLength - 1 ? RESULT_OK : RESULT_LENGTH;
+    case 5:
+    case 6:
+      return reply_.Length == request_.Length &&
+                     std::memcmp(reply_.Data, request_.Data, request_.DataLength()) == 0
+                 ? RESULT_OK
+                 : RESULT_LENGTH;
+    case 15:
+    case 16:
+      return dataLength == 4 && request_.DataLength() >= 4 &&
+                     std::memcmp(reply_.Data, request_.Data, 4) == 0
+                 ? RESULT_OK
+                 : RESULT_LENGTH;
+    default:
+      return RESULT_OK;
+  }
 }
 
 // A port that went away turns every failure of the reply into the unexpected-fault result.
-TResult TModBus::Failure(TResult code) const { return hungUp_ ? TResult{RESULT_UNKNOWN} : code; }
+TResult TModBus::Failure(TResult code) const {
+  return hungUp_ ? TResult{RESULT_UNKNOWN} : code;
+}
 
 TWaitResult TModBus::WaitUntil(Clock::time_point deadline, bool reading) {
   for (;;) {
@@ -246,14 +317,22 @@ TWaitResult TModBus::WaitUntil(Clock::time_point deadline, bool reading) {
 
 // Reads one reply: up to firstByteMs for its first byte, then until the line falls silent, the
 // bytes form one complete reply, the receive area is full or the longest reply has had its time.
-TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, int firstByteMs, const uint8_t* echo,
+TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, TimePoint firstByteBy, const uint8_t* echo,
                                         size_t echoLength) {
   ReadOutcome outcome;
-  switch (WaitUntil(After(firstByteMs), true)) {
-    case TWaitResult::Ready: break;
-    case TWaitResult::Interrupted: outcome.end = TReadEnd::Abort; return outcome;
-    case TWaitResult::Timeout: outcome.end = TReadEnd::Timeout; return outcome;
-    case TWaitResult::HangUp: hungUp_ = true; outcome.end = TReadEnd::HangUp; return outcome;
+  switch (WaitUntil(firstByteBy, true)) {
+    case TWaitResult::Ready:
+      break;
+    case TWaitResult::Interrupted:
+      outcome.end = TReadEnd::Abort;
+      return outcome;
+    case TWaitResult::Timeout:
+      outcome.end = TReadEnd::Timeout;
+      return outcome;
+    case TWaitResult::HangUp:
+      hungUp_ = true;
+      outcome.end = TReadEnd::HangUp;
+      return outcome;
   }
   const auto budgetEnd =
       After(kAreaSize * CharacterMs(baudRate_.load()) + SilenceMs(baudRate_.load()));
@@ -269,15 +348,19 @@ TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, int firstByteMs, const ui
       outcome.end = TReadEnd::Full;
       return outcome;
     }
-    if (n > 0 && frameEndByLength_.load() && HoldsCompleteReply(into, outcome.bytes, echo, echoLength)) {
+    if (n > 0 && frameEndByLength_.load() &&
+        HoldsCompleteReply(into, outcome.bytes, echo, echoLength)) {
       outcome.end = TReadEnd::Length;
       return outcome;
     }
     const auto silenceEnd = After(SilenceMs(baudRate_.load()));
     const auto until = std::min(silenceEnd, budgetEnd);
     switch (WaitUntil(until, true)) {
-      case TWaitResult::Ready: break;
-      case TWaitResult::Interrupted: outcome.end = TReadEnd::Abort; return outcome;
+      case TWaitResult::Ready:
+        break;
+      case TWaitResult::Interrupted:
+        outcome.end = TReadEnd::Abort;
+        return outcome;
       case TWaitResult::HangUp: {
         const long rest = port_->ReadSome(into + outcome.bytes, kAreaSize - outcome.bytes);
         if (rest > 0) outcome.bytes += static_cast<size_t>(rest);
@@ -286,15 +369,17 @@ TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, int firstByteMs, const ui
         return outcome;
       }
       case TWaitResult::Timeout:
-        outcome.end = until == budgetEnd && silenceEnd > budgetEnd ? TReadEnd::Budget : TReadEnd::Silence;
+        outcome.end =
+            until == budgetEnd && silenceEnd > budgetEnd ? TReadEnd::Budget : TReadEnd::Silence;
         return outcome;
     }
   }
 }
 
 // The bytes after an echo of the request, or all bytes when they do not start with the echo,
-// form exactly one reply to the request with a right CRC. While the bytes could still be the
-// echo, or a reply that repeats the request, they are no complete reply.
+// and after any replies from other addresses, form exactly one reply to the request with a right
+// CRC. While the bytes could still be the echo, or a reply that repeats the request, they are no
+// complete reply.
 bool TModBus::HoldsCompleteReply(const uint8_t* bytes, size_t count, const uint8_t* echo,
                                  size_t echoLength) const {
   if (echo && std::memcmp(bytes, echo, std::min(count, echoLength)) == 0) {
@@ -302,7 +387,29 @@ bool TModBus::HoldsCompleteReply(const uint8_t* bytes, size_t count, const uint8
     bytes += echoLength;
     count -= echoLength;
   }
+  while (const size_t foreign = LeadingForeignFrame(bytes, count)) {
+    bytes += foreign;
+    count -= foreign;
+  }
   return IsCompleteReply(bytes, count);
+}
+
+// The length of a frame with a right CRC from another address than the request's at the start
+// of the bytes, 0 when there is none. Its length follows from its own function where that has
+// one; else it must be all the bytes.
+size_t TModBus::LeadingForeignFrame(const uint8_t* bytes, size_t count) const {
+  if (count < 4 || bytes[0] == tx_[0]) return 0;
+  const uint8_t function = bytes[1];
+  size_t length = 0;
+  if (function & 0x80) {
+    length = 5;
+  } else if (function >= 1 && function <= 4) {
+    length = 5u + bytes[2];
+  } else if (function == 5 || function == 6 || function == 15 || function == 16) {
+    length = 8;
+  }
+  if (length >= 4 && length <= count && CrcMatches(bytes, length)) return length;
+  return CrcMatches(bytes, count) ? count : 0;
 }
 
 bool TModBus::IsCompleteReply(const uint8_t* bytes, size_t count) const {

@@ -38,6 +38,9 @@ enum : TResult {
 
 // The user's text for a result code; codes beyond the table share one text.
 const char* ResultMessage(TResult code);
+// The result an exception reply with this code gives: the code itself, except that 0, which
+// names no failure, is the unexpected fault 14 and never success.
+TResult ExceptionResult(uint8_t code);
 inline constexpr int ResultMessageCount = 18;
 
 // One Modbus RTU frame without its CRC. The bytes from SlaveAddress on are the frame exactly as
@@ -54,7 +57,9 @@ struct TModBusFrame {
   uint8_t GetAddress() const { return SlaveAddress; }
   void SetFunction(uint8_t f) { Function = f; }
   uint8_t GetFunction() const { return Function; }
-  uint8_t* FrameBytes() { return reinterpret_cast<uint8_t*>(this) + offsetof(TModBusFrame, SlaveAddress); }
+  uint8_t* FrameBytes() {
+    return reinterpret_cast<uint8_t*>(this) + offsetof(TModBusFrame, SlaveAddress);
+  }
   const uint8_t* FrameBytes() const {
     return reinterpret_cast<const uint8_t*>(this) + offsetof(TModBusFrame, SlaveAddress);
   }
@@ -65,7 +70,8 @@ static_assert(offsetof(TModBusFrame, Function) == offsetof(TModBusFrame, SlaveAd
 static_assert(offsetof(TModBusFrame, Data) == offsetof(TModBusFrame, SlaveAddress) + 2);
 
 // CRC-16/MODBUS with the two byte tables of the Modbus serial line: CrcTableLow yields the next
-// low-order CRC byte (xored with the current high-order one), CrcTableHigh the next high-order byte.
+// low-order CRC byte (xored with the current high-order one), CrcTableHigh the next high-order
+// byte.
 extern const std::array<uint8_t, 256> CrcTableLow;
 extern const std::array<uint8_t, 256> CrcTableHigh;
 uint16_t CalcCRC16(const uint8_t* bytes, size_t count);
@@ -97,12 +103,17 @@ enum class TReadEnd : uint8_t {
 };
 
 struct TTransactionTrace {
-  uint8_t Reads = 0;              // 0, 1 or 2 (a second read after an echo that came alone)
+  uint8_t Reads = 0;  // reads of the line: 2 after an echo that came alone, more
+                      // after replies from other addresses
   TReadEnd FirstEnd = TReadEnd::None;
   TReadEnd SecondEnd = TReadEnd::None;
-  uint16_t FirstBytes = 0;        // bytes received by each read
+  uint16_t FirstBytes = 0;  // bytes received by each read
   uint16_t SecondBytes = 0;
   bool EchoRemoved = false;
+  bool EchoTakenAsReply = false;  // a reply to 5 or 6 that repeats the request, nothing after it
+  uint8_t ForeignFrames = 0;      // replies from other addresses that were dropped
+  bool Answered = false;          // a frame with a right CRC came from the request's address
+  int16_t Exception = -1;         // the code of an exception reply, else -1
   uint16_t BytesWritten = 0;
 };
 
@@ -160,17 +171,21 @@ class TModBus {
   };
   TResult RunTransaction();
   bool WriteRequest(size_t count, uint16_t waitMs, size_t& written);
-  ReadOutcome ReadReply(uint8_t* into, int firstByteMs, const uint8_t* echo, size_t echoLength);
+  ReadOutcome ReadReply(uint8_t* into, TimePoint firstByteBy, const uint8_t* echo,
+                        size_t echoLength);
   TWaitResult WaitUntil(TimePoint deadline, bool reading);
   bool HoldsCompleteReply(const uint8_t* bytes, size_t count, const uint8_t* echo,
                           size_t echoLength) const;
   bool IsCompleteReply(const uint8_t* bytes, size_t count) const;
-  TResult FinishReply(size_t received);
+  size_t LeadingForeignFrame(const uint8_t* bytes, size_t count) const;
+  bool DropForeignFrames(size_t& received, TimePoint deadline);
+  TResult FinishReply(size_t received, TimePoint deadline);
+  TResult CheckAnswersRequest();
   TResult Failure(TResult code) const;
 
   std::unique_ptr<TSerialPort> port_;
-  mutable std::mutex portMutex_;       // held by a transaction and by opening and closing
-  mutable std::mutex lineMutex_;       // opening, closing and applying line settings
+  mutable std::mutex portMutex_;  // held by a transaction and by opening and closing
+  mutable std::mutex lineMutex_;  // opening, closing and applying line settings
   mutable std::mutex devicesMutex_;
   std::atomic<int> closeRequests_{0};  // ClosePort calls under way
   std::atomic<bool> shutdown_{false};

@@ -65,7 +65,7 @@ TResult JobRunner::RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last) 
 }
 
 int JobRunner::Fail(TResult result) const {
-  std::fprintf(stderr, "%s\n", FailureSentence(result, mip_.CurrentOp).c_str());
+  std::fprintf(stderr, "%s\n", FailureSentence(result, mip_.CurrentOp, mip_.JobException).c_str());
   return result;
 }
 

@@ -58,14 +58,16 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
   const TResult result = bus.Transaction();
   const TTransactionTrace& trace = bus.LastTrace();
   std::printf("request  %s\n", Hex(bus.TransmitArea(), trace.BytesWritten).c_str());
-  if (result == RESULT_OK || result < RESULT_PORT_NOT_OPEN) {
+  if (trace.Answered) {
     const TModBusFrame& reply = bus.ReplyFrame();
     const uint16_t crc = CalcCRC16(reply.FrameBytes(), reply.Length);
     const uint8_t crcBytes[2] = {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
     std::printf("reply    %s %s%s\n", Hex(reply.FrameBytes(), reply.Length).c_str(),
                 Hex(crcBytes, 2).c_str(), trace.EchoRemoved ? "  (echo removed)" : "");
   }
-  std::printf("result   %u %s\n", result, ResultMessage(result));
+  std::printf("result   %u %s", result, ResultMessage(result));
+  if (trace.Exception >= 0) std::printf(" (исключение %d от прибора)", trace.Exception);
+  std::printf("\n");
   return result;
 }
 

@@ -104,6 +104,7 @@ void TMIP::RunJob() {
   }
   ReportProgress(100);
   JobResult = Cancel ? TResult{RESULT_ABORTED} : result;
+  JobException = FailedOnException(JobResult) ? Bus.LastTrace().Exception : int16_t{-1};
   {
     std::lock_guard<std::mutex> lock(mutex_);
     startRequested_ = false;
@@ -230,6 +231,13 @@ TResult TMIP::RunArchive() {
   }
   SortArchive();
   return result;
+}
+
+// A job stops at its failing transaction, so the last one tells whether an exception reply of
+// the instrument gave the job's result.
+bool TMIP::FailedOnException(TResult result) const {
+  const int16_t code = Bus.LastTrace().Exception;
+  return result != RESULT_OK && code >= 0 && ExceptionResult(static_cast<uint8_t>(code)) == result;
 }
 
 void TMIP::ReportProgress(uint8_t value) {

@@ -56,11 +56,15 @@ std::string GroupName(uint8_t code) {
   return index < GroupNameCount ? kGroupNames[index] : "";
 }
 
-std::string FailureSentence(TResult result, uint8_t currentOp) {
+std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException) {
   std::string sentence = ResultMessage(result);
   sentence += currentOp >= 128 ? " При записи " : " При чтении ";
-  if (currentOp == kChangeAddressJob) return sentence + kAddressGroup + "!!!";
-  if ((currentOp & 0x7F) < GroupNameCount) sentence += GroupName(currentOp) + "!!!";
+  if (currentOp == kChangeAddressJob)
+    sentence += std::string(kAddressGroup) + "!!!";
+  else if ((currentOp & 0x7F) < GroupNameCount)
+    sentence += GroupName(currentOp) + "!!!";
+  if (deviceException >= 0)
+    sentence += " (исключение " + std::to_string(deviceException) + " от прибора)";
   return sentence;
 }
 

@@ -14,7 +14,8 @@ std::string GroupName(uint8_t code);
 
 // "Вышло время ожидания!!! При чтении типы датчиков!!!": what a failed job reports, from its
 // result and the operation under way when it failed.
-std::string FailureSentence(TResult result, uint8_t currentOp);
+// When the failure came as an exception reply, its code follows: "... (исключение 0 от прибора)".
+std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException = -1);
 
 // "Данные с 8-ти каналов(4-ти реле) считаны." / "... записаны."
 std::string ReadSuccessSentence(uint16_t channels, uint16_t relays);

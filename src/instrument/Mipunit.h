@@ -271,6 +271,8 @@ class TMIP : public TDataImage {
   std::function<void(const MeasurementRecord& record)> OnRecord;
 
   std::atomic<uint8_t> JobResult{RESULT_OK};
+  // The exception code when the job failed on an exception reply of the instrument, else -1.
+  std::atomic<int16_t> JobException{-1};
   std::atomic<uint8_t> Cancel{1};  // stop request for the job under way
   std::atomic<uint8_t> Busy{0};    // 1 from an accepted StartJob until just before OnJobDone
   std::atomic<uint8_t> Progress{0};
@@ -302,6 +304,7 @@ class TMIP : public TDataImage {
   TResult ExecuteWhileBusy(uint8_t op);
   TResult RunSettingsPage();
   TResult RunArchive();
+  bool FailedOnException(TResult result) const;
   void ReportProgress(uint8_t value);
   void NotifyJobStart();
   void NotifyJobDone(TResult result);

@@ -415,10 +415,11 @@ TResult TMIP::ChangeAddress() {
   PutRegister(request.FrameData(), 0);
   PutRegister(request.FrameData() + 2, 1);
   const TResult probe = Transact();
-  // An exception reply is an answer too: moving there would put two devices on one address.
-  if (probe == RESULT_OK || (probe >= RESULT_ILLEGAL_FUNCTION && probe <= RESULT_DEVICE_BUSY)) {
-    return RESULT_ADDRESS_IN_USE;
-  }
+  // Any answer from the new address, an exception or a reply that makes no sense included, means
+  // a device is there: moving onto it would put two devices on one address. Only silence or a
+  // broken reply lets the move go on.
+  if (probe == RESULT_OK || Bus.LastTrace().Answered) return RESULT_ADDRESS_IN_USE;
+  if (probe != RESULT_TIMEOUT && probe != RESULT_CRC && probe != RESULT_LENGTH) return probe;
   request.SetAddress(Address);
   const uint16_t value = InterfaceAddress;
   return WriteRegisters(99, &value, 1);

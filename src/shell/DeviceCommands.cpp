@@ -89,7 +89,8 @@ void TMainForm::RegisterCallbacks() {
   mip->OnJobDone = [this, mip, bridge](TResult result) {
     // A search names no group: the operation the engine last left there is another job's.
     const uint8_t op = startedJob_ == JobSearch ? JobSearch : mip->CurrentOp.load();
-    const TJobEnd end{startedJob_, op, result, mip->ChannelCount, mip->RelayCount};
+    const TJobEnd end{startedJob_,      op,  result, mip->ChannelCount, mip->RelayCount,
+                      mip->JobException};
     bridge->PostAndWait([this, end] { CompletionHandler(end); }, [mip] { return mip->Stopping(); });
   };
 }
@@ -256,7 +257,8 @@ void TMainForm::StopCommand() {
 // Refreshes what the job has changed and returns the sentence that reports it. A failed job
 // refreshes nothing.
 QString TMainForm::ApplyJobEnd(const TJobEnd& end) {
-  if (end.Result != RESULT_OK) return Text(FailureSentence(end.Result, end.CurrentOp));
+  if (end.Result != RESULT_OK)
+    return Text(FailureSentence(end.Result, end.CurrentOp, end.DeviceException));
   ForgetSavedEdits(end.JobCode);
   if (end.JobCode == OpChangeAddress) {
     SetCurrentAddress(static_cast<uint8_t>(pages_->CSpinEdit3->value()));

@@ -150,6 +150,7 @@ class TMainForm : public QMainWindow {
     TResult Result;
     uint16_t ChannelCount;
     uint16_t RelayCount;
+    int16_t DeviceException;  // the instrument's exception code when it gave the failure, else -1
   };
 
   void RegisterCallbacks();

@@ -394,4 +394,38 @@ TEST_F(Cli, FifosAndDevicesAreRefusedWithoutBlocking) {
   EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is still there";
 }
 
+// Replies that came but are no answer to what was asked never end as success.
+TEST_F(Cli, RepliesThatDoNotAnswerTheRequestAreNeverSuccess) {
+  using k7104sim::Fault;
+  using k7104sim::FaultKind;
+  line_.SetReplyDelay(200);
+  const Outcome late = Run({"scan", "1", "4"});
+  EXPECT_EQ(late.exitCode, 0);
+  EXPECT_EQ(late.out, "") << "each late reply was taken by the next probe";
+  line_.SetReplyDelay(0);
+
+  line_.AddFault({.kind = FaultKind::ShortByOneRegister, .function = 16, .times = 1});
+  line_.AddInstrument({5, 1, 32, 32});
+  const Outcome read = Run({"read", File("c.prb")});
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+  const Outcome write = Run({"write", File("c.prb")});
+  EXPECT_EQ(write.exitCode, 11) << write.err;
+  EXPECT_EQ(write.err.find("записаны"), std::string::npos) << write.err;
+
+  line_.AddFault({.kind = FaultKind::Exception, .arg = 0, .times = 1});
+  const Outcome zero = Run({"info"});
+  EXPECT_EQ(zero.exitCode, 14);
+  EXPECT_NE(zero.err.find("(исключение 0 от прибора)"), std::string::npos) << zero.err;
+
+  line_.AddFault({.kind = FaultKind::Exception, .arg = 8, .address = 5, .times = 1});
+  const Outcome taken = Run({"set-address", "5"});
+  EXPECT_EQ(taken.exitCode, 16) << taken.err;
+  EXPECT_EQ(first_->Address(), 1) << "two devices on one address";
+
+  const Outcome single = Run({"raw", "06", "00", "62", "00", "3D"});
+  EXPECT_EQ(single.exitCode, 0) << single.out;
+  EXPECT_NE(single.out.find("result   0 "), std::string::npos) << single.out;
+  EXPECT_EQ(first_->HoldingRegister(98), 61);
+}
+
 }  // namespace

@@ -89,7 +89,7 @@ void TMainForm::RegisterCallbacks() {
   mip->OnJobDone = [this, mip, bridge](TResult result) {
     // A search names no group: the operation the engine last left there is another job's.
     const uint8_t op = startedJob_ == JobSearch ? JobSearch : mip->CurrentOp.load();
-    const TJobEnd end{startedJob_,      op,  result, mip->ChannelCount, mip->RelayCount,
+    const TJobEnd end{startedJob_,      op, result, mip->ChannelCount, mip->RelayCount,
                       mip->JobException};
     bridge->PostAndWait([this, end] { CompletionHandler(end); }, [mip] { return mip->Stopping(); });
   };

@@ -56,7 +56,7 @@ int RunScan(const Options& options, const std::vector<std::string>& args) {
                         !ParseLong(args[1], first, 255, last)))
     return Usage("scan", "give FIRST and LAST addresses, 1 <= FIRST <= LAST <= 255");
   JobRunner runner;
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   TMIP& mip = runner.Mip();
   const TResult result =
       runner.RunOverRange(JobSearch, static_cast<uint16_t>(first), static_cast<uint16_t>(last));
@@ -105,7 +105,7 @@ void PrintInfo(const TMIP& mip) {
 int RunInfo(const Options& options, const std::vector<std::string>& args) {
   if (!args.empty()) return Usage("info", "takes no arguments");
   JobRunner runner;
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   const TResult result = runner.Run(JobReadSettingsPage);
   if (result != RESULT_OK) return runner.Fail(result);
   PrintInfo(runner.Mip());
@@ -116,7 +116,7 @@ int RunRead(const Options& options, const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage("read", "give the configuration file to write");
   if (!RegularOrMissing(args[0])) return kExitFile;
   JobRunner runner;
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   const TResult result = runner.Run(JobReadAll);
   if (result != RESULT_OK) return runner.Fail(result);
   const TMIP& mip = runner.Mip();
@@ -135,7 +135,7 @@ int RunWrite(const Options& options, const std::vector<std::string>& args) {
                  args[0].c_str());
     return kExitFile;
   }
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   const TResult result = runner.Run(JobWriteAll);
   if (result != RESULT_OK) return runner.Fail(result);
   std::fprintf(stderr, "%s\n", WriteSuccessSentence(mip.ChannelCount, mip.RelayCount).c_str());
@@ -148,7 +148,7 @@ int RunLive(const Options& options, const std::vector<std::string>& args) {
       (args.size() != 2 || args[0] != "--count" || !ParseLong(args[1], 1, 1000000000, count)))
     return Usage("live", "the only option is --count N");
   JobRunner runner;
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   const TMIP& mip = runner.Mip();
   for (long poll = 0; (count < 0 || poll < count) && !runner.Interrupted(); ++poll) {
     const TResult result = runner.Run(0);
@@ -180,7 +180,7 @@ int RunArchive(const Options& options, const std::vector<std::string>& given) {
   const std::string& path = args[2];
   if (!RegularOrMissing(path)) return kExitFile;
   JobRunner runner;
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   TMIP& mip = runner.Mip();
   const TResult result = runner.RunOverRange(JobReadArchive, static_cast<uint16_t>(first),
                                              static_cast<uint16_t>(last));
@@ -227,7 +227,7 @@ int RunSetClock(const Options& options, const std::vector<std::string>& args) {
   if (clock < EncodeDate(2000, 1, 1) || clock >= EncodeDate(2256, 1, 1))
     return Usage("set-clock", "the instrument keeps years 2000..2255 only");
   JobRunner runner;
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   runner.Mip().DeviceClock = clock;
   const TResult result = runner.Run(OpWriteClock);
   if (result != RESULT_OK) return runner.Fail(result);
@@ -240,7 +240,7 @@ int RunSetAddress(const Options& options, const std::vector<std::string>& args) 
   if (args.size() != 1 || !ParseLong(args[0], 1, 255, address))
     return Usage("set-address", "give the new address, 1..255");
   JobRunner runner;
-  if (!runner.Open(options)) return RESULT_PORT_NOT_OPEN;
+  if (!runner.Open(options)) return runner.OpenFailed();
   runner.Mip().InterfaceAddress = static_cast<uint8_t>(address);
   const TResult result = runner.Run(OpChangeAddress);
   if (result != RESULT_OK) return runner.Fail(result);

@@ -17,6 +17,8 @@ class JobRunner {
 
   // Opens the port of the options and takes their address; prints why on stderr when it cannot.
   bool Open(const Options& options);
+  // The exit code of an Open that failed: 8 when another program holds the port, else 7.
+  int OpenFailed() const { return mip_.Bus.OpenFailureResult(); }
   // Starts the job and waits for its end; returns its result. SIGINT or SIGTERM cancels the job
   // and closes the port, as the window's disconnect does: the job then ends with 13, and so does
   // every later Run without starting anything.

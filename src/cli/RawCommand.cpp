@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "cli/CliOptions.h"
+#include "instrument/JobMessages.h"
 
 namespace cli {
 
@@ -24,8 +25,9 @@ bool OpenChannel(TModBus& bus, const Options& options) {
     if (BaudRates[i] == options.baud) bus.SetBaudIndex(i);
   bus.SetWaitTime(options.timeoutMs);
   if (bus.OpenPort()) return true;
-  std::fprintf(stderr, "k7104-cli: cannot open %s: %s\n", bus.PortDevice(index).c_str(),
-               ResultMessage(RESULT_PORT_NOT_OPEN));
+  const std::string device = bus.PortDevice(index);
+  std::fprintf(stderr, "k7104-cli: cannot open %s: %s\n", device.c_str(),
+               OpenFailureText(bus.OpenFailure(), device, bus.OpenSystemError()).c_str());
   return false;
 }
 
@@ -48,7 +50,7 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   TModBus bus;
-  if (!OpenChannel(bus, options)) return RESULT_PORT_NOT_OPEN;
+  if (!OpenChannel(bus, options)) return bus.OpenFailureResult();
   TModBusFrame& request = bus.RequestFrame();
   request.SetAddress(options.address);
   request.SetFunction(bytes[0]);

@@ -1,5 +1,7 @@
 #include "instrument/JobMessages.h"
 
+#include <cstring>
+
 #include "instrument/Mipunit.h"
 
 namespace {
@@ -66,6 +68,27 @@ std::string FailureSentence(TResult result, uint8_t currentOp, int deviceExcepti
   if (deviceException >= 0)
     sentence += " (исключение " + std::to_string(deviceException) + " от прибора)";
   return sentence;
+}
+
+std::string OpenFailureText(TOpenFailure failure, const std::string& device, int systemError) {
+  switch (failure) {
+    case TOpenFailure::None:
+      return "";
+    case TOpenFailure::NoDevice:
+      return "Порт " + device + " не существует.";
+    case TOpenFailure::NoPermission:
+      return "Нет доступа к порту " + device + ": пользователь должен входить в группу dialout.";
+    case TOpenFailure::InUse:
+      return std::string(ResultMessage(RESULT_PORT_BUSY)) + " " + device +
+             " открыт другой программой.";
+    case TOpenFailure::NotSerial:
+      return device + " не последовательный порт.";
+    case TOpenFailure::Other:
+      break;
+  }
+  std::string text = std::string(ResultMessage(RESULT_PORT_NOT_OPEN)) + " " + device;
+  if (systemError != 0) text += ": " + std::string(std::strerror(systemError));
+  return text + ".";
 }
 
 std::string ReadSuccessSentence(uint16_t channels, uint16_t relays) {

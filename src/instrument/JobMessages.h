@@ -17,6 +17,9 @@ std::string GroupName(uint8_t code);
 // When the failure came as an exception reply, its code follows: "... (исключение 0 от прибора)".
 std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException = -1);
 
+// Why the port at device would not open, as one or two sentences for the user.
+std::string OpenFailureText(TOpenFailure failure, const std::string& device, int systemError);
+
 // "Данные с 8-ти каналов(4-ти реле) считаны." / "... записаны."
 std::string ReadSuccessSentence(uint16_t channels, uint16_t relays);
 std::string WriteSuccessSentence(uint16_t channels, uint16_t relays);

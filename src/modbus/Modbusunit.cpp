@@ -88,7 +88,13 @@ bool TModBus::OpenPort() {
   std::lock_guard lock(portMutex_);
   std::lock_guard line(lineMutex_);
   if (port_->IsOpen()) return true;
-  if (!port_->Open(PortDevice(portIndex_.load()))) return false;
+  openFailure_.store(TOpenFailure::None);
+  openError_.store(0);
+  if (!port_->Open(PortDevice(portIndex_.load()))) {
+    openFailure_.store(port_->LastOpenFailure());
+    openError_.store(port_->LastOpenError());
+    return false;
+  }
   port_->Apply(Dcb());  // a rate the driver refuses leaves the port open with its old settings
   port_->Purge();
   return true;
@@ -105,6 +111,11 @@ bool TModBus::ClosePort() {
   }
   closeRequests_.fetch_sub(1);
   return !port_->IsOpen();
+}
+
+TResult TModBus::OpenFailureResult() const {
+  return openFailure_.load() == TOpenFailure::InUse ? TResult{RESULT_PORT_BUSY}
+                                                    : TResult{RESULT_PORT_NOT_OPEN};
 }
 
 bool TModBus::IsOpen() const {

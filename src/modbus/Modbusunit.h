@@ -128,6 +128,11 @@ class TModBus {
   TModBus& operator=(const TModBus&) = delete;
 
   bool OpenPort();
+  // Why the last OpenPort left the port closed (None after one that opened it), the system's
+  // error number for it, and the result it means: 8 when another program holds the port, else 7.
+  TOpenFailure OpenFailure() const { return openFailure_.load(); }
+  int OpenSystemError() const { return openError_.load(); }
+  TResult OpenFailureResult() const;
   bool ClosePort();
   bool IsOpen() const;
   void SetPortIndex(uint8_t index);
@@ -193,6 +198,8 @@ class TModBus {
   std::atomic<uint32_t> baudRate_{9600};
   std::atomic<uint16_t> waitTime_{1300};
   std::atomic<bool> frameEndByLength_{true};
+  std::atomic<TOpenFailure> openFailure_{TOpenFailure::None};
+  std::atomic<int> openError_{0};
   std::string portDevices_[PortCount];
   bool hungUp_ = false;
   TTransactionTrace trace_;

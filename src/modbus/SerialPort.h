@@ -16,12 +16,25 @@ enum class TWaitResult : uint8_t {
   HangUp,       // the device went away or reported an error
 };
 
+// Why a port would not open.
+enum class TOpenFailure : uint8_t {
+  None,          // it opened
+  NoDevice,      // there is no such device
+  NoPermission,  // the user may not open it
+  InUse,         // another program holds it
+  NotSerial,     // it is no serial port
+  Other,         // SystemError says what
+};
+
 class TSerialPort {
  public:
   virtual ~TSerialPort() = default;
 
   // Opens the device exclusively; false when it does not exist or someone else holds it.
   virtual bool Open(const std::string& device) = 0;
+  // Why the last Open failed, and the system's error number for it (0 when it gave none).
+  virtual TOpenFailure LastOpenFailure() const { return TOpenFailure::Other; }
+  virtual int LastOpenError() const { return 0; }
   virtual bool Close() = 0;
   virtual bool IsOpen() const = 0;
   // Applies rate, data bits, parity, stop bits; no flow control. False when the driver refuses.

@@ -19,18 +19,25 @@ namespace {
 
 uint32_t DataBitsFlag(uint8_t byteSize) {
   switch (byteSize) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
   }
 }
 
 uint32_t ParityFlags(uint8_t parity) {
   switch (parity) {
-    case 1: return PARENB | PARODD;
-    case 2: return PARENB;
-    default: return 0;
+    case 1:
+      return PARENB | PARODD;
+    case 2:
+      return PARENB;
+    default:
+      return 0;
   }
 }
 
@@ -44,12 +51,20 @@ class TPosixSerialPort final : public TSerialPort {
 
   bool Open(const std::string& device) override {
     if (IsOpen()) return true;
+    failure_ = TOpenFailure::None;
+    error_ = 0;
     const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    // TIOCEXCL keeps other users out; flock also keeps out root, whom TIOCEXCL does not stop.
-    if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fd < 0) return Failed(errno);
+    if (!isatty(fd)) {
       close(fd);
+      failure_ = TOpenFailure::NotSerial;
       return false;
+    }
+    // TIOCEXCL keeps other users out; flock also keeps out root, whom TIOCEXCL does not stop.
+    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      close(fd);
+      return Failed(error);
     }
     int modemLines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &modemLines);  // DTR and RTS held off; a pty refuses, which is harmless
@@ -66,6 +81,8 @@ class TPosixSerialPort final : public TSerialPort {
   }
 
   bool IsOpen() const override { return fd_.load() >= 0; }
+  TOpenFailure LastOpenFailure() const override { return failure_; }
+  int LastOpenError() const override { return error_; }
 
   bool Apply(const TLineSettings& settings) override {
     const int fd = fd_.load();
@@ -115,6 +132,12 @@ class TPosixSerialPort final : public TSerialPort {
   }
 
  private:
+  bool Failed(int error) {
+    failure_ = OpenFailureOf(error);
+    error_ = error;
+    return false;
+  }
+
   TWaitResult Wait(short events, int timeoutMs) {
     pollfd fds[2] = {{fd_.load(), events, 0}, {wakeFd_, POLLIN, 0}};
     if (fds[0].fd < 0) return TWaitResult::HangUp;
@@ -128,17 +151,40 @@ class TPosixSerialPort final : public TSerialPort {
 
   std::atomic<int> fd_{-1};
   int wakeFd_;
+  TOpenFailure failure_ = TOpenFailure::None;
+  int error_ = 0;
 };
 
 }  // namespace
+
+TOpenFailure OpenFailureOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+      return TOpenFailure::NoDevice;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return TOpenFailure::NoPermission;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return TOpenFailure::InUse;
+    case ENOTTY:
+      return TOpenFailure::NotSerial;
+    default:
+      return TOpenFailure::Other;
+  }
+}
 
 TPosixLineConfig BuildPosixLineConfig(const TLineSettings& settings, uint32_t currentCflag) {
   TPosixLineConfig config;
   config.iflag = settings.fParity && settings.Parity != 0 ? INPCK : 0;
   config.oflag = 0;
   config.lflag = 0;
-  uint32_t cflag = currentCflag & ~(CBAUD | CBAUDEX | CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS | HUPCL |
-                                    (CIBAUD));
+  uint32_t cflag = currentCflag & ~(CBAUD | CBAUDEX | CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS |
+                                    HUPCL | (CIBAUD));
   cflag |= BOTHER | CREAD | CLOCAL | DataBitsFlag(settings.ByteSize) | ParityFlags(settings.Parity);
   if (settings.StopBits >= 1) cflag |= CSTOPB;  // 1 is one and a half, 2 is two stop bits
   config.cflag = cflag;
@@ -159,4 +205,6 @@ bool ReadPosixLineConfig(int fd, TPosixLineConfig& config) {
   return true;
 }
 
-std::unique_ptr<TSerialPort> MakeSerialPort() { return std::make_unique<TPosixSerialPort>(); }
+std::unique_ptr<TSerialPort> MakeSerialPort() {
+  return std::make_unique<TPosixSerialPort>();
+}

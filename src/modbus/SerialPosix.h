@@ -18,5 +18,7 @@ struct TPosixLineConfig {
 // What the backend applies for the given settings: raw, receiver on, modem lines ignored, no flow
 // control, any rate through BOTHER.
 TPosixLineConfig BuildPosixLineConfig(const TLineSettings& settings, uint32_t currentCflag = 0);
+// What an error number of opening or locking a port means for the user.
+TOpenFailure OpenFailureOf(int error);
 // Reads the driver's current settings of an open terminal; false when fd is no terminal.
 bool ReadPosixLineConfig(int fd, TPosixLineConfig& config);

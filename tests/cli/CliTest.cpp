@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "files/ConfigFile.h"
+#include "modbus/Modbusunit.h"
 #include "sim/Simulator.h"
 
 extern char** environ;
@@ -426,6 +427,20 @@ TEST_F(Cli, RepliesThatDoNotAnswerTheRequestAreNeverSuccess) {
   EXPECT_EQ(single.exitCode, 0) << single.out;
   EXPECT_NE(single.out.find("result   0 "), std::string::npos) << single.out;
   EXPECT_EQ(first_->HoldingRegister(98), 61);
+}
+
+TEST_F(Cli, PortHeldByAnotherProgramIsBusy) {
+  TModBus holder;
+  holder.SetPortDevice(holder.PortIndex(), line_.SlavePath());
+  ASSERT_TRUE(holder.OpenPort());
+  const Outcome busy = Run({"info"});
+  EXPECT_EQ(busy.exitCode, 8);
+  EXPECT_NE(busy.err.find("Порт занят!!! " + line_.SlavePath() + " открыт другой программой."),
+            std::string::npos)
+      << busy.err;
+  const Outcome missing = RunCli({"--port", File("no-such-port"), "raw", "03", "00", "00"});
+  EXPECT_EQ(missing.exitCode, 7);
+  EXPECT_NE(missing.err.find("не существует"), std::string::npos) << missing.err;
 }
 
 }  // namespace

@@ -81,4 +81,13 @@ TEST_F(ReplyTrustTest, WriteWhoseReplyDoesNotEchoTheRequestFails) {
   EXPECT_EQ(Run(130), RESULT_OK);
 }
 
+TEST(OpenFailureText, SaysWhatTheUserCanDo) {
+  EXPECT_EQ(OpenFailureText(TOpenFailure::NoDevice, "/dev/ttyS1", 0),
+            "Порт /dev/ttyS1 не существует.");
+  EXPECT_EQ(OpenFailureText(TOpenFailure::NoPermission, "/dev/ttyS1", 0),
+            "Нет доступа к порту /dev/ttyS1: пользователь должен входить в группу dialout.");
+  EXPECT_EQ(OpenFailureText(TOpenFailure::InUse, "/dev/ttyS1", 0),
+            "Порт занят!!! /dev/ttyS1 открыт другой программой.");
+}
+
 }  // namespace

@@ -12,7 +12,8 @@
 namespace {
 
 TEST(PosixLine, SettingsAreEightBitsEvenParityTwoStopBitsNoFlowControl) {
-  const TPosixLineConfig config = BuildPosixLineConfig(TLineSettings{}, CRTSCTS | HUPCL | PARODD | CS7);
+  const TPosixLineConfig config =
+      BuildPosixLineConfig(TLineSettings{}, CRTSCTS | HUPCL | PARODD | CS7);
   EXPECT_EQ(config.cflag & CSIZE, static_cast<uint32_t>(CS8));
   EXPECT_TRUE(config.cflag & PARENB);
   EXPECT_FALSE(config.cflag & PARODD) << "even parity";
@@ -58,7 +59,39 @@ TEST(PosixLine, RefusesWhatIsNoTerminal) {
   TModBus bus;
   bus.SetPortDevice(bus.PortIndex(), file);
   EXPECT_FALSE(bus.OpenPort());
+  EXPECT_EQ(bus.OpenFailure(), TOpenFailure::NotSerial);
   unlink(file.c_str());
+}
+
+// A port that will not open says why: missing, held by another program (result 8), or not the
+// user's to open. Root opens every device, so the last is checked by its error number.
+TEST(PosixLine, OpenFailureSaysWhy) {
+  TModBus missing;
+  missing.SetPortDevice(missing.PortIndex(), "/dev/k7104-no-such-port");
+  EXPECT_FALSE(missing.OpenPort());
+  EXPECT_EQ(missing.OpenFailure(), TOpenFailure::NoDevice);
+  EXPECT_EQ(missing.OpenFailureResult(), RESULT_PORT_NOT_OPEN);
+
+  int master = -1, slave = -1;
+  std::string path;
+  ASSERT_TRUE(OpenRawPty(master, slave, path));
+  TModBus holder, second;
+  holder.SetPortDevice(holder.PortIndex(), path);
+  second.SetPortDevice(second.PortIndex(), path);
+  ASSERT_TRUE(holder.OpenPort());
+  EXPECT_FALSE(second.OpenPort());
+  EXPECT_EQ(second.OpenFailure(), TOpenFailure::InUse);
+  EXPECT_EQ(second.OpenFailureResult(), RESULT_PORT_BUSY);
+  holder.ClosePort();
+  EXPECT_TRUE(second.OpenPort());
+  EXPECT_EQ(second.OpenFailure(), TOpenFailure::None);
+  second.ClosePort();
+  close(master);
+  close(slave);
+
+  EXPECT_EQ(OpenFailureOf(EACCES), TOpenFailure::NoPermission);
+  EXPECT_EQ(OpenFailureOf(EBUSY), TOpenFailure::InUse);
+  EXPECT_EQ(OpenFailureOf(ENOENT), TOpenFailure::NoDevice);
 }
 
 }  // namespace

@@ -294,15 +294,17 @@ void TMainForm::ConnectCommand() {
     StopCommand();
     pollTimer_->stop();
     bus.ClosePort();
-  } else {
-    bus.OpenPort();
+  } else if (!bus.OpenPort()) {
+    const std::string device = bus.PortDevice(bus.PortIndex());
+    PresentConnection(Text(OpenFailureText(bus.OpenFailure(), device, bus.OpenSystemError())));
+    return;
   }
   PresentConnection();
   AutomaticReread();
 }
 
-// A port that would not open shows as closed; the user sees "Порт закрыт." and no error.
-void TMainForm::PresentConnection() {
+// A port that would not open shows as closed, the reason after "Порт закрыт.", and no error box.
+void TMainForm::PresentConnection(const QString& whyClosed) {
   const bool open = mip_->Bus.IsOpen();
   const QString action = open ? "Разорвать связь" : "Соединиться";
   ToolButton(8)->setChecked(open);
@@ -312,7 +314,10 @@ void TMainForm::PresentConnection() {
   StatusBar->SetPanelText(2, open ? "OnLine" : "OffLine");
   const int picture = open ? 0 : 1;
   ImageStateConnect->setPixmap(ImageLists::Connection(picture, ImageStateConnect->height()));
-  Report(open ? "Порт открыт." : "Порт закрыт.", false);
+  Report(open                  ? "Порт открыт."
+         : whyClosed.isEmpty() ? "Порт закрыт."
+                               : "Порт закрыт. " + whyClosed,
+         false);
   // The connect button and its menu item carry the connection picture too.
   const QIcon icon(ImageLists::Connection(picture, ConnectIconSize));
   ToolButton(8)->setIcon(icon);

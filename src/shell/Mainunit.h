@@ -182,7 +182,7 @@ class TMainForm : public QMainWindow {
   void RereadAfterJob();
   void StartPoll();
   bool IsStopKey(QObject* watched, QEvent* event) const;
-  void PresentConnection();
+  void PresentConnection(const QString& whyClosed = QString());
   void ShowAddressMode();
   bool IsSwallowedEnter(QObject* watched, QEvent* event) const;
   void AddToEventLog(const QString& line, const QString& key, bool error);

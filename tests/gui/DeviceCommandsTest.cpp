@@ -181,7 +181,7 @@ class TestDeviceCommands : public QObject {
     QVERIFY(!form.ToolButton(8)->isChecked());
     QVERIFY(!form.MenuItem(12)->isChecked());
     QCOMPARE(form.StatusBar->PanelText(2), QString("OffLine"));
-    QCOMPARE(Reported(form, "Порт закрыт."), 1);
+    QCOMPARE(Reported(form, "Порт закрыт. Порт /dev/k7104-no-such-port не существует."), 1);
     QVERIFY(fixture_->Dialogs().Asked.isEmpty());
     QCOMPARE(int(form.Mip().Busy), 0);
   }

@@ -42,6 +42,23 @@ class TestLineFailures : public QObject {
     QCOMPARE(Shown(fixture_->Dialogs(), "Error"), QStringList{failure});
   }
 
+  void PortHeldByAnotherProgramSaysSo() {
+    line_ = std::make_unique<k7104sim::Line>();
+    QVERIFY(line_->Start());
+    TModBus holder;
+    holder.SetPortDevice(holder.PortIndex(), line_->SlavePath());
+    QVERIFY(holder.OpenPort());
+    fixture_ = std::make_unique<TFormFixture>(
+        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    TMainForm& form = fixture_->Form();
+    form.ToolButton(8)->click();
+    QVERIFY(!form.Mip().Bus.IsOpen());
+    const QString why = "Порт закрыт. Порт занят!!! " + QString::fromStdString(line_->SlavePath()) +
+                        " открыт другой программой.";
+    QCOMPARE(Reported(form, why), 1);
+    QVERIFY(fixture_->Dialogs().Asked.isEmpty());
+  }
+
  private:
   std::unique_ptr<k7104sim::Line> line_;
   std::unique_ptr<TFormFixture> fixture_;

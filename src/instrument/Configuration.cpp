@@ -6,5 +6,7 @@ bool TMIP::SaveConfiguration(const std::string& path) const {
 }
 
 bool TMIP::LoadConfiguration(const std::string& path) {
-  return LoadConfigFile(path, Config);
+  if (!LoadConfigFile(path, Config)) return false;
+  SetGroupSources(TGroupSource::Loaded);
+  return true;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "instrument/Mipunit.h"
 
@@ -18,6 +19,9 @@ constexpr int ReadAllLastOp = 28;
 constexpr int WriteAllFirstOp = 130;
 constexpr int WriteAllLastOp = 155;
 constexpr int MaxSearchAddress = 255;
+constexpr uint8_t WriteOffset = 128;
+constexpr uint8_t FirstGroupWrite = FirstGroup + WriteOffset;
+constexpr uint8_t LastGroupWrite = LastGroup + WriteOffset;
 
 // The identity text with the two characters of every register swapped, as it arrives.
 constexpr char WireIdentity[DeviceIdLength + 1] = "OVTSERIL!N";
@@ -170,8 +174,9 @@ TResult TMIP::RunJobCode(uint8_t code) {
         return static_cast<uint8_t>((op - WriteAllFirstOp) * 100 / 26);
       });
     case JobWriteSettingsPage:
-      return Execute(OpWriteSettings);
+      return WriteGroup(OpWriteSettings, false);
     default:
+      if (code >= FirstGroupWrite && code <= LastGroupWrite) return WriteGroup(code, false);
       return Execute(code);
   }
 }
@@ -181,13 +186,42 @@ TResult TMIP::RunSequence(int firstOp, int lastOp, bool retryBusy,
                           const std::function<uint8_t(int)>& progressAfter) {
   for (int op = firstOp; op <= lastOp; ++op) {
     CurrentOp = static_cast<uint8_t>(op);
-    const TResult r =
-        retryBusy ? ExecuteWhileBusy(static_cast<uint8_t>(op)) : Execute(static_cast<uint8_t>(op));
+    const auto code = static_cast<uint8_t>(op);
+    TResult r;
+    if (code >= FirstGroupWrite && code <= LastGroupWrite)
+      r = WriteGroup(code, retryBusy);
+    else
+      r = retryBusy ? ExecuteWhileBusy(code) : Execute(code);
     if (r != RESULT_OK) return r;
     ReportProgress(progressAfter(op));
     if (Cancel) return RESULT_ABORTED;
   }
   return RESULT_OK;
+}
+
+// A group whose values were never read from this instrument (nor loaded nor reset) is read
+// first, so that what the user did not touch goes back as the instrument had it; the user's
+// edits are put on top and stay marked until the write has succeeded. A failed read names the
+// read.
+TResult TMIP::WriteGroup(uint8_t op, bool retryBusy) {
+  const int group = op - WriteOffset;
+  if (!GroupKnown(group)) {
+    const TConfigBlock edited = Config;
+    uint8_t bits[ConfigBlockSize];
+    std::memcpy(bits, EditedBits, sizeof bits);
+    const uint8_t writeOp = CurrentOp;
+    CurrentOp = static_cast<uint8_t>(group);
+    const auto readOp = static_cast<uint8_t>(group);
+    const TResult r = retryBusy ? ExecuteWhileBusy(readOp) : Execute(readOp);
+    if (r != RESULT_OK) return r;
+    CurrentOp = writeOp;
+    const auto* from = reinterpret_cast<const uint8_t*>(&edited);
+    uint8_t* to = ConfigBlockBytes();
+    for (size_t i = 0; i < ConfigBlockSize; ++i)
+      to[i] = static_cast<uint8_t>((to[i] & ~bits[i]) | (from[i] & bits[i]));
+    std::memcpy(EditedBits, bits, sizeof bits);
+  }
+  return retryBusy ? ExecuteWhileBusy(op) : Execute(op);
 }
 
 TResult TMIP::ExecuteWhileBusy(uint8_t op) {

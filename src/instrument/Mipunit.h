@@ -187,6 +187,22 @@ struct TFoundDevice {
   uint8_t ModelCode = 0;  // low byte of identity register 5
 };
 
+// Parameter groups are numbered by the operation that reads them: 2 (sensor types) to 27 (the
+// device settings); the operation that writes group g is g + 128.
+inline constexpr int FirstGroup = 2;
+inline constexpr int LastGroup = 27;
+
+// Where the values of a parameter group in the data image came from. Values that nobody has read
+// from the instrument talked to may not be written over its own: a write of such a group reads
+// it first and puts the user's edits on top.
+enum class TGroupSource : uint8_t {
+  NotRead,  // left from another instrument or another connection: shown as not read
+  Initial,  // the image as created; shown, but not read from any instrument
+  Read,     // read from the instrument talked to, or written to it
+  Loaded,   // loaded from a configuration file
+  Reset,    // set by the command "Новый"
+};
+
 // True when value lies within tolerance of marker (the difference taken in double precision).
 inline bool IsMarker(float value, float marker, double tolerance) {
   double d = static_cast<double>(value) - static_cast<double>(marker);
@@ -235,6 +251,29 @@ class TDataImage {
   // empties the archive and sets both counts to 32. Address, ranges, search results, RecordIndex
   // and the record buffer stay.
   void Reset();
+
+  // Where each group's values came from, by group number (FirstGroup..LastGroup).
+  TGroupSource GroupSource[LastGroup + 1] = {};
+  // The bits of each configuration block byte that the user has edited since the group was last
+  // read, written, loaded or reset.
+  uint8_t EditedBits[ConfigBlockSize] = {};
+
+  // The group's values may be shown and written as they are.
+  bool GroupKnown(int group) const;
+  // A new connection or another instrument: what was read before is no longer known.
+  void ForgetReadGroups();
+  void SetGroupSources(TGroupSource source);
+  bool AnyGroupFrom(TGroupSource source) const;
+  // Marks bits of a field inside Config as edited by the user; true when any of them is.
+  void MarkEdited(const void* field, size_t size, uint8_t bits = 0xFF);
+  bool IsEdited(const void* field, size_t size, uint8_t bits = 0xFF) const;
+  // Shown on the pages: the group is known, or the user has edited the field.
+  bool Shows(int group, const void* field, size_t size, uint8_t bits = 0xFF) const {
+    return GroupKnown(group) || IsEdited(field, size, bits);
+  }
+  // After a read or a write of the group: its values are the instrument's, its edits are gone.
+  void GroupTransferred(int group);
+  void ClearEdits(int group);
 
   // The configuration block as one piece of ConfigBlockSize bytes, for the file operations.
   uint8_t* ConfigBlockBytes() { return reinterpret_cast<uint8_t*>(&Config); }
@@ -305,6 +344,7 @@ class TMIP : public TDataImage {
   TResult RunSettingsPage();
   TResult RunArchive();
   bool FailedOnException(TResult result) const;
+  TResult WriteGroup(uint8_t op, bool retryBusy);
   void ReportProgress(uint8_t value);
   void NotifyJobStart();
   void NotifyJobDone(TResult result);

@@ -81,9 +81,12 @@ uint8_t LogicByte(uint8_t condition, uint8_t fault, uint8_t filter) {
 
 }  // namespace
 
+// A group read or written holds the instrument's values from then on.
 TResult TMIP::Execute(uint8_t op) {
-  if (op < WriteOffset) return ReadOperation(op);
-  return WriteOperation(op);
+  const bool read = op < WriteOffset;
+  const TResult result = read ? ReadOperation(op) : WriteOperation(op);
+  if (result == RESULT_OK) GroupTransferred(read ? op : op - WriteOffset);
+  return result;
 }
 
 TResult TMIP::Transact() {

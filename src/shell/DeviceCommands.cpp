@@ -300,6 +300,7 @@ void TMainForm::ConnectCommand() {
     return;
   }
   PresentConnection();
+  if (bus.IsOpen()) ForgetReadValues();
   AutomaticReread();
 }
 
@@ -387,11 +388,23 @@ void TMainForm::WriteCurrentCommand() {
   JobStart(job);
 }
 
+// After New the whole configuration is the user's deliberate reset; the question says so.
 void TMainForm::WriteAllCommand() {
   pages_->CommitEdits();
-  if (dialogs_->Ask(this, "Запись всей конфигурации в прибор",
-                    "Вы уверены, что вы хотите записать всю конфигурацию в прибор?"))
-    JobStart(JobWriteAll);
+  QString question = "Вы уверены, что вы хотите записать всю конфигурацию в прибор?";
+  if (mip_->AnyGroupFrom(TGroupSource::Reset))
+    question =
+        "Конфигурация сброшена командой «Новый»: в прибор будут записаны нулевые значения "
+        "вместо его настроек.\n" +
+        question;
+  if (dialogs_->Ask(this, "Запись всей конфигурации в прибор", question)) JobStart(JobWriteAll);
+}
+
+// What was read before belongs to another connection or another instrument: the current page
+// shows it as not read, and writing such a group reads it first.
+void TMainForm::ForgetReadValues() {
+  mip_->ForgetReadGroups();
+  RenderCurrentPage();
 }
 
 // Enter in the address box would otherwise travel on to the window.

@@ -92,8 +92,12 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   PlaceStatusControls();
   ReadSettings();
   CSpinEditAddress->setValue(mip_->Address);
-  connect(CSpinEditAddress, &QSpinBox::valueChanged, this,
-          [this](int value) { mip_->Address = static_cast<uint8_t>(value); });
+  // Another address is another instrument: nothing read from the last one is known for it.
+  connect(CSpinEditAddress, &QSpinBox::valueChanged, this, [this](int value) {
+    mip_->Address = static_cast<uint8_t>(value);
+    ForgetReadValues();
+  });
+  connect(TabSet1, &QTabBar::currentChanged, this, [this] { ForgetReadValues(); });
   SetShowHint(showHint_);
   pages_->SetFixedTexts(NowLocal());
   ManualAddressMode = true;

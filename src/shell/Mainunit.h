@@ -183,6 +183,7 @@ class TMainForm : public QMainWindow {
   void StartPoll();
   bool IsStopKey(QObject* watched, QEvent* event) const;
   void PresentConnection(const QString& whyClosed = QString());
+  void ForgetReadValues();
   void ShowAddressMode();
   bool IsSwallowedEnter(QObject* watched, QEvent* event) const;
   void AddToEventLog(const QString& line, const QString& key, bool error);

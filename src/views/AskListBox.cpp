@@ -67,7 +67,7 @@ void TglAskListBox::AddLine(const QString& text) {
   rowLayout->addWidget(first);
   rowLayout->addWidget(second);
   layout_->insertWidget(layout_->count() - 1, row);
-  lines_.append({row, label, first, second, None});
+  lines_.append({row, label, first, second, None, false});
   connect(first, &QPushButton::clicked, this, [this, index] { ButtonClicked(index, Button1); });
   connect(second, &QPushButton::clicked, this, [this, index] { ButtonClicked(index, Button2); });
   ShowState(lines_.last());
@@ -85,6 +85,29 @@ void TglAskListBox::SetState(int line, TState state) {
   if (line < 0 || line >= Count()) return;
   lines_[line].State = state;
   ShowState(lines_[line]);
+  if (lines_[line].NotRead) {
+    lines_[line].NotRead = false;
+    ShowBackground(line);
+  }
+}
+
+void TglAskListBox::SetLineNotRead(int line) {
+  if (line < 0 || line >= Count()) return;
+  lines_[line].State = None;
+  lines_[line].NotRead = true;
+  ShowState(lines_[line]);
+  ShowBackground(line);
+}
+
+bool TglAskListBox::LineNotRead(int line) const {
+  return line >= 0 && line < Count() && lines_[line].NotRead;
+}
+
+void TglAskListBox::ShowBackground(int line) {
+  const QPalette::ColorRole role = line == itemIndex_     ? QPalette::AlternateBase
+                                   : lines_[line].NotRead ? QPalette::Button
+                                                          : QPalette::Base;
+  lines_[line].Row->setBackgroundRole(role);
 }
 
 QPushButton* TglAskListBox::Button(int line, int which) const {
@@ -102,15 +125,16 @@ bool TglAskListBox::LineEnabled(int line) const {
 
 void TglAskListBox::SetItemIndex(int line) {
   itemIndex_ = line >= 0 && line < Count() ? line : -1;
-  for (int i = 0; i < Count(); ++i)
-    lines_[i].Row->setBackgroundRole(i == itemIndex_ ? QPalette::AlternateBase : QPalette::Base);
+  for (int i = 0; i < Count(); ++i) ShowBackground(i);
 }
 
 void TglAskListBox::ButtonClicked(int line, TState which) {
   SetItemIndex(line);
   TLine& l = lines_[line];
   l.State = l.State == which ? None : which;
+  if (l.State != None) l.NotRead = false;
   ShowState(l);
+  ShowBackground(line);
   ensureWidgetVisible(l.Row, 0, 0);
   emit StateChanged(line);
 }

@@ -29,7 +29,11 @@ class TglAskListBox : public QScrollArea {
   QString LineText(int line) const;
 
   TState State(int line) const;
+  // Shows a state the configurator knows.
   void SetState(int line, TState state);
+  // A line whose value was not read: no button pushed, on grey.
+  void SetLineNotRead(int line);
+  bool LineNotRead(int line) const;
   QPushButton* Button(int line, int which) const;
   // A disabled line keeps its text and pushed button but shows them greyed; its buttons take no
   // clicks.
@@ -50,10 +54,12 @@ class TglAskListBox : public QScrollArea {
     QPushButton* First;
     QPushButton* Second;
     TState State;
+    bool NotRead;
   };
 
   void ButtonClicked(int line, TState which);
   void ShowState(TLine& line);
+  void ShowBackground(int line);
   QPushButton* MakeButton(QWidget* row, const QString& caption);
 
   QWidget* body_;

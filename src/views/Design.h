@@ -3,7 +3,14 @@
 // the room they were given.
 #pragma once
 
+#include <QColor>
+
 namespace Design {
+
+// The ground of a cell, line or field whose value was not read from the instrument.
+inline QColor NotReadColor() {
+  return QColor(0xDE, 0xE2, 0xE6);
+}
 
 // Ratio of the window font's average character width to the design font's (5 pixels), at least 1.
 double Scale();

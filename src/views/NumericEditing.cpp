@@ -71,21 +71,22 @@ class TNumberDelegate : public QStyledItemDelegate {
 struct TNumberField {
   TLeFloat* Values = nullptr;
   int Decimals = 0;
+  int Group = 0;  // the parameter group the values belong to
 };
 
 TNumberField NumberField(TConfigBlock& c, int tag) {
   switch (tag) {
     case 0:
-      return {c.Minimum, 5};
+      return {c.Minimum, 5, 9};
     case 1:
-      return {c.Maximum, 5};
+      return {c.Maximum, 5, 10};
     case 2:
     case 3:
     case 4:
     case 5:
-      return {c.Setpoint[tag - 2], 3};
+      return {c.Setpoint[tag - 2], 3, 11 + tag - 2};
     case 6:
-      return {c.Hysteresis, 1};
+      return {c.Hysteresis, 1, 15};
     default:
       return {};
   }
@@ -173,8 +174,14 @@ void TPageViews::CommitNumber() {
   const bool isNumber = TextForms::ReadNumber(editText_, &number);
   if (field.Values && currentRow_ >= 1 && currentRow_ <= MaxChannels) {
     TLeFloat& value = field.Values[currentRow_ - 1];
-    if (isNumber) value = number;
-    editGrid_->SetCells(1, currentRow_, TextForms::FixedText(value.Get(), field.Decimals));
+    if (isNumber) {
+      value = number;
+      image_.MarkEdited(&value, sizeof value);
+    }
+    if (image_.Shows(field.Group, &value, sizeof value))
+      editGrid_->SetCells(1, currentRow_, TextForms::FixedText(value.Get(), field.Decimals));
+    else
+      editGrid_->SetCellNotRead(1, currentRow_);
   } else if (field.Values && currentRow_ == 0) {
     if (isNumber) {
       const QString text = TextForms::FixedText(number, field.Decimals);
@@ -183,6 +190,7 @@ void TPageViews::CommitNumber() {
         field.Values[i] = number;
         editGrid_->SetCells(1, i + 1, text);
       }
+      image_.MarkEdited(field.Values, MaxChannels * sizeof(TLeFloat));
     } else {
       editGrid_->SetCells(1, 0, "0");
     }

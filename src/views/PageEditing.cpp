@@ -6,6 +6,7 @@
 #include <QComboBox>
 
 #include <tuple>
+#include <utility>
 
 #include "views/FlagButtons.h"
 #include "views/PageViews.h"
@@ -111,6 +112,7 @@ void TPageViews::ChoiceChosen(TPopupList* list, int code, const QString& caption
   if (field && grid) {
     if (currentRow_ >= 1 && currentRow_ <= MaxChannels) {
       field[currentRow_ - 1] = value;
+      image_.MarkEdited(&field[currentRow_ - 1], 1);
       grid->SetCells(currentCol_, currentRow_, caption);
     } else if (currentRow_ == 0) {
       // The for-all row keeps its invitation; the channels take the choice.
@@ -118,6 +120,7 @@ void TPageViews::ChoiceChosen(TPopupList* list, int code, const QString& caption
         field[i] = value;
         grid->SetCells(1, i + 1, caption);
       }
+      image_.MarkEdited(field, MaxChannels);
     }
   }
   MarkModified();
@@ -146,8 +149,10 @@ void TPageViews::LogicChosen(TPopupList* list, int column, int code, const QStri
         field[i] = value;
         grid->SetCells(column, i + 2, caption);
       }
+      image_.MarkEdited(field, MaxChannels);
     } else if (currentRow_ <= MaxChannels + 1) {
       field[currentRow_ - 2] = value;
+      image_.MarkEdited(&field[currentRow_ - 2], 1);
       grid->SetCells(column, currentRow_, caption);
     }
   }
@@ -182,38 +187,45 @@ TStringGrid* TPageViews::ChoiceGrid(const TPopupList* list, int setpoint) const 
 
 void TPageViews::WireFlagLists() {
   TConfigBlock& c = image_.Config;
-  const std::tuple<TglAskListBox*, uint8_t*, bool> lists[] = {
-      {glAskListBox1, c.ThreeWire, false},
-      {glAskListBox2, c.BreakCheck, false},
-      {glAskListBox4, c.SquareRoot, false},
-      {glAskListBox5, c.RelayByComputer, true},
+  // The lists with the group each one edits.
+  const std::tuple<TglAskListBox*, uint8_t*, bool, int> lists[] = {
+      {glAskListBox1, c.ThreeWire, false, 3},
+      {glAskListBox2, c.BreakCheck, false, 4},
+      {glAskListBox4, c.SquareRoot, false, 6},
+      {glAskListBox5, c.RelayByComputer, true, 21},
   };
-  for (const auto& [list, flags, mirrored] : lists)
-    connect(list, &TglAskListBox::StateChanged, this, [this, list, flags, mirrored](int line) {
-      if (FlagLineChanged(list, flags, mirrored, line)) MarkModified();
-    });
+  for (const auto& [list, flags, mirrored, group] : lists)
+    connect(list, &TglAskListBox::StateChanged, this,
+            [this, list, flags, mirrored, group](int line) {
+              if (FlagLineChanged(list, flags, mirrored, group, line)) MarkModified();
+            });
   connect(glAskListBox6, &TglAskListBox::StateChanged, this, &TPageViews::RelayTestLineChanged);
 }
 
 // A line's click has changed its pushed button; the flags follow it. False when nothing was
 // changed: the for-all line was released while the elements differ.
-bool TPageViews::FlagLineChanged(TglAskListBox* list, uint8_t* flags, bool mirrored, int line) {
-  using FlagButtons::ForAllState;
+bool TPageViews::FlagLineChanged(TglAskListBox* list, uint8_t* flags, bool mirrored, int group,
+                                 int line) {
   using FlagButtons::LineState;
   if (line < 0 || line > MaxChannels) return false;
   TState pushed = list->State(line);
   if (line >= 1) {
-    // A channel's line always shows its value: releasing the pushed button pushes it again.
-    if (pushed != TState::None)
+    // A channel's line always shows its value: releasing the pushed button pushes it again; a
+    // line whose value was not read stays so.
+    if (pushed != TState::None) {
       flags[line - 1] = FlagButtons::Value(pushed, mirrored);
-    else
+      image_.MarkEdited(&flags[line - 1], 1);
+    } else if (image_.Shows(group, &flags[line - 1], 1)) {
       list->SetState(line, LineState(flags[line - 1], mirrored));
-    list->SetState(0, ForAllState(flags, mirrored));
+    } else {
+      list->SetLineNotRead(line);
+    }
+    ShowForAllLine(list, flags, mirrored, group);
     return true;
   }
   if (pushed == TState::None) {
-    pushed = ForAllState(flags, mirrored);
-    list->SetState(0, pushed);
+    ShowForAllLine(list, flags, mirrored, group);
+    pushed = list->State(0);
     if (pushed == TState::None) return false;
   }
   const uint8_t value = FlagButtons::Value(pushed, mirrored);
@@ -221,6 +233,7 @@ bool TPageViews::FlagLineChanged(TglAskListBox* list, uint8_t* flags, bool mirro
     flags[i] = value;
     list->SetState(i + 1, pushed);
   }
+  image_.MarkEdited(flags, MaxChannels);
   return true;
 }
 
@@ -232,31 +245,34 @@ void TPageViews::RelayTestLineChanged(int line) {
       line >= 0 && line <= MaxChannels ? glAskListBox6->State(line) : TState::None;
   if (BeforeRelayTest) BeforeRelayTest();
   if (line >= 0 && line <= MaxChannels) glAskListBox6->SetState(line, clicked);
-  if (FlagLineChanged(glAskListBox6, image_.Config.RelayTestOn, false, line))
+  if (FlagLineChanged(glAskListBox6, image_.Config.RelayTestOn, false, 22, line))
     emit RelayTestChanged();
 }
 
 void TPageViews::WireFaultRelayEdits() {
-  connect(ComboBox1, &QComboBox::activated, this, [this](int index) {
-    image_.Config.DeviceFaultRelay = static_cast<uint8_t>(index);
-    MarkModified();
-  });
-  connect(ComboBox6, &QComboBox::activated, this, [this](int index) {
-    image_.Config.SensorFaultRelay = static_cast<uint8_t>(index);
-    MarkModified();
-  });
-  auto deviceFlags = [this] {
-    image_.Config.DeviceFaultFlags =
-        FaultFlags(image_.Config.DeviceFaultFlags, CheckBox1, CheckBox3);
-    MarkModified();
-  };
-  auto sensorFlags = [this] {
-    image_.Config.SensorFaultFlags =
-        FaultFlags(image_.Config.SensorFaultFlags, CheckBox2, CheckBox4);
-    MarkModified();
-  };
-  connect(CheckBox1, &QCheckBox::clicked, this, deviceFlags);
-  connect(CheckBox3, &QCheckBox::clicked, this, deviceFlags);
-  connect(CheckBox2, &QCheckBox::clicked, this, sensorFlags);
-  connect(CheckBox4, &QCheckBox::clicked, this, sensorFlags);
+  TConfigBlock& c = image_.Config;
+  for (const auto& [combo, field] :
+       {std::pair{ComboBox1, &c.DeviceFaultRelay}, std::pair{ComboBox6, &c.SensorFaultRelay}}) {
+    connect(combo, &QComboBox::activated, this, [this, combo, field](int index) {
+      *field = static_cast<uint8_t>(index);
+      image_.MarkEdited(field, 1);
+      ShowNotRead(combo, false);
+      MarkModified();
+    });
+  }
+  // Each box edits its own bit: of a byte not read, the other box's bit is no edit.
+  const std::tuple<QCheckBox*, uint8_t*, QCheckBox*, QCheckBox*, uint8_t> boxes[] = {
+      {CheckBox1, &c.DeviceFaultFlags, CheckBox1, CheckBox3, 1},
+      {CheckBox3, &c.DeviceFaultFlags, CheckBox1, CheckBox3, 2},
+      {CheckBox2, &c.SensorFaultFlags, CheckBox2, CheckBox4, 1},
+      {CheckBox4, &c.SensorFaultFlags, CheckBox2, CheckBox4, 2}};
+  for (const auto& [box, field, bit0, bit1, bit] : boxes) {
+    connect(box, &QCheckBox::clicked, this, [this, box, field, bit0, bit1, bit] {
+      const uint8_t wanted = FaultFlags(*field, bit0, bit1);
+      *field = static_cast<uint8_t>((*field & ~bit) | (wanted & bit));
+      image_.MarkEdited(field, 1, bit);
+      ShowNotRead(box, false);
+      MarkModified();
+    });
+  }
 }

@@ -174,7 +174,7 @@ class TPageViews : public QObject {
   void LogicChosen(TPopupList* list, int column, int code, const QString& caption);
   uint8_t* ChoiceField(const TPopupList* list, int setpoint);
   TStringGrid* ChoiceGrid(const TPopupList* list, int setpoint) const;
-  bool FlagLineChanged(TglAskListBox* list, uint8_t* flags, bool mirrored, int line);
+  bool FlagLineChanged(TglAskListBox* list, uint8_t* flags, bool mirrored, int group, int line);
   void RelayTestLineChanged(int line);
 
   // Numeric editing of the physical values in StringGrid6 .. StringGrid12.
@@ -196,6 +196,7 @@ class TPageViews : public QObject {
   void AddressEdited(int value);
   void ArchivePeriodEdited(int value);
   void MeasurePeriodEdited();
+  void ShowEditedSpin(QSpinBox* spin, const void* field, size_t size);
   void Edit1Event(const QEvent* event);
 
   // The edit handlers' way of raising the modified flag; nothing while the page is being rendered.
@@ -207,9 +208,13 @@ class TPageViews : public QObject {
   void SetChoiceItems();
 
   void RenderMeasurements(TStringGrid* grid, const float* values);
-  void RenderCaptions(TStringGrid* grid, const uint8_t* codes, const QStringList& items);
-  void RenderNumbers(TStringGrid* grid, const TLeFloat* values, int decimals);
-  void RenderFlags(TglAskListBox* list, const uint8_t* flags, bool mirrored);
+  // Group: the parameter group the values belong to; values not read show as not read.
+  void RenderCaptions(TStringGrid* grid, const uint8_t* codes, const QStringList& items, int group);
+  void RenderNumbers(TStringGrid* grid, const TLeFloat* values, int decimals, int group);
+  void RenderFlags(TglAskListBox* list, const uint8_t* flags, bool mirrored, int group);
+  void ShowForAllLine(TglAskListBox* list, const uint8_t* flags, bool mirrored, int group);
+  static void ShowNotRead(QWidget* control, bool notRead);
+  bool ShowSpin(QSpinBox* spin, int value, bool shown);
   void RenderFaultRelays();
   void RenderLogic(int setpoint);
   void RenderSettingsPage();

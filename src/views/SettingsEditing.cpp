@@ -26,12 +26,16 @@ void TPageViews::WireSettingsEdits() {
   connect(CSpinEdit2, &QSpinBox::valueChanged, this, &TPageViews::PasswordEdited);
   connect(CSpinEdit3, &QSpinBox::valueChanged, this, &TPageViews::AddressEdited);
   // The address written is the one shown, also when a stored 0 never changed the shown text.
+  // An address that was not read and not typed is not sent: the instrument would move to 1.
   connect(SpeedButton1, &QToolButton::clicked, this, [this] {
+    if (CSpinEdit3->property("notRead").toBool()) return;
     image_.InterfaceAddress = static_cast<uint8_t>(CSpinEdit3->value());
     emit JobRequested(OpChangeAddress);
   });
   connect(ComboBox3, &QComboBox::activated, this, [this](int index) {
     image_.Config.InterfaceSpeed = static_cast<uint8_t>(index);
+    image_.MarkEdited(&image_.Config.InterfaceSpeed, 1);
+    ShowNotRead(ComboBox3, false);
     MarkModified();
   });
   connect(CSpinEdit1, &QSpinBox::valueChanged, this, &TPageViews::ArchivePeriodEdited);
@@ -46,28 +50,51 @@ void TPageViews::ClockEdited() {
 
 void TPageViews::PasswordEdited(int value) {
   image_.Config.Password = static_cast<uint16_t>(value);
+  if (!rendering_)
+    ShowEditedSpin(CSpinEdit2, &image_.Config.Password, sizeof image_.Config.Password);
   MarkModified();
+}
+
+// A spin edit that showed nothing because its value was not read shows the user's value now.
+void TPageViews::ShowEditedSpin(QSpinBox* spin, const void* field, size_t size) {
+  image_.MarkEdited(field, size);
+  spin->setSpecialValueText(QString());
+  ShowNotRead(spin, false);
 }
 
 void TPageViews::AddressEdited(int value) {
   image_.InterfaceAddress = static_cast<uint8_t>(value);
+  if (!rendering_) {
+    CSpinEdit3->setSpecialValueText(QString());
+    ShowNotRead(CSpinEdit3, false);
+  }
   MarkModified();
 }
 
 void TPageViews::ArchivePeriodEdited(int value) {
   image_.Config.ArchivePeriod = static_cast<uint16_t>(value);
+  if (!rendering_)
+    ShowEditedSpin(CSpinEdit1, &image_.Config.ArchivePeriod, sizeof image_.Config.ArchivePeriod);
   labels_[25]->setText(ArchivePeriodText());
   MarkModified();
 }
 
-// A text that is no number leaves the period as it was and shows it again.
+// A text that is no number leaves the period as it was and shows it again. A period that was not
+// read and that the user has not typed stays not read.
 void TPageViews::MeasurePeriodEdited() {
+  TLeFloat& stored = image_.Config.MeasurePeriod;
+  const bool shown = image_.Shows(27, &stored, sizeof stored);
+  if (!shown && !Edit1->isModified()) return;
   float period = 0;
-  if (TextForms::ReadNumber(Edit1->text(), &period))
-    image_.Config.MeasurePeriod = period;
-  else
+  if (TextForms::ReadNumber(Edit1->text(), &period)) {
+    stored = period;
+    image_.MarkEdited(&stored, sizeof stored);
+    ShowNotRead(Edit1, false);
+  } else {
     RefuseNumber(Edit1->text());
-  Edit1->setText(TextForms::FixedText(image_.Config.MeasurePeriod.Get(), 3));
+  }
+  Edit1->setText(image_.Shows(27, &stored, sizeof stored) ? TextForms::FixedText(stored.Get(), 3)
+                                                          : QString());
   labels_[25]->setText(ArchivePeriodText());
   MarkModified();
 }

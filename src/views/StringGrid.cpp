@@ -1,5 +1,7 @@
 #include "views/StringGrid.h"
 
+#include "views/Design.h"
+
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -116,8 +118,24 @@ void TStringGrid::SetCells(int col, int row, const QString& text) {
   } else if (labelCol) {
     setVerticalHeaderItem(modelRow, new QTableWidgetItem(text));
   } else {
-    EnsureItem(modelCol, modelRow)->setText(text);
+    QTableWidgetItem* it = EnsureItem(modelCol, modelRow);
+    it->setText(text);
+    if (it->data(Qt::BackgroundRole).value<QBrush>().color() == Design::NotReadColor())
+      it->setData(Qt::BackgroundRole, QVariant());
   }
+}
+
+void TStringGrid::SetCellNotRead(int col, int row) {
+  if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_) return;
+  QTableWidgetItem* it = EnsureItem(col - (fixedCols_ > 0 ? 1 : 0), row - fixedRows_);
+  it->setText(QString());
+  it->setBackground(Design::NotReadColor());
+}
+
+bool TStringGrid::CellNotRead(int col, int row) const {
+  if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_) return false;
+  const QTableWidgetItem* it = item(row - fixedRows_, col - (fixedCols_ > 0 ? 1 : 0));
+  return it && it->data(Qt::BackgroundRole).value<QBrush>().color() == Design::NotReadColor();
 }
 
 void TStringGrid::SetEqualColumns(bool on) {

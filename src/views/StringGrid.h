@@ -19,7 +19,11 @@ class TStringGrid : public QTableWidget {
   int FixedRows() const { return fixedRows_; }
 
   QString Cells(int col, int row) const;
+  // A value cell given a text shows a value the configurator knows.
   void SetCells(int col, int row, const QString& text);
+  // A value cell whose value was not read: empty, on grey.
+  void SetCellNotRead(int col, int row);
+  bool CellNotRead(int col, int row) const;
 
   // What the grid stands for among grids that share handlers (a setpoint, a field).
   int Tag() const { return tag_; }

@@ -390,6 +390,18 @@ class TestDeviceCommands : public QObject {
                               QStringList{PortNotOpen + " При записи "}, Patience);
   }
 
+  // New has set every value to zero on purpose; writing all of it says so before it asks.
+  void WriteAllAfterNewSaysSo() {
+    TMainForm& form = Start();
+    form.ToolButton(1)->click();
+    form.MenuItem(17)->trigger();
+    const QStringList asked = Shown(fixture_->Dialogs(), "Ask");
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked[0].contains("«Новый»"), qPrintable(asked[0]));
+    QVERIFY(asked[0].endsWith("Вы уверены, что вы хотите записать всю конфигурацию в прибор?"));
+    QCOMPARE(int(form.Mip().Busy), 0);
+  }
+
   void ManualAddressModeOffBeforeAnySearchAsks() {
     TMainForm& form = Start();
     auto expectManual = [&form] {

@@ -219,6 +219,31 @@ TEST_F(JobEngineTest, SettingsPageWriteIsOperation155) {
   EXPECT_EQ(sent[1], "01 10 00 62 00 01 02 00 3C AE 03");
 }
 
+// Values left from another connection are not sent as they are: the group is read first, the
+// user's edit goes on top, and the instrument gets its own values back beside the edit.
+TEST_F(JobEngineTest, AGroupNotReadIsReadBeforeItIsWritten) {
+  auto& instrument = Add(1, 6, 8, 4);
+  Connect();
+  mip_->ForgetReadGroups();
+  const float before = instrument.HoldingFloat(1152);
+  ASSERT_NE(before, 0.0f);
+  mip_->Config.Setpoint[0][2] = 33.3f;
+  mip_->MarkEdited(&mip_->Config.Setpoint[0][2], sizeof(TLeFloat));
+  EXPECT_EQ(RunJob(139), RESULT_OK);
+  const auto sent = Sent();
+  ASSERT_EQ(sent.size(), 3u);  // identity, the setpoints read, the setpoints written
+  EXPECT_TRUE(sent[1].starts_with("01 03 04 80 00 10"));
+  EXPECT_TRUE(sent[2].starts_with("01 10 04 80 00 10"));
+  EXPECT_EQ(instrument.HoldingFloat(1152), before);
+  EXPECT_EQ(instrument.HoldingFloat(1152 + 4), 33.3f);
+  EXPECT_TRUE(mip_->GroupKnown(11));
+  EXPECT_FALSE(mip_->IsEdited(&mip_->Config.Setpoint[0][2], sizeof(TLeFloat)));
+
+  // Known now: the next write sends the image as it stands.
+  EXPECT_EQ(RunJob(139), RESULT_OK);
+  EXPECT_EQ(Sent().size(), 2u);
+}
+
 TEST_F(JobEngineTest, ArchiveEndsAtAnotherRecordNumberSortedNewestFirst) {
   auto& instrument = Add(1, 1, 4, 4);
   Connect();

@@ -1,6 +1,7 @@
 // k7104-screenshots DIR: the window filled from a simulated instrument, one picture per page in
 // page order, plus the popup lists, the event log, the port settings dialog, the range dialog and
-// the tabs of the instruments a search found. Used to keep
+// the tabs of the instruments a search found, values not read, and the rows an instrument of 8
+// channels does not have. Used to keep
 // docs/screenshots up to date and to look at every page after a layout change.
 #include <QApplication>
 #include <QDir>
@@ -160,6 +161,28 @@ int main(int argc, char* argv[]) {
   while ((mip.Busy.load() || form.TabSet1->count() == 0) && search.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   ok &= form.TabSet1->count() == 2 && Save(&form, dir, "found-instruments.png");
+
+  // The search has chosen an instrument: what was read before is not known for it. One value
+  // typed among the setpoints not read.
+  pages.PageControl()->SetCurrentIndex(10);
+  pages.glPageControl3->SetCurrentIndex(0);
+  mip.Config.Setpoint[0][2] = 33.3f;
+  mip.MarkEdited(&mip.Config.Setpoint[0][2], sizeof(TLeFloat));
+  pages.Render();
+  ok &= Save(&form, dir, "not-read-setpoints.png");
+
+  // The instrument of 8 channels and 8 relays: the rows beyond are greyed.
+  form.TabSet1->setCurrentIndex(1);
+  pages.PageControl()->SetCurrentIndex(2);
+  ok &= RunJob(form, 127);
+  pages.Render();
+  pages.StringGrid(3)->scrollToItem(pages.StringGrid(3)->item(14, 0));
+  ok &= Save(&form, dir, "eight-channels-sensor-types.png");
+  pages.PageControl()->SetCurrentIndex(12);
+  pages.glPageControl4->SetCurrentIndex(6);
+  pages.Render();
+  pages.glAskListBox6->ensureWidgetVisible(pages.glAskListBox6->Button(12, 1));
+  ok &= Save(&form, dir, "eight-relays-relay-test.png");
   mip.Bus.ClosePort();
   return ok ? 0 : 1;
 }

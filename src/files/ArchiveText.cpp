@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -32,18 +33,32 @@ void IncrementDigits(std::string& digits) {
   digits.insert(digits.begin(), '1');
 }
 
-// The exact decimal expansion cut at `decimals` and rounded half away from zero.
+// Whether the value lies exactly halfway between two numbers of `decimals` places: with the
+// value m * 2^e (m an integer), value * 10^d * 2 = m * 5^d * 2^(e + 1 + d) must be an odd integer,
+// that is m must hold exactly -(e + 1 + d) factors of two.
+bool IsTie(double magnitude, int decimals) {
+  if (magnitude == 0) return false;
+  int exponent = 0;
+  const double fraction = std::frexp(magnitude, &exponent);
+  const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
+  const int twos = 53 - exponent - 1 - decimals;  // -(e + 1 + d) with e = exponent - 53
+  return twos >= 0 && twos < 64 && std::countr_zero(mantissa) == twos;
+}
+
+// The exact value rounded half away from zero at `decimals` places. to_chars rounds the exact
+// value correctly and writes a point whatever the process's numeric locale; only at an exact tie
+// may it round to even instead, so a tie is taken up from its exact expansion.
 std::string RoundedMagnitude(double magnitude, int decimals) {
-  char buffer[512];
-  // to_chars, unlike printf, writes a point whatever the process's numeric locale.
+  char buffer[384];
+  const bool tie = IsTie(magnitude, decimals);
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
-                                 std::chars_format::fixed, decimals + 40)
+                                 std::chars_format::fixed, decimals + (tie ? 1 : 0))
                        .ptr;
   std::string text(buffer, end);
-  const size_t point = text.find('.');
-  const char next = text[point + 1 + static_cast<size_t>(decimals)];
-  text.resize(decimals > 0 ? point + 1 + static_cast<size_t>(decimals) : point);
-  if (next >= '5') IncrementDigits(text);
+  if (!tie) return text;
+  text.pop_back();                     // the 5 of the tie
+  if (decimals == 0) text.pop_back();  // and the point before it
+  IncrementDigits(text);
   return text;
 }
 
@@ -98,11 +113,18 @@ std::string FixedText(double value, int decimals, const std::string& separator) 
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   decimals = std::clamp(decimals, 0, 18);
   if (std::fabs(value) >= FixedLimit) return ExponentText(value, decimals, separator);
-  std::string text = RoundedMagnitude(std::fabs(value), decimals);
-  const bool zero = text.find_first_not_of("0.") == std::string::npos;
-  if (std::signbit(value) && !zero) text.insert(text.begin(), '-');
-  const size_t point = text.find('.');
-  if (point != std::string::npos) text.replace(point, 1, separator);
+  const std::string digits = RoundedMagnitude(std::fabs(value), decimals);
+  bool zero = true;
+  for (const char c : digits) zero = zero && (c == '0' || c == '.');
+  std::string text;
+  text.reserve(digits.size() + separator.size() + 1);
+  if (std::signbit(value) && !zero) text += '-';
+  for (const char c : digits) {
+    if (c == '.')
+      text += separator;
+    else
+      text += c;
+  }
   return text;
 }
 

@@ -97,7 +97,7 @@ bool TMainForm::RunArchiveExport(const std::function<void()>& work, size_t total
   };
   if (!gaugeWasVisible) {
     CGauge->setRange(0, static_cast<int>(total));
-    CGauge->setFormat("%v из %m");
+    CGauge->setFormat("%v/%m");
     CGauge->setValue(0);
     CGauge->show();
   }

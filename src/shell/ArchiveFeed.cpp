@@ -46,7 +46,7 @@ void TArchiveFeed::Begin(uint32_t asked) {
   pages_->ArchiveReadStarts();
   gauge_->setRange(0, static_cast<int>(asked));
   gauge_->setValue(0);
-  gauge_->setFormat("%v из %m");
+  gauge_->setFormat("%v/%m");
 }
 
 void TArchiveFeed::Push(const MeasurementRecord& record) {

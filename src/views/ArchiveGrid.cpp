@@ -125,8 +125,13 @@ TArchiveGrid::TArchiveGrid(const QString& name, QWidget* parent)
     corner_ = buttons.first();
     corner_->installEventFilter(this);
   }
-  // The current cell starts at the first cell that is not fixed.
+  // The current cell starts at the first cell that is not fixed, and goes back there when the
+  // records shown are replaced.
   selectionModel()->setCurrentIndex(model_->index(0, 1), QItemSelectionModel::NoUpdate);
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+    if (!currentIndex().isValid())
+      selectionModel()->setCurrentIndex(model_->index(0, 1), QItemSelectionModel::NoUpdate);
+  });
 }
 
 QString TArchiveGrid::Cells(int col, int row) const {

@@ -354,6 +354,7 @@ void TMainForm::WriteSettings() {
 
 void TMainForm::Report(const QString& sentence, bool error) {
   QString line = "[" + TextForms::DateTimeText(NowLocal()) + "] ";
+  ++reportCount_;
   if (error) line += "Ошибка: ";
   line += sentence;
   ForMessage->setText(line);

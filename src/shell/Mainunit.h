@@ -61,6 +61,8 @@ class TMainForm : public QMainWindow {
   // first, at most 1000 lines) and, for an error, shows it in an error box. GUI thread only.
   void Report(const QString& sentence, bool error);
   const QStringList& EventLog() const { return eventLog_; }
+  // Reports made since the window was created; folded repeats count each.
+  int ReportCount() const { return reportCount_; }
 
   bool ShowHint() const { return showHint_; }
   void SetShowHint(bool on);
@@ -203,6 +205,7 @@ class TMainForm : public QMainWindow {
   bool settingsNotRegular_ = false;  // a FIFO or a device in place of the settings file
   TPageViews* pages_;
   QStringList eventLog_;
+  int reportCount_ = 0;
   QSet<uint8_t> unsavedGroups_;  // page job codes whose edits are neither written nor saved
   // What each line of the event log stands for, for the folding of repeats.
   struct TLogEntry {

@@ -576,6 +576,28 @@ class TestDeviceCommands : public QObject {
     QVERIFY(form.StopButton->isHidden());
   }
 
+  // With a poll interval the live page is read once and then again only after the pause; a page
+  // change reads the new live page at once.
+  void PollIntervalSpacesThePolls() {
+    line_->AddInstrument({1, 6, 8, 4});
+    QVERIFY(line_->Start());
+    fixture_ =
+        std::make_unique<TFormFixture>("[SettingsPort]\nPollInterval=60000\n[PortDevices]\nCom1=" +
+                                           QString::fromStdString(line_->SlavePath()) + "\n",
+                                       true);
+    TMainForm& form = fixture_->Form();
+    QCOMPARE(form.PollInterval, 60000);
+    form.show();
+    form.ToolButton(8)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
+    QVERIFY(NoMoreJobs(form));
+    QCOMPARE(Reported(form, ReadOf8And4), 1);
+    ClickPage(form, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 2, Patience);
+    QVERIFY(NoMoreJobs(form));
+    QCOMPARE(Reported(form, ReadOf8And4), 2);
+  }
+
   void PortGoneStopsPollingAfterOneReport_data() {
     QTest::addColumn<bool>("hangUp");
     QTest::newRow("line hangs up") << true;

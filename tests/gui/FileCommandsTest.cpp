@@ -16,6 +16,8 @@
 #include "files/ConfigFile.h"
 #include "modbus/Modbusunit.h"
 #include "sim/Simulator.h"
+#include "views/PopupList.h"
+#include "views/StringGrid.h"
 
 using namespace Steps;
 
@@ -39,6 +41,20 @@ QByteArray BlockBytes(const TConfigBlock& block) {
 
 QByteArray ConfigFileBytes(const TConfigBlock& block) {
   return QByteArray(ConfigFileHeaderText, ConfigFileHeaderSize) + BlockBytes(block);
+}
+
+// An edit as the user makes it: the filter of channel 6 chosen from its list.
+void ChooseFilterOfChannel6(TMainForm& form, int item) {
+  ClickPage(form, 7);
+  TStringGrid* grid = form.Pages().StringGrid(4);
+  grid->scrollToItem(grid->item(6 - grid->FixedRows(), 0));
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    grid->viewport()->mapFrom(grid, grid->CellRect(1, 6).center()));
+  auto* list = form.findChild<TPopupList*>("MenuFilter");
+  QVERIFY(list && list->isVisible());
+  QTest::mouseClick(list, Qt::LeftButton, Qt::NoModifier,
+                    list->actionGeometry(list->actions().at(item)).center());
+  QVERIFY(!list->isVisible());
 }
 
 MeasurementRecord Record(uint16_t number) {
@@ -204,6 +220,55 @@ class TestFileCommands : public QObject {
     QCOMPARE(FileBytes(path), QByteArray("#\xC7\xE0\xEF\t\xC4\xE0\xF2\xE0 \xC2\xF0\xE5\xEC\xFF"
                                          "\t\xCA\xE0\xED\xE0\xEB_1\r\n"
                                          "4\t12.03.2005\t0,0\r\n"));
+  }
+
+  // The title names the file last opened or saved; New and Open ask before they drop edits that
+  // are neither written to the instrument nor saved.
+  void TitleAndEditsNotSaved() {
+    TMainForm& form = fixture_->Form();
+    form.show();
+    const QString base = TMainForm::BaseTitle;
+    QCOMPARE(form.windowTitle(), base);
+    const QString plant = InFolder("plant.prb");
+    Dialogs().FileNames = {plant};
+    form.ToolButton(3)->click();
+    QCOMPARE(form.windowTitle(), base + " - plant.prb");
+
+    ChooseFilterOfChannel6(form, 2);
+    const uint8_t edited = form.Mip().Config.Filter[5];
+    QVERIFY(edited != 0);
+    ClickPage(form, 2);
+    form.ToolButton(1)->click();
+    QCOMPARE(Dialogs().Asked.last().Kind, QString("Ask"));
+    QCOMPARE(Dialogs().Asked.last().Caption, QString("Несохраненные изменения"));
+    QCOMPARE(Dialogs().Asked.last().Text,
+             QString("Изменения не записаны в прибор и не сохранены в файл. Отбросить их?"));
+    QCOMPARE(form.Mip().Config.Filter[5], edited);
+    form.MenuItem(3)->trigger();
+    QCOMPARE(Shown(Dialogs(), "Ask").size(), 2);
+    QVERIFY(Shown(Dialogs(), "Open").isEmpty());
+    QCOMPARE(form.Mip().Config.Filter[5], edited);
+    QCOMPARE(form.windowTitle(), base + " - plant.prb");
+
+    // Saved, the edits are safe: Open asks nothing and brings the file's values.
+    Dialogs().FileNames = {InFolder("edited.prb")};
+    form.MenuItem(4)->trigger();
+    QCOMPARE(form.windowTitle(), base + " - edited.prb");
+    Dialogs().FileNames = {plant};
+    form.ToolButton(2)->click();
+    QCOMPARE(Shown(Dialogs(), "Ask").size(), 2);
+    QCOMPARE(form.Mip().Config.Filter[5], uint8_t(0));
+    QCOMPARE(form.windowTitle(), base + " - plant.prb");
+
+    // An edit still on the page counts too; Yes drops it.
+    ChooseFilterOfChannel6(form, 2);
+    Dialogs().Answers = {true};
+    form.ToolButton(1)->click();
+    QCOMPARE(Shown(Dialogs(), "Ask").size(), 3);
+    QCOMPARE(BlockBytes(form.Mip().Config), QByteArray(ConfigBlockSize, '\0'));
+    QCOMPARE(form.windowTitle(), base);
+    form.ToolButton(1)->click();
+    QCOMPARE(Shown(Dialogs(), "Ask").size(), 3);
   }
 
   void New_data() {

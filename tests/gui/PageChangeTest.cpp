@@ -362,8 +362,8 @@ class TestPageChange : public QObject {
 
     form.ToolButton(8)->click();
     QTRY_COMPARE_WITH_TIMEOUT(
-        Reported(form, QString(ResultMessage(RESULT_ABORTED)) + " При чтении архив измерений!!!"), 1,
-        Patience);
+        Reported(form, QString(ResultMessage(RESULT_ABORTED)) + " При чтении архив измерений!!!"),
+        1, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
     QVERIFY(form.Mip().ArchiveCount() >= 18);

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "GuiTestSupport.h"
+#include "shell/IniFile.h"
 #include "shell/PortSettings.h"
 #include "shell/Showaboutunit.h"
 
@@ -158,6 +159,48 @@ class TestPortSettings : public QObject {
     });
     fixture_->Form().PortSettingsCommand();
     QCOMPARE(int(bus.PortIndex()), 0);
+  }
+
+  // The pause between polls: continuously by default, 100..60000 ms otherwise, kept in the
+  // settings file in a key of its own.
+  void PollIntervalIsChosenAndKept() {
+    TMainForm& form = fixture_->Form();
+    auto answer = [](const QString& typed, bool ok, QString* shown = nullptr) {
+      WhenModalShown<TPortSettings>([typed, ok, shown](TPortSettings* dialog) {
+        if (shown) *shown = dialog->CSpinEditPoll->text();
+        dialog->CSpinEditPoll->setFocus();
+        dialog->CSpinEditPoll->selectAll();
+        QTest::keyClicks(dialog->CSpinEditPoll, typed);
+        if (ok)
+          QTest::keyClick(dialog->CSpinEditPoll, Qt::Key_Return);
+        else
+          dialog->CancelBtn->click();
+      });
+    };
+    QString shown;
+    answer("50", true, &shown);
+    form.ToolButton(4)->click();
+    QCOMPARE(shown, QString("непрерывно"));
+    QCOMPARE(form.PollInterval, 100);
+    answer("2500", true, &shown);
+    form.MenuItem(8)->trigger();
+    QCOMPARE(shown, QString("100 мс"));
+    QCOMPARE(form.PollInterval, 2500);
+    answer("7000", false);
+    form.ToolButton(4)->click();
+    QCOMPARE(form.PollInterval, 2500);
+    const QString path = fixture_->SettingsPath();
+    fixture_->Close();
+    const TIniFile ini(path);
+    QCOMPARE(ini.ReadString("SettingsPort", "PollInterval").value_or(QString()), QString("2500"));
+    QCOMPARE(ini.ReadString("SettingsPort", "WaitTime").value_or(QString()), QString("1300"));
+
+    fixture_ = std::make_unique<TFormFixture>(ReadText(path), true);
+    QCOMPARE(fixture_->Form().PollInterval, 2500);
+    fixture_ = std::make_unique<TFormFixture>("[SettingsPort]\nPollInterval=99999\n", true);
+    QCOMPARE(fixture_->Form().PollInterval, 60000);
+    fixture_ = std::make_unique<TFormFixture>("[SettingsPort]\nPollInterval=fast\n", true);
+    QCOMPARE(fixture_->Form().PollInterval, 0);
   }
 
   void EnterInTheTimeoutConfirmsAndLimits() {

@@ -55,6 +55,45 @@ class TestReport : public QObject {
       QVERIFY(log[i].endsWith(QString("] Сообщение %1.").arg(1004 - i)));
   }
 
+  // Repeats fold into the line they repeat, with their count: a line said again at once, and
+  // the start and end of a poll coming round again. An error breaks the folding.
+  void RepeatsFoldIntoOneLineWithTheirCount() {
+    TMainForm& form = fixture_->Form();
+    const QString start = "Идет считывание данных.";
+    const QString read = "Данные с 8-ти каналов(4-ти реле) считаны.";
+    const QString timeout = "Вышло время ожидания!!! При чтении текущих измерений!!!";
+    form.Report("Порт открыт.", false);
+    form.Report("Порт открыт.", false);
+    for (int i = 0; i < 3; ++i) {
+      form.Report(start, false);
+      form.Report(read, false);
+    }
+    form.Report(start, false);
+    form.Report(timeout, true);
+    form.Report(start, false);
+    form.Report(timeout, true);
+    form.Report(timeout, true);
+    const QStringList& log = form.EventLog();
+    QCOMPARE(log.size(), 7);
+    const QString suffixes[] = {"Ошибка: " + timeout + " (×2)",
+                                start,
+                                "Ошибка: " + timeout,
+                                read + " (×3)",
+                                start + " (×4)",
+                                "Порт открыт. (×2)",
+                                "Программа загружена."};
+    for (int i = 0; i < log.size(); ++i)
+      QVERIFY2(QRegularExpression(Stamp + QRegularExpression::escape(suffixes[i]) + "$")
+                   .match(log[i])
+                   .hasMatch(),
+               qPrintable(log[i]));
+    // The status line shows the last report as it is.
+    QVERIFY(QRegularExpression(Stamp + "Ошибка: " + QRegularExpression::escape(timeout) + "$")
+                .match(form.ForMessage->text())
+                .hasMatch());
+    QCOMPARE(fixture_->Dialogs().Asked.size(), 3);
+  }
+
   void ErrorTurnsTheStatusLineRedAndBack() {
     TMainForm& form = fixture_->Form();
     form.Report("Вышло время ожидания!!! При чтении текущих измерений!!!", true);

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -46,11 +48,11 @@ const char* const PageNames[] = {
 // reports its start and its end), so that no report or re-read is left over for the pictures.
 bool RunJob(TMainForm& form, uint8_t job) {
   TMIP& mip = form.Mip();
-  const qsizetype reports = form.EventLog().size() + 2;
+  const int reports = form.ReportCount() + 2;
   if (!form.JobStart(job)) return false;
   QElapsedTimer timer;
   timer.start();
-  while ((mip.Busy.load() || form.EventLog().size() < reports) && timer.elapsed() < 120000)
+  while ((mip.Busy.load() || form.ReportCount() < reports) && timer.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   return mip.Busy.load() == 0 && mip.JobResult.load() == RESULT_OK;
 }
@@ -196,6 +198,20 @@ int main(int argc, char* argv[]) {
   pages.Render();
   pages.glAskListBox6->ensureWidgetVisible(pages.glAskListBox6->Button(12, 1));
   ok &= Save(&form, dir, "eight-relays-relay-test.png");
+
+  // A long search with its Stop button beside the gauge, then stopped.
+  form.JobStart(JobSearch, [&mip] {
+    mip.RangeFirst = 1;
+    mip.RangeLast = 255;
+  });
+  QElapsedTimer stop;
+  stop.start();
+  while ((form.StopButton->isHidden() || form.CGauge->value() < 4) && stop.elapsed() < 120000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  ok &= Save(&form, dir, "stop-button.png");
+  form.StopCommand();
+  while ((mip.Busy.load() || !form.CGauge->isHidden()) && stop.elapsed() < 120000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
   mip.Bus.ClosePort();
 
   // The whole of a deep archive read on a line paced at 115200 Bd: the records appear while they

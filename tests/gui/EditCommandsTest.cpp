@@ -100,11 +100,17 @@ class TestEditCommands : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, "Идет запись данных."), 1, Patience);
     QVERIFY(!instrument_->Coil(RelayTestCoil + 4));
 
+    // Leaving the live page while its poll runs draws the new page at the poll's end.
     ClickPage(form, 2);
     TStringGrid* sensors = pages.StringGrid(3);
+    auto rowsBeyondShown = [sensors] {
+      for (int row = 9; row <= 32; ++row)
+        if (sensors->Cells(1, row).isEmpty()) return false;
+      return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(rowsBeyondShown(), Patience);
     QVERIFY(sensors->RowEnabled(8));
     QVERIFY(!sensors->RowEnabled(9));
-    for (int row = 9; row <= 32; ++row) QVERIFY(!sensors->Cells(1, row).isEmpty());
     ClickCell(sensors, 1, 9);
     QVERIFY(!pages.MenuTypeSensor->isVisible());
     ClickCell(sensors, 1, 8);
@@ -113,7 +119,7 @@ class TestEditCommands : public QObject {
 
     ClickPage(form, 10, 0);
     TStringGrid* setpoints = pages.StringGrid(8);
-    QVERIFY(!setpoints->RowEnabled(9));
+    QTRY_VERIFY_WITH_TIMEOUT(!setpoints->RowEnabled(9), Patience);
     setpoints->scrollToItem(setpoints->item(8, 0));
     QTest::mouseDClick(
         setpoints->viewport(), Qt::LeftButton, Qt::NoModifier,

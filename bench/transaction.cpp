@@ -41,7 +41,8 @@ bool Measure(uint8_t baudIndex, bool byLength, int rounds, double& medianMs) {
     std::memcpy(request.FrameData(), data, sizeof data);
     const auto started = std::chrono::steady_clock::now();
     const TResult result = bus.Transaction();
-    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
+    const std::chrono::duration<double, std::milli> took =
+        std::chrono::steady_clock::now() - started;
     if (result != RESULT_OK || bus.ReplyFrame().DataLength() != 129) {
       std::fprintf(stderr, "transaction failed: %u %s\n", result, ResultMessage(result));
       return false;

@@ -168,7 +168,7 @@ void TDataImage::SortArchive() {
                             [](const MeasurementRecord& r) { return HasDateTime(r.Time); });
   std::sort(MeasArchive.begin(), timeless,
             [](const MeasurementRecord& a, const MeasurementRecord& b) { return a.Time > b.Time; });
-  std::sort(timeless, MeasArchive.end(), [](const MeasurementRecord& a, const MeasurementRecord& b) {
-    return a.Number > b.Number;
-  });
+  std::sort(
+      timeless, MeasArchive.end(),
+      [](const MeasurementRecord& a, const MeasurementRecord& b) { return a.Number > b.Number; });
 }

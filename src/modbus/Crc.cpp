@@ -8,7 +8,8 @@ namespace {
 // Entry i of the reflected table (polynomial 0xA001): the CRC of byte i from a zero register.
 constexpr uint16_t ReflectedEntry(unsigned i) {
   uint16_t crc = static_cast<uint16_t>(i);
-  for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+  for (int bit = 0; bit < 8; ++bit)
+    crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
   return crc;
 }
 

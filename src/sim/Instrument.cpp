@@ -72,8 +72,7 @@ void Instrument::SetArchiveRecordTime(uint16_t record, double dateTime) {
   model_->SetArchiveRecordTime(record, dateTime);
 }
 
-void Instrument::SetArchiveRecordClock(uint16_t record,
-                                       const std::array<uint16_t, 3>& registers) {
+void Instrument::SetArchiveRecordClock(uint16_t record, const std::array<uint16_t, 3>& registers) {
   std::lock_guard lock(mutex_);
   model_->SetArchiveRecordClock(record, registers);
 }

@@ -52,7 +52,8 @@ class Channel : public ::testing::Test {
     line_->AddInstrument({1, 1, 32, 32});
     ASSERT_TRUE(line_->Start());
     bus_ = std::make_unique<TModBus>();
-    bus_->SetPortDevice(bus_->PortIndex(), options.linkPath.empty() ? line_->SlavePath() : options.linkPath);
+    bus_->SetPortDevice(bus_->PortIndex(),
+                        options.linkPath.empty() ? line_->SlavePath() : options.linkPath);
     ASSERT_TRUE(bus_->OpenPort());
   }
 

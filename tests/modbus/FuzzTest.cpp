@@ -16,8 +16,8 @@ namespace {
 const std::vector<uint8_t> kRequest = {0x01, 0x03, 0x00, 0x00, 0x00, 0x09, 0x85, 0xCC};
 
 std::vector<uint8_t> ValidReply() {
-  std::vector<uint8_t> reply = {0x01, 0x03, 0x12, 'O', 'V', 'T', 'S', 'E', 'R', 'I', 'L', '!', 'N',
-                                0x00, 0x01, 0x02, 0x03, 0x00, 0x20, 0x00, 0x20};
+  std::vector<uint8_t> reply = {0x01, 0x03, 0x12, 'O',  'V',  'T',  'S',  'E',  'R',  'I', 'L',
+                                '!',  'N',  0x00, 0x01, 0x02, 0x03, 0x00, 0x20, 0x00, 0x20};
   const uint16_t crc = CalcCRC16(reply.data(), reply.size());
   reply.push_back(static_cast<uint8_t>(crc & 0xFF));
   reply.push_back(static_cast<uint8_t>(crc >> 8));
@@ -27,12 +27,24 @@ std::vector<uint8_t> ValidReply() {
 std::vector<uint8_t> Mutate(std::vector<uint8_t> bytes, std::mt19937& random) {
   if (bytes.size() < 2) return bytes;  // too short for any mutation below to stay in bounds
   switch (random() % 6) {
-    case 0: bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1u << (random() % 8)); break;
-    case 1: bytes.resize(random() % bytes.size()); break;
-    case 2: bytes.push_back(static_cast<uint8_t>(random())); break;
-    case 3: bytes.insert(bytes.begin(), kRequest.begin(), kRequest.end()); break;  // an echo
-    case 4: bytes[1] |= 0x80; break;
-    default: std::swap(bytes[bytes.size() - 1], bytes[bytes.size() - 2]); break;
+    case 0:
+      bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1u << (random() % 8));
+      break;
+    case 1:
+      bytes.resize(random() % bytes.size());
+      break;
+    case 2:
+      bytes.push_back(static_cast<uint8_t>(random()));
+      break;
+    case 3:  // an echo
+      bytes.insert(bytes.begin(), kRequest.begin(), kRequest.end());
+      break;
+    case 4:
+      bytes[1] |= 0x80;
+      break;
+    default:
+      std::swap(bytes[bytes.size() - 1], bytes[bytes.size() - 2]);
+      break;
   }
   return bytes;
 }
@@ -85,8 +97,8 @@ TEST_F(RandomReplies, GiveResultCodesOnly) {
       sent = lastReply_;
     }
     const TModBusFrame& reply = bus.ReplyFrame();
-    const bool exception = result != RESULT_OK && result != RESULT_TIMEOUT && result != RESULT_CRC &&
-                           result != RESULT_LENGTH;
+    const bool exception = result != RESULT_OK && result != RESULT_TIMEOUT &&
+                           result != RESULT_CRC && result != RESULT_LENGTH;
     if (result == RESULT_OK || exception) {
       ++accepted;
       // What was kept is what came, without an echo and without the CRC, and its CRC was right.

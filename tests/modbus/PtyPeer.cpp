@@ -42,14 +42,18 @@ void PtyResponder::Run() {
     if (n <= 0) continue;
     request.insert(request.end(), buffer, buffer + n);
     while (request.size() >= requestLength_) {
-      std::vector<uint8_t> one(request.begin(), request.begin() + static_cast<long>(requestLength_));
+      std::vector<uint8_t> one(request.begin(),
+                               request.begin() + static_cast<long>(requestLength_));
       request.erase(request.begin(), request.begin() + static_cast<long>(requestLength_));
       const std::vector<uint8_t> reply = responder_(one);
       size_t sent = 0;
       while (sent < reply.size() && !stop_) {
         const ssize_t w = write(master_, reply.data() + sent, reply.size() - sent);
-        if (w > 0) sent += static_cast<size_t>(w);
-        else if (errno != EAGAIN) break;
+        if (w > 0) {
+          sent += static_cast<size_t>(w);
+        } else if (errno != EAGAIN) {
+          break;
+        }
       }
     }
   }
@@ -75,7 +79,8 @@ void NullModem::Run() {
     for (int i = 0; i < 2; ++i) {
       if (!(fds[i].revents & POLLIN)) continue;
       const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) [[maybe_unused]] ssize_t w = write(fds[1 - i].fd, buffer, static_cast<size_t>(n));
+      if (n <= 0) continue;
+      [[maybe_unused]] const ssize_t w = write(fds[1 - i].fd, buffer, static_cast<size_t>(n));
     }
   }
 }

@@ -1,89 +1,8 @@
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstring>
 
-#include "instrument/Mipunit.h"
-
-namespace {
-
-struct TByteRange {
-  size_t Offset;
-  size_t Size;
-};
-
-#define K7104_FIELD(name)                                    \
-  TByteRange {                                               \
-    offsetof(TConfigBlock, name), sizeof(TConfigBlock::name) \
-  }
-#define K7104_ROW(name, k)                                              \
-  TByteRange {                                                          \
-    offsetof(TConfigBlock, name) + (k) * sizeof(TConfigBlock::name[0]), \
-        sizeof(TConfigBlock::name[0])                                   \
-  }
-
-// The configuration block bytes that a group's read and write transfer; up to three pieces.
-std::array<TByteRange, 3> GroupBytes(int group) {
-  switch (group) {
-    case 2:
-      return {K7104_FIELD(TypeSensor)};
-    case 3:
-      return {K7104_FIELD(ThreeWire)};
-    case 4:
-      return {K7104_FIELD(BreakCheck)};
-    case 5:
-      return {K7104_FIELD(KXC)};
-    case 6:
-      return {K7104_FIELD(SquareRoot)};
-    case 7:
-      return {K7104_FIELD(Filter)};
-    case 8:
-      return {K7104_FIELD(Comma)};
-    case 9:
-      return {K7104_FIELD(Minimum)};
-    case 10:
-      return {K7104_FIELD(Maximum)};
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-      return {K7104_ROW(Setpoint, group - 11)};
-    case 15:
-      return {K7104_FIELD(Hysteresis)};
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-      return {K7104_ROW(SetpointRelay, group - 16)};
-    case 20:
-      return {TByteRange{offsetof(TConfigBlock, DeviceFaultRelay), 4}};
-    case 21:
-      return {K7104_FIELD(RelayByComputer)};
-    case 22:
-      return {K7104_FIELD(RelayTestOn)};
-    case 23:
-    case 24:
-    case 25:
-    case 26:
-      return {K7104_ROW(LogicCondition, group - 23), K7104_ROW(LogicFault, group - 23),
-              K7104_ROW(LogicFilter, group - 23)};
-    case 27:
-      // ArchivePeriod .. InterfaceSpeed, the padding byte included: it is never transferred.
-      return {TByteRange{offsetof(TConfigBlock, ArchivePeriod),
-                         offsetof(TConfigBlock, DeviceFaultRelay) - 1}};
-    default:
-      return {};
-  }
-}
-
-#undef K7104_FIELD
-#undef K7104_ROW
-
-bool IsGroup(int group) {
-  return group >= FirstGroup && group <= LastGroup;
-}
-
-}  // namespace
+#include "instrument/DataImage.h"
 
 TDataImage::TDataImage() {
   Reset();
@@ -91,7 +10,7 @@ TDataImage::TDataImage() {
 }
 
 bool TDataImage::GroupKnown(int group) const {
-  return IsGroup(group) && GroupSource[group] != TGroupSource::NotRead;
+  return IsParameterGroup(group) && GroupSource[group] != TGroupSource::NotRead;
 }
 
 void TDataImage::ForgetReadGroups() {
@@ -128,14 +47,15 @@ bool TDataImage::IsEdited(const void* field, size_t size, uint8_t bits) const {
 }
 
 void TDataImage::GroupTransferred(int group) {
-  if (!IsGroup(group)) return;
+  if (!IsParameterGroup(group)) return;
   GroupSource[group] = TGroupSource::Read;
   ClearEdits(group);
 }
 
 void TDataImage::ClearEdits(int group) {
-  for (const TByteRange& range : GroupBytes(group))
-    std::memset(EditedBits + range.Offset, 0, range.Size);
+  const TGroup* g = GroupByCode(static_cast<uint8_t>(group));
+  if (g == nullptr || !IsParameterGroup(group)) return;
+  for (const TConfigField& field : g->Fields) std::memset(EditedBits + field.Offset, 0, field.Size);
 }
 
 void TDataImage::Reset() {

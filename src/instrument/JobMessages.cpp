@@ -2,51 +2,9 @@
 
 #include <cstring>
 
-#include "instrument/Mipunit.h"
+#include "instrument/DataImage.h"
 
 namespace {
-
-const char* const kGroupNames[GroupNameCount] = {
-    "текущих измерений",
-    "последних измерений",
-    "типы датчиков",
-    "типы соединения",
-    "проверка на обрыв",
-    "КХС",
-    "извлечение корня",
-    "фильтра каналов",
-    "запятых",
-    "минимумов",
-    "максимумов",
-    "первых уставок",
-    "вторых уставок",
-    "третьих уставок",
-    "четвертых уставок",
-    "гистерезисов",
-    "реле первых уставок",
-    "реле вторых уставок",
-    "реле третьих уставок",
-    "реле четвертых уставок",
-    "реле дополнительное",
-    "управление реле",
-    "тест реле",
-    "логика реле первых уставок",
-    "логика реле вторых уставок",
-    "логика реле третьих уставок",
-    "логика реле четвертых уставок",
-    "дополнительное",
-    "текущее дата и время",
-    "состояние прибора",
-    "дополнительное",
-    "архив измерений",
-    "",
-    "",
-    "архив измерений",
-};
-
-// The address change has no group of its own in the table; it names what it writes.
-const char* const kAddressGroup = "адреса прибора";
-constexpr uint8_t kChangeAddressJob = 159;
 
 const char* const kModelNames[] = {"Неизвес. ", "К7104Т1 ",  "К7104С1 ",  "Неизвес. ",
                                    "Неизвес. ", "Неизвес. ", "К7104Е025 "};
@@ -54,17 +12,14 @@ const char* const kModelNames[] = {"Неизвес. ", "К7104Т1 ",  "К7104С1
 }  // namespace
 
 std::string GroupName(uint8_t code) {
-  const uint8_t index = code & 0x7F;
-  return index < GroupNameCount ? kGroupNames[index] : "";
+  const TGroup* group = GroupByCode(code);
+  return group != nullptr ? group->Name : "";
 }
 
 std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException) {
   std::string sentence = ResultMessage(result);
-  sentence += currentOp >= 128 ? " При записи " : " При чтении ";
-  if (currentOp == kChangeAddressJob)
-    sentence += std::string(kAddressGroup) + "!!!";
-  else if ((currentOp & 0x7F) < GroupNameCount)
-    sentence += GroupName(currentOp) + "!!!";
+  sentence += IsWriteCode(currentOp) ? " При записи " : " При чтении ";
+  if (GroupByCode(currentOp) != nullptr) sentence += GroupName(currentOp) + "!!!";
   if (deviceException >= 0)
     sentence += " (исключение " + std::to_string(deviceException) + " от прибора)";
   return sentence;
@@ -107,11 +62,11 @@ std::string ModelName(uint16_t modelCode) {
 
 std::string StateName(uint16_t deviceState) {
   switch (deviceState) {
-    case 129:
+    case StateMeasuring:
       return "Измерения";
-    case 137:
+    case StateOperator:
       return "Оператор";
-    case 138:
+    case StateMenu:
       return "Меню";
     default:
       return "Неизвестно";
@@ -120,11 +75,11 @@ std::string StateName(uint16_t deviceState) {
 
 int StatePicture(uint16_t deviceState) {
   switch (deviceState) {
-    case 129:
+    case StateMeasuring:
       return 0;
-    case 137:
+    case StateOperator:
       return 1;
-    case 138:
+    case StateMenu:
       return 2;
     default:
       return 3;

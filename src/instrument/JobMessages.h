@@ -7,9 +7,7 @@
 
 #include "modbus/Modbusunit.h"
 
-inline constexpr int GroupNameCount = 35;
-
-// The data group of an operation or job code with bit 7 cleared; empty for codes without one.
+// The name of the group an operation or job code reads or writes; empty for codes without one.
 std::string GroupName(uint8_t code);
 
 // "Вышло время ожидания!!! При чтении типы датчиков!!!": what a failed job reports, from its

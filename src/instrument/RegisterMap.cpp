@@ -1,5 +1,5 @@
-// The register map: where each piece of the data image lives in the instrument's register
-// space, how it is encoded there, and the one entry point Execute that reads or writes it.
+// The register map: how each kind of group is encoded in the instrument's register space, and the
+// one entry point Execute that reads or writes a group. Where each group lives is in Groups.h.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -8,14 +8,15 @@
 
 namespace {
 
-constexpr uint8_t FnReadCoils = 1;
-constexpr uint8_t FnReadHolding = 3;
-constexpr uint8_t FnReadInput = 4;
-constexpr uint8_t FnWriteCoils = 15;
-constexpr uint8_t FnWriteRegisters = 16;
-
-// A write operation's code is its read's code plus this.
-constexpr uint8_t WriteOffset = 128;
+// The blocks of the composite groups beside their first register in the table.
+constexpr uint16_t IdentityRegisters = 9;  // 0..8
+constexpr uint16_t ArchiveDepthRegister = 113;
+constexpr uint16_t StateRegister = 97;  // 97..104: state, settings, address
+constexpr uint16_t StateBlockRegisters = 8;
+constexpr uint16_t ArchivePeriodRegister = 98;
+constexpr uint16_t SettingsBlockRegister = 100;  // 100..104
+constexpr uint16_t PeriodsRegister = 1792;       // nominal, then measurement period
+constexpr uint16_t MeasurePeriodRegister = 1794;
 // Attempts of one transaction of the settings write while the instrument reports busy.
 constexpr int SettingsWriteAttempts = 10;
 
@@ -81,11 +82,14 @@ uint8_t LogicByte(uint8_t condition, uint8_t fault, uint8_t filter) {
 
 }  // namespace
 
-// A group read or written holds the instrument's values from then on.
+// A group read or written holds the instrument's values from then on. A code that no row has, or
+// a job's code, is no operation.
 TResult TMIP::Execute(uint8_t op) {
-  const bool read = op < WriteOffset;
-  const TResult result = read ? ReadOperation(op) : WriteOperation(op);
-  if (result == RESULT_OK) GroupTransferred(read ? op : op - WriteOffset);
+  const TGroup* group = GroupByCode(op);
+  if (group == nullptr || group->Kind == TElementKind::Job) return RESULT_OK;
+  const bool write = group->WriteCode != 0 && op == group->WriteCode;
+  const TResult result = write ? WriteOperation(*group) : ReadOperation(*group);
+  if (result == RESULT_OK) GroupTransferred(group->Code);
   return result;
 }
 
@@ -137,56 +141,66 @@ TResult TMIP::WriteCoils(uint16_t first, const uint8_t* flags, uint16_t count) {
   return Transact();
 }
 
-uint16_t TMIP::Channels() const {
-  return std::min<uint16_t>(ChannelCount, MaxChannels);
-}
-uint16_t TMIP::Relays() const {
-  return std::min<uint16_t>(RelayCount, MaxRelays);
+// The elements a group's transfer carries, for the counts of the instrument last talked to.
+uint16_t TMIP::ElementCount(const TGroup& group) const {
+  switch (group.Count) {
+    case TCountRule::Channels:
+      return std::min<uint16_t>(ChannelCount, MaxChannels);
+    case TCountRule::Relays:
+      return std::min<uint16_t>(RelayCount, MaxRelays);
+    case TCountRule::Fixed:
+      break;
+  }
+  return group.FixedCount;
 }
 
-TResult TMIP::ReadChannelBytes(uint16_t first, uint8_t* target) {
-  const uint16_t n = Channels();
-  const TResult r = ReadRegisters(FnReadHolding, first, n, static_cast<uint16_t>(2 * n + 1));
+TResult TMIP::ReadLowBytes(const TGroup& group) {
+  const uint16_t n = ElementCount(group);
+  const TResult r =
+      ReadRegisters(group.Function, group.FirstRegister, n, static_cast<uint16_t>(2 * n + 1));
   if (r != RESULT_OK) return r;
   const uint8_t* data = Bus.ReplyFrame().FrameData();
+  uint8_t* target = ConfigBytes(Config, group.Fields[0]);
   for (int i = 0; i < n; ++i) target[i] = LowByteAt(data, i);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadChannelFloats(uint16_t first, TLeFloat* target) {
-  const uint16_t n = Channels();
-  const TResult r = ReadRegisters(FnReadHolding, first, static_cast<uint16_t>(2 * n),
-                                  static_cast<uint16_t>(4 * n + 1));
+TResult TMIP::ReadFloats(uint8_t function, uint16_t first, uint16_t count, float* target) {
+  const TResult r = ReadRegisters(function, first, static_cast<uint16_t>(2 * count),
+                                  static_cast<uint16_t>(4 * count + 1));
   if (r != RESULT_OK) return r;
   const uint8_t* data = Bus.ReplyFrame().FrameData();
-  for (int i = 0; i < n; ++i) target[i] = FloatAt(data, 2 * i);
+  for (int i = 0; i < count; ++i) target[i] = FloatAt(data, 2 * i);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadFlags(uint16_t firstCoil, uint16_t count, uint8_t* target) {
-  const TResult r =
-      ReadRegisters(FnReadCoils, firstCoil, count, static_cast<uint16_t>(CoilBytes(count) + 1));
+TResult TMIP::ReadBlockFloats(const TGroup& group) {
+  const uint16_t n = ElementCount(group);
+  float values[MaxChannels];
+  const TResult r = ReadFloats(group.Function, group.FirstRegister, n, values);
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
-  for (int j = 0; j < count; ++j) target[j] = CoilAt(data, j);
+  TLeFloat* target = ConfigFloats(Config, group.Fields[0]);
+  for (int i = 0; i < n; ++i) target[i] = values[i];
   return RESULT_OK;
 }
 
-TResult TMIP::ReadCurrentValues() {
-  const uint16_t n = Channels();
-  const TResult r = ReadRegisters(FnReadHolding, 768, static_cast<uint16_t>(2 * n),
-                                  static_cast<uint16_t>(4 * n + 1));
+TResult TMIP::ReadCoils(const TGroup& group) {
+  const uint16_t n = ElementCount(group);
+  const TResult r = ReadRegisters(group.Function, group.FirstRegister, n,
+                                  static_cast<uint16_t>(CoilBytes(n) + 1));
   if (r != RESULT_OK) return r;
   const uint8_t* data = Bus.ReplyFrame().FrameData();
-  for (int i = 0; i < n; ++i) CurrentValue[i] = FloatAt(data, 2 * i);
+  uint8_t* target = ConfigBytes(Config, group.Fields[0]);
+  for (int j = 0; j < n; ++j) target[j] = CoilAt(data, j);
   return RESULT_OK;
 }
 
 // The last finished cycle and an archive record share one layout: a number, three date-time
 // registers, then two registers per channel.
-TResult TMIP::ReadRecordLayout(uint16_t first, uint16_t* number, TDateTime& time, float* values) {
-  const uint16_t n = Channels();
-  const TResult r = ReadRegisters(FnReadInput, first, static_cast<uint16_t>(2 * n + 4),
+TResult TMIP::ReadRecordLayout(const TGroup& group, uint16_t first, uint16_t* number,
+                               TDateTime& time, float* values) {
+  const uint16_t n = ElementCount(group);
+  const TResult r = ReadRegisters(group.Function, first, static_cast<uint16_t>(2 * n + 4),
                                   static_cast<uint16_t>(4 * n + 9));
   if (r != RESULT_OK) return r;
   const uint8_t* data = Bus.ReplyFrame().FrameData();
@@ -196,36 +210,29 @@ TResult TMIP::ReadRecordLayout(uint16_t first, uint16_t* number, TDateTime& time
   return RESULT_OK;
 }
 
-TResult TMIP::ReadFaultRelays() {
-  const TResult r = ReadRegisters(FnReadHolding, 109, 4, 9);
+TResult TMIP::ReadLogic(const TGroup& group) {
+  const uint16_t n = ElementCount(group);
+  const TResult r =
+      ReadRegisters(group.Function, group.FirstRegister, n, static_cast<uint16_t>(2 * n + 1));
   if (r != RESULT_OK) return r;
   const uint8_t* data = Bus.ReplyFrame().FrameData();
-  Config.DeviceFaultRelay = LowByteAt(data, 0);
-  Config.DeviceFaultFlags = LowByteAt(data, 1);
-  Config.SensorFaultRelay = LowByteAt(data, 2);
-  Config.SensorFaultFlags = LowByteAt(data, 3);
-  return RESULT_OK;
-}
-
-TResult TMIP::ReadLogic(int setpoint) {
-  const uint16_t n = Channels();
-  const auto first = static_cast<uint16_t>(640 + 32 * setpoint);
-  const TResult r = ReadRegisters(FnReadHolding, first, n, static_cast<uint16_t>(2 * n + 1));
-  if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
+  uint8_t* condition = ConfigBytes(Config, group.Fields[0]);
+  uint8_t* fault = ConfigBytes(Config, group.Fields[1]);
+  uint8_t* filter = ConfigBytes(Config, group.Fields[2]);
   for (int i = 0; i < n; ++i) {
     const uint8_t b = LowByteAt(data, i);
-    Config.LogicCondition[setpoint][i] = b & 1;
-    Config.LogicFault[setpoint][i] = (b >> 1) & 3;
-    Config.LogicFilter[setpoint][i] = (b >> 3) & 1;
+    condition[i] = b & 1;
+    fault[i] = (b >> 1) & 3;
+    filter[i] = (b >> 3) & 1;
   }
   return RESULT_OK;
 }
 
 // Identity, archive depth, settings and periods; each transaction keeps what the earlier ones
 // stored when a later one fails.
-TResult TMIP::ReadSettings() {
-  TResult r = ReadRegisters(FnReadHolding, 0, 9, 19);
+TResult TMIP::ReadSettings(const TGroup& group) {
+  TResult r = ReadRegisters(group.Function, group.FirstRegister, IdentityRegisters,
+                            2 * IdentityRegisters + 1);
   if (r != RESULT_OK) return r;
   const uint8_t* data = Bus.ReplyFrame().FrameData();
   for (int k = 0; k < 5; ++k) {
@@ -238,11 +245,12 @@ TResult TMIP::ReadSettings() {
   DeviceChannels = RegisterAt(data, 7);
   DeviceRelays = RegisterAt(data, 8);
 
-  r = ReadRegisters(FnReadHolding, 113, 1, 3);
+  r = ReadRegisters(group.Function, ArchiveDepthRegister, 1, 3);
   if (r != RESULT_OK) return r;
   ArchiveDepth = RegisterAt(Bus.ReplyFrame().FrameData(), 0);
 
-  r = ReadRegisters(FnReadHolding, 97, 8, 17);
+  r = ReadRegisters(group.Function, StateRegister, StateBlockRegisters,
+                    2 * StateBlockRegisters + 1);
   if (r != RESULT_OK) return r;
   data = Bus.ReplyFrame().FrameData();
   DeviceState = RegisterAt(data, 0);
@@ -254,16 +262,17 @@ TResult TMIP::ReadSettings() {
   Config.Protocol = LowByteAt(data, 6);
   Config.InterfaceSpeed = LowByteAt(data, 7);
 
-  r = ReadRegisters(FnReadHolding, 1792, 4, 9);
+  float periods[2];
+  r = ReadFloats(group.Function, PeriodsRegister, 2, periods);
   if (r != RESULT_OK) return r;
-  data = Bus.ReplyFrame().FrameData();
-  NominalPeriod = FloatAt(data, 0);
-  Config.MeasurePeriod = FloatAt(data, 2);
+  NominalPeriod = periods[0];
+  Config.MeasurePeriod = periods[1];
   return RESULT_OK;
 }
 
-TResult TMIP::ReadClock() {
-  const TResult r = ReadRegisters(FnReadHolding, 10, 4, 9);
+// The current record number, then the clock in the three registers after it.
+TResult TMIP::ReadClock(const TGroup& group) {
+  const TResult r = ReadRegisters(group.Function, group.FirstRegister, 4, 9);
   if (r != RESULT_OK) return r;
   const uint8_t* data = Bus.ReplyFrame().FrameData();
   ArchiveCurrent = RegisterAt(data, 0);
@@ -271,112 +280,76 @@ TResult TMIP::ReadClock() {
   return RESULT_OK;
 }
 
-TResult TMIP::ReadState() {
-  TResult r = ReadRegisters(FnReadHolding, 10, 1, 3);
+TResult TMIP::ReadState(const TGroup& group) {
+  TResult r = ReadRegisters(group.Function, group.FirstRegister, 1, 3);
   if (r != RESULT_OK) return r;
   ArchiveCurrent = RegisterAt(Bus.ReplyFrame().FrameData(), 0);
-  r = ReadRegisters(FnReadHolding, 97, 1, 3);
+  r = ReadRegisters(group.Function, StateRegister, 1, 3);
   if (r != RESULT_OK) return r;
   DeviceState = RegisterAt(Bus.ReplyFrame().FrameData(), 0);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadOperation(uint8_t op) {
-  TConfigBlock& c = Config;
-  switch (op) {
-    case 0:
-      return ReadCurrentValues();
-    case 1:
-      return ReadRecordLayout(0, nullptr, LastCycleTime, LastCycleValue);
-    case 2:
-      return ReadChannelBytes(128, c.TypeSensor);
-    case 3:
-      return ReadFlags(64, Channels(), c.ThreeWire);
-    case 4:
-      return ReadFlags(0, Channels(), c.BreakCheck);
-    case 5:
-      return ReadChannelBytes(608, c.KXC);
-    case 6:
-      return ReadFlags(32, Channels(), c.SquareRoot);
-    case 7:
-      return ReadChannelBytes(192, c.Filter);
-    case 8:
-      return ReadChannelBytes(160, c.Comma);
-    case 9:
-      return ReadChannelFloats(896, c.Minimum);
-    case 10:
-      return ReadChannelFloats(1024, c.Maximum);
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-      return ReadChannelFloats(static_cast<uint16_t>(1152 + 128 * (op - 11)), c.Setpoint[op - 11]);
-    case 15:
-      return ReadChannelFloats(1664, c.Hysteresis);
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-      return ReadChannelBytes(static_cast<uint16_t>(448 + 32 * (op - 16)),
-                              c.SetpointRelay[op - 16]);
-    case 20:
-      return ReadFaultRelays();
-    case 21:
-      return ReadFlags(96, Relays(), c.RelayByComputer);
-    case 22:
-      return ReadFlags(128, Relays(), c.RelayTestOn);
-    case 23:
-    case 24:
-    case 25:
-    case 26:
-      return ReadLogic(op - 23);
-    case OpReadSettings:
-      return ReadSettings();
-    case OpReadClock:
-      return ReadClock();
-    case OpReadState:
-      return ReadState();
-    case OpReadRecord:
+TResult TMIP::ReadOperation(const TGroup& group) {
+  switch (group.Kind) {
+    case TElementKind::LiveValues:
+      return ReadFloats(group.Function, group.FirstRegister, ElementCount(group), CurrentValue);
+    case TElementKind::CycleRecord:
+      return ReadRecordLayout(group, group.FirstRegister, nullptr, LastCycleTime, LastCycleValue);
+    case TElementKind::ArchiveRecord:
       // A record whose date is no date has no time, rather than the previous record's.
       MeasRecord.Time = NoDateTime;
-      return ReadRecordLayout(RecordIndex, &MeasRecord.Number, MeasRecord.Time, MeasRecord.Value);
-    default:
-      return RESULT_OK;  // no operation has this code
+      return ReadRecordLayout(group, static_cast<uint16_t>(group.FirstRegister + RecordIndex),
+                              &MeasRecord.Number, MeasRecord.Time, MeasRecord.Value);
+    case TElementKind::LowByte:
+      return ReadLowBytes(group);
+    case TElementKind::Float:
+      return ReadBlockFloats(group);
+    case TElementKind::Coil:
+      return ReadCoils(group);
+    case TElementKind::LogicByte:
+      return ReadLogic(group);
+    case TElementKind::Settings:
+      return ReadSettings(group);
+    case TElementKind::Clock:
+      return ReadClock(group);
+    case TElementKind::State:
+      return ReadState(group);
+    case TElementKind::Address:
+    case TElementKind::Job:
+      break;
   }
+  return RESULT_OK;
 }
 
-TResult TMIP::WriteChannelBytes(uint16_t first, const uint8_t* source) {
-  const uint16_t n = Channels();
+TResult TMIP::WriteLowBytes(const TGroup& group) {
+  const uint16_t n = ElementCount(group);
+  const uint8_t* source = ConfigBytes(Config, group.Fields[0]);
   uint16_t values[MaxChannels];
   for (int i = 0; i < n; ++i) values[i] = source[i];
-  return WriteRegisters(first, values, n);
+  return WriteRegisters(group.FirstRegister, values, n);
 }
 
-TResult TMIP::WriteChannelFloats(uint16_t first, const TLeFloat* source) {
-  const uint16_t n = Channels();
+TResult TMIP::WriteFloats(const TGroup& group) {
+  const uint16_t n = ElementCount(group);
+  const TLeFloat* source = ConfigFloats(Config, group.Fields[0]);
   uint16_t values[2 * MaxChannels];
   for (int i = 0; i < n; ++i) {
     const float v = source[i];
     values[2 * i] = LowHalf(v);
     values[2 * i + 1] = HighHalf(v);
   }
-  return WriteRegisters(first, values, static_cast<uint16_t>(2 * n));
+  return WriteRegisters(group.FirstRegister, values, static_cast<uint16_t>(2 * n));
 }
 
-TResult TMIP::WriteFaultRelays() {
-  const uint16_t values[4] = {Config.DeviceFaultRelay, Config.DeviceFaultFlags,
-                              Config.SensorFaultRelay, Config.SensorFaultFlags};
-  return WriteRegisters(109, values, 4);
-}
-
-TResult TMIP::WriteLogic(int setpoint) {
-  const uint16_t n = Channels();
+TResult TMIP::WriteLogic(const TGroup& group) {
+  const uint16_t n = ElementCount(group);
+  const uint8_t* condition = ConfigBytes(Config, group.Fields[0]);
+  const uint8_t* fault = ConfigBytes(Config, group.Fields[1]);
+  const uint8_t* filter = ConfigBytes(Config, group.Fields[2]);
   uint16_t values[MaxChannels];
-  for (int i = 0; i < n; ++i) {
-    values[i] = LogicByte(Config.LogicCondition[setpoint][i], Config.LogicFault[setpoint][i],
-                          Config.LogicFilter[setpoint][i]);
-  }
-  return WriteRegisters(static_cast<uint16_t>(640 + 32 * setpoint), values, n);
+  for (int i = 0; i < n; ++i) values[i] = LogicByte(condition[i], fault[i], filter[i]);
+  return WriteRegisters(group.FirstRegister, values, n);
 }
 
 TResult TMIP::WriteWhileBusy(uint16_t first, const uint16_t* values, uint16_t count) {
@@ -391,26 +364,27 @@ TResult TMIP::WriteWhileBusy(uint16_t first, const uint16_t* values, uint16_t co
 // address (99) are not written here.
 TResult TMIP::WriteSettings() {
   const uint16_t period = Config.ArchivePeriod;
-  TResult r = WriteRegisters(98, &period, 1);
+  TResult r = WriteRegisters(ArchivePeriodRegister, &period, 1);
   if (r != RESULT_OK) return r;
   const uint16_t block[5] = {Config.Register100, Config.Register101, Config.Password,
                              Config.Protocol, Config.InterfaceSpeed};
-  r = WriteWhileBusy(100, block, 5);
+  r = WriteWhileBusy(SettingsBlockRegister, block, 5);
   if (r != RESULT_OK) return r;
   const float measure = Config.MeasurePeriod;
   const uint16_t halves[2] = {LowHalf(measure), HighHalf(measure)};
-  return WriteWhileBusy(1794, halves, 2);
+  return WriteWhileBusy(MeasurePeriodRegister, halves, 2);
 }
 
-TResult TMIP::WriteClock() {
+// The clock's three registers follow the current record number, which is not written.
+TResult TMIP::WriteClock(const TGroup& group) {
   const TDateTimeParts p = DecodeDateTime(DeviceClock);
   const uint16_t values[3] = {PackDateHigh(p.Month, p.Year - 2000), PackDateHigh(p.Hour, p.Day),
                               PackDateHigh(p.Second, p.Minute)};
-  return WriteRegisters(11, values, 3);
+  return WriteRegisters(static_cast<uint16_t>(group.FirstRegister + 1), values, 3);
 }
 
 // Refuses an address that some instrument already answers at, then moves the instrument.
-TResult TMIP::ChangeAddress() {
+TResult TMIP::ChangeAddress(const TGroup& group) {
   TModBusFrame& request = Bus.RequestFrame();
   request.SetAddress(InterfaceAddress);
   request.SetDataLength(4);
@@ -425,62 +399,32 @@ TResult TMIP::ChangeAddress() {
   if (probe != RESULT_TIMEOUT && probe != RESULT_CRC && probe != RESULT_LENGTH) return probe;
   request.SetAddress(Address);
   const uint16_t value = InterfaceAddress;
-  return WriteRegisters(99, &value, 1);
+  return WriteRegisters(group.FirstRegister, &value, 1);
 }
 
-TResult TMIP::WriteOperation(uint8_t op) {
-  const TConfigBlock& c = Config;
-  switch (op) {
-    case 130:
-      return WriteChannelBytes(128, c.TypeSensor);
-    case 131:
-      return WriteCoils(64, c.ThreeWire, Channels());
-    case 132:
-      return WriteCoils(0, c.BreakCheck, Channels());
-    case 133:
-      return WriteChannelBytes(608, c.KXC);
-    case 134:
-      return WriteCoils(32, c.SquareRoot, Channels());
-    case 135:
-      return WriteChannelBytes(192, c.Filter);
-    case 136:
-      return WriteChannelBytes(160, c.Comma);
-    case 137:
-      return WriteChannelFloats(896, c.Minimum);
-    case 138:
-      return WriteChannelFloats(1024, c.Maximum);
-    case 139:
-    case 140:
-    case 141:
-    case 142:
-      return WriteChannelFloats(static_cast<uint16_t>(1152 + 128 * (op - 139)),
-                                c.Setpoint[op - 139]);
-    case 143:
-      return WriteChannelFloats(1664, c.Hysteresis);
-    case 144:
-    case 145:
-    case 146:
-    case 147:
-      return WriteChannelBytes(static_cast<uint16_t>(448 + 32 * (op - 144)),
-                               c.SetpointRelay[op - 144]);
-    case 148:
-      return WriteFaultRelays();
-    case 149:
-      return WriteCoils(96, c.RelayByComputer, Relays());
-    case 150:
-      return WriteCoils(128, c.RelayTestOn, Relays());
-    case 151:
-    case 152:
-    case 153:
-    case 154:
-      return WriteLogic(op - 151);
-    case OpWriteSettings:
+TResult TMIP::WriteOperation(const TGroup& group) {
+  switch (group.Kind) {
+    case TElementKind::LowByte:
+      return WriteLowBytes(group);
+    case TElementKind::Float:
+      return WriteFloats(group);
+    case TElementKind::Coil:
+      return WriteCoils(group.FirstRegister, ConfigBytes(Config, group.Fields[0]),
+                        ElementCount(group));
+    case TElementKind::LogicByte:
+      return WriteLogic(group);
+    case TElementKind::Settings:
       return WriteSettings();
-    case OpWriteClock:
-      return WriteClock();
-    case OpChangeAddress:
-      return ChangeAddress();
-    default:
-      return RESULT_OK;  // no operation has this code
+    case TElementKind::Clock:
+      return WriteClock(group);
+    case TElementKind::Address:
+      return ChangeAddress(group);
+    case TElementKind::LiveValues:
+    case TElementKind::CycleRecord:
+    case TElementKind::ArchiveRecord:
+    case TElementKind::State:
+    case TElementKind::Job:
+      break;
   }
+  return RESULT_OK;
 }

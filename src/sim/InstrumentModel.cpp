@@ -22,7 +22,9 @@ constexpr float kMarkerSwitchedOn = -32765.0f;
 constexpr float kMarkerNotConfigured = -32764.0f;
 constexpr float kMarkerColdJunctionFault = -32763.0f;
 
-// Register blocks of the map.
+// Register blocks of the map. Written out here on purpose, apart from the configurator's group
+// table (instrument/Groups.h): the tests read and write every group through the real register
+// map against this model, so a wrong address on either side shows instead of being copied.
 constexpr uint16_t kArchiveCurrentRegister = 10;
 constexpr uint16_t kClockRegister = 11;
 constexpr uint16_t kStateRegister = 97;

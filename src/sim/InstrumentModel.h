@@ -1,6 +1,8 @@
 // The register model of one simulated instrument: holding registers, coils, the last finished
 // cycle and the measurement archive, and the Modbus functions that reach them. Not thread-safe:
 // Instrument wraps it with a lock. Times are host local date-times (days since 1899-12-30).
+// The model keeps its own register addresses (InstrumentModel.cpp) and none of the configurator's
+// protocol code but the CRC: it is an independent check of the group table in instrument/Groups.h.
 #pragma once
 
 #include <array>

@@ -414,4 +414,71 @@ TEST_F(RegisterMapTest, WritesThenReadsGiveTheBlockBack) {
   EXPECT_EQ(std::memcmp(&written, &mip_->Config, ConfigBlockSize), 0);
 }
 
+// The simulated instrument keeps its own register addresses: every row of the group table, read
+// through the register map, brings the instrument's out-of-the-box settings (its eight channel
+// profiles, Simulator.h) into that group's own fields. With the round trip above, the writes land
+// where the instrument keeps them as well.
+TEST_F(RegisterMapTest, EveryGroupReadsTheInstrumentsOwnSettings) {
+  auto& instrument = Add(1);
+  Connect();
+  instrument.SetLiveValue(0, 123.5f);
+  for (const TGroup& g : Groups) {
+    if (g.Kind == TElementKind::Job || g.Kind == TElementKind::Address) continue;
+    ASSERT_EQ(Run(g.Code), RESULT_OK) << g.Name;
+  }
+  const TConfigBlock& c = mip_->Config;
+  const uint8_t types[8] = {37, 17, 25, 30, 13, 27, 41, 0};
+  const uint8_t commas[8] = {1, 1, 2, 1, 2, 3, 0, 1};
+  const float minimum[8] = {0, -50, 0, 0, -50, 0, 0, 0};
+  const float maximum[8] = {1200, 200, 100, 800, 150, 1, 900, 100};
+  const uint8_t breakCheck[8] = {1, 1, 0, 1, 1, 0, 1, 0};
+  const uint8_t squareRoot[8] = {0, 0, 1, 0, 0, 0, 0, 0};
+  const uint8_t threeWire[8] = {0, 1, 0, 0, 1, 0, 0, 0};
+  for (int i = 0; i < 8; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(c.TypeSensor[i], types[i]);
+    EXPECT_EQ(c.Comma[i], commas[i]);
+    EXPECT_EQ(c.Filter[i], i % 6);
+    const bool thermocouple = i == 0 || i == 3 || i == 6;
+    EXPECT_EQ(c.KXC[i], thermocouple ? 2 : 0);  // the resistance thermometer of the block
+    EXPECT_EQ(c.Minimum[i].Get(), minimum[i]);
+    EXPECT_EQ(c.Maximum[i].Get(), maximum[i]);
+    EXPECT_EQ(c.BreakCheck[i], breakCheck[i]);
+    EXPECT_EQ(c.SquareRoot[i], squareRoot[i]);
+    EXPECT_EQ(c.ThreeWire[i], threeWire[i]);
+    for (int k = 0; k < SetpointCount; ++k) {
+      EXPECT_EQ(c.SetpointRelay[k][i], types[i] != 0 ? (i + 8 * k) % 33 : 0) << k;
+      EXPECT_EQ(c.LogicCondition[k][i], k >= 2 ? 1 : 0) << k;
+      EXPECT_EQ(c.LogicFault[k][i], (i + k) % 3) << k;
+      EXPECT_EQ(c.LogicFilter[k][i], i % 2) << k;
+    }
+  }
+  const float setpoints[2][SetpointCount] = {{240, 480, 720, 960}, {0, 50, 100, 150}};
+  for (int k = 0; k < SetpointCount; ++k) {
+    EXPECT_EQ(c.Setpoint[k][0].Get(), setpoints[0][k]) << k;
+    EXPECT_EQ(c.Setpoint[k][1].Get(), setpoints[1][k]) << k;
+  }
+  EXPECT_EQ(c.Hysteresis[0].Get(), 12.0f);
+  EXPECT_EQ(c.Hysteresis[1].Get(), 2.5f);
+  for (int j = 0; j < MaxRelays; ++j) {
+    EXPECT_EQ(c.RelayByComputer[j], j % 4 == 3 ? 1 : 0) << j;
+    EXPECT_EQ(c.RelayTestOn[j], 0) << j;
+  }
+  EXPECT_EQ(c.DeviceFaultRelay, 32);
+  EXPECT_EQ(c.DeviceFaultFlags, 1);
+  EXPECT_EQ(c.SensorFaultRelay, 31);
+  EXPECT_EQ(c.SensorFaultFlags, 3);
+  EXPECT_EQ(c.ArchivePeriod.Get(), 60);
+  EXPECT_EQ(c.Register100, 1);
+  EXPECT_EQ(c.MeasurePeriod.Get(), 0.0f);
+  EXPECT_EQ(mip_->NominalPeriod, 1.0f);
+  EXPECT_EQ(mip_->InterfaceAddress, 1);
+  EXPECT_EQ(mip_->FirmwareVersion, 0x0203);
+  EXPECT_EQ(mip_->DeviceState, StateMeasuring);
+  EXPECT_EQ(mip_->CurrentValue[0], 123.5f);
+  EXPECT_EQ(mip_->CurrentValue[7], MarkerNotConfigured);
+  EXPECT_EQ(mip_->LastCycleValue[0], 123.5f);
+  EXPECT_EQ(mip_->LastCycleValue[7], MarkerNotConfigured);
+}
+
 }  // namespace

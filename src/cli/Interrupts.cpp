@@ -1,6 +1,7 @@
 #include "cli/Interrupts.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -49,18 +50,16 @@ TInterrupts::~TInterrupts() {
   sigaction(SIGTERM, &previousTerm, nullptr);
 }
 
-int TInterrupts::WakeFd() const {
-  return wakePipe[0];
+void TInterrupts::WaitForWake() {
+  pollfd wake{wakePipe[0], POLLIN, 0};
+  poll(&wake, 1, wake.fd >= 0 ? -1 : 50);
+  char bytes[64];
+  while (read(wakePipe[0], bytes, sizeof bytes) > 0) {
+  }
 }
 
 void TInterrupts::Wake() {
   WriteWakeByte();
-}
-
-void TInterrupts::Drain() {
-  char bytes[64];
-  while (read(wakePipe[0], bytes, sizeof bytes) > 0) {
-  }
 }
 
 int InterruptSignal() {

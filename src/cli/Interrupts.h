@@ -1,5 +1,7 @@
 // SIGINT and SIGTERM while k7104-cli works: the handler only notes the signal and writes a byte
 // to a pipe, so that the thread waiting for the job wakes and cancels it as a closed port does.
+// On Windows Ctrl+C counts as SIGINT and Ctrl+Break or closing the console as SIGTERM
+// (InterruptsWin32.cpp).
 #pragma once
 
 namespace cli {
@@ -12,10 +14,9 @@ class TInterrupts {
   TInterrupts(const TInterrupts&) = delete;
   TInterrupts& operator=(const TInterrupts&) = delete;
 
-  // Readable after a signal or a Wake(); Drain() empties it.
-  int WakeFd() const;
+  // Waits until a signal or a Wake() came since the last wait ended.
+  void WaitForWake();
   void Wake();
-  void Drain();
 };
 
 // The first signal that came (SIGINT or SIGTERM), or 0.

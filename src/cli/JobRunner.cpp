@@ -1,10 +1,6 @@
 #include "cli/JobRunner.h"
+#include "cli/Platform.h"
 
-#include <langinfo.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 
@@ -14,7 +10,7 @@
 namespace cli {
 
 JobRunner::JobRunner() {
-  showProgress_ = isatty(STDERR_FILENO) == 1;
+  showProgress_ = StderrIsTerminal();
   mip_.OnProgress = [this](uint8_t value) { ShowProgress(value); };
   mip_.OnJobDone = [this](TResult result) {
     result_ = result;
@@ -43,9 +39,7 @@ void JobRunner::WaitForJobEnd() {
   for (;;) {
     if (Interrupted() && !cancelled_) CancelJob();
     if (finished_) return;
-    pollfd wake{interrupts_.WakeFd(), POLLIN, 0};
-    poll(&wake, 1, wake.fd >= 0 ? -1 : 50);
-    interrupts_.Drain();
+    interrupts_.WaitForWake();
   }
 }
 
@@ -76,20 +70,8 @@ void JobRunner::ShowProgress(uint8_t value) {
   std::fflush(stderr);
 }
 
-std::string RegionalSeparator() {
-  const lconv* conventions = std::localeconv();
-  if (conventions == nullptr || conventions->decimal_point == nullptr ||
-      conventions->decimal_point[0] == '\0')
-    return ".";
-  return conventions->decimal_point;
-}
-
 std::string RegionalFixed(double value, int decimals) {
   return FixedText(value, decimals, RegionalSeparator());
-}
-
-std::string RegionalDateTime(TDateTime value) {
-  return DateTimeText(value, nl_langinfo(D_FMT), nl_langinfo(T_FMT));
 }
 
 std::string MeasurementText(float value) {

@@ -1,5 +1,4 @@
 // k7104-cli: the configurator's jobs from a shell, for scripts and for servicing many instruments.
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +7,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Interrupts.h"
+#include "cli/Platform.h"
 
 namespace {
 
@@ -22,12 +22,13 @@ void PrintUsage(FILE* out) {
   std::fprintf(out,
                "\noptions:\n"
                "  --port PATH    serial device (/dev/ttyUSB0, a pty, ...)\n"
-               "  --com N        COM port number 1..20 (COM1 is /dev/ttyS0); default 1\n"
+               "  --com N        COM port number 1..20 (COM1 is %s); default 1\n"
                "  --baud RATE    line rate, one of 110 300 600 1200 2400 4800 9600 14400 19200 "
                "38400 56000 57600 115200 128000 256000; default 9600\n"
                "  --address A    Modbus address of the instrument, 1..255; default 1\n"
                "  --timeout MS   reply timeout in milliseconds; default 1300\n"
-               "  COMMAND --help shows the help of one command\n");
+               "  COMMAND --help shows the help of one command\n",
+               DefaultSerialDevice(0).c_str());
 }
 
 bool ParseNumber(const char* text, long low, long high, long& value) {
@@ -76,7 +77,7 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
+  cli::PrepareProcess(argc, argv);
   cli::Options options;
   const int at = ParseOptions(argc, argv, options);
   if (at == -2) {

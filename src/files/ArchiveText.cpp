@@ -1,7 +1,5 @@
 #include "files/ArchiveText.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -249,36 +247,6 @@ std::string IsoDateTimeText(TDateTime value) {
   if (p.Millisecond != 0)
     n += std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), ".%03d", p.Millisecond);
   return std::string(buffer, static_cast<size_t>(n));
-}
-
-std::string ToWindows1251(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP1251", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
-  std::string out(utf8.size() + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
-  size_t written = 0;
-  while (inLeft > 0) {
-    char* outPtr = out.data() + written;
-    size_t outLeft = out.size() - written;
-    const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    written = static_cast<size_t>(outPtr - out.data());
-    if (r != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-    } else {
-      // Skip the character the code page lacks (or a broken sequence) and mark it.
-      if (written == out.size()) out.resize(out.size() * 2);
-      out[written++] = '?';
-      do {
-        ++in;
-        --inLeft;
-      } while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
-    }
-  }
-  iconv_close(cd);
-  out.resize(written);
-  return out;
 }
 
 bool WriteArchiveText(const std::string& path, const std::vector<MeasurementRecord>& records,

@@ -85,19 +85,3 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
   parts.Millisecond = static_cast<int>(ms % 1000);
   return parts;
 }
-
-TDateTime NowLocal() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
-  TDateTimeParts parts;
-  parts.Year = local.tm_year + 1900;
-  parts.Month = local.tm_mon + 1;
-  parts.Day = local.tm_mday;
-  parts.Hour = local.tm_hour;
-  parts.Minute = local.tm_min;
-  parts.Second = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second
-  parts.Millisecond = static_cast<int>(now.tv_nsec / 1000000);
-  return EncodeDateTime(parts);
-}

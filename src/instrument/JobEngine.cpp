@@ -1,15 +1,10 @@
 // The job engine: one thread that waits for a job code, checks the instrument's identity and
 // runs the register operations of the job, reporting progress and the result.
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "instrument/Mipunit.h"
+#include "instrument/Platform.h"
 
 namespace {
 
@@ -28,21 +23,6 @@ constexpr char WireIdentity[DeviceIdLength + 1] = "OVTSERIL!N";
 
 bool IsKnownModel(uint16_t model) {
   return model == ModelK7104T1 || model == ModelK7104C1 || model == ModelK7104E025;
-}
-
-// Transactions must not be held up by the rest of the desktop: ask for real-time scheduling,
-// else for the lowest nice value the system allows, and go on silently when both are refused.
-void RaiseThreadPriority() {
-  sched_param param{};
-  param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-  if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
-  rlimit limit{};
-  int nice = 0;
-  if (getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-    nice = 20 - static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 40));
-  }
-  const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-  if (setpriority(PRIO_PROCESS, tid, -20) != 0) setpriority(PRIO_PROCESS, tid, nice);
 }
 
 }  // namespace
@@ -79,7 +59,7 @@ bool TMIP::StartJob(uint8_t jobCode) {
 }
 
 void TMIP::JobThreadMain() {
-  RaiseThreadPriority();
+  RaiseJobThreadPriority();
   while (WaitForJob()) RunJob();
 }
 

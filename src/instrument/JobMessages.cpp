@@ -42,7 +42,7 @@ std::string OpenFailureText(TOpenFailure failure, const std::string& device, int
       break;
   }
   std::string text = std::string(ResultMessage(RESULT_PORT_NOT_OPEN)) + " " + device;
-  if (systemError != 0) text += ": " + std::string(std::strerror(systemError));
+  if (systemError != 0) text += ": " + SystemErrorText(systemError);
   return text + ".";
 }
 

@@ -148,7 +148,7 @@ TLineSettings TModBus::Dcb() const {
 }
 
 std::string TModBus::DefaultPortDevice(uint8_t index) const {
-  return "/dev/ttyS" + std::to_string(index);
+  return DefaultSerialDevice(index);
 }
 
 void TModBus::SetPortDevice(uint8_t index, const std::string& path) {

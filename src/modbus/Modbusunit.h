@@ -149,7 +149,7 @@ class TModBus {
   uint16_t WaitTime() const { return waitTime_.load(); }
   void SetWaitTime(uint16_t ms) { waitTime_.store(ms); }
 
-  // Device path behind each port index; index i defaults to /dev/ttyS<i>.
+  // Device path behind each port index; index i defaults to DefaultSerialDevice(i).
   void SetPortDevice(uint8_t index, const std::string& path);
   std::string PortDevice(uint8_t index) const;
   std::string DefaultPortDevice(uint8_t index) const;

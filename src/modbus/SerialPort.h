@@ -1,5 +1,6 @@
 // The serial port behind the channel: a small interface, so that the transaction logic does not
-// depend on the platform. The POSIX backend lives in SerialPosix.cpp.
+// depend on the platform. The POSIX backend lives in SerialPosix.cpp, the Win32 one in
+// SerialWin32.cpp.
 #pragma once
 
 #include <cstddef>
@@ -59,3 +60,7 @@ class TSerialPort {
 };
 
 std::unique_ptr<TSerialPort> MakeSerialPort();
+// The platform's device behind port index i (COM<i+1>): /dev/ttyS<i>, or \\.\COM<i+1> on Windows.
+std::string DefaultSerialDevice(uint8_t index);
+// The platform's text for the error number a port's Open reported.
+std::string SystemErrorText(int error);

@@ -58,7 +58,7 @@ class ArchiveTextTest : public ::testing::Test {
 };
 
 TEST_F(ArchiveTextTest, EmptyArchiveGivesTheHeaderLineOnly) {
-  const fs::path file = folder_ / "empty.txt";
+  const std::string file = (folder_ / "empty.txt").string();
   ASSERT_TRUE(WriteArchiveText(file, {}, 3, RussianForm()));
   EXPECT_EQ(ReadFile(file), Zap + "\t" + DateTimeHeader + "\t" + Channel + "1\t" + Channel + "2\t" +
                                 Channel + "3\r\n");
@@ -70,7 +70,7 @@ TEST_F(ArchiveTextTest, RecordsInListOrderWithOneDecimalAndMarkersAsNumbers) {
       Record(7, day + EncodeTime(14, 25, 36, 0), {12.34567f, -32764.0f, 0.26f}),
       Record(3, day, {-32766.0f, -32768.0f, -0.04f}),
   };
-  const fs::path file = folder_ / "records.txt";
+  const std::string file = (folder_ / "records.txt").string();
   ASSERT_TRUE(WriteArchiveText(file, records, 3, RussianForm()));
   const std::string expected = Zap + "\t" + DateTimeHeader + "\t" + Channel + "1\t" + Channel +
                                "2\t" + Channel + "3\r\n" +
@@ -85,7 +85,7 @@ TEST_F(ArchiveTextTest, RecordWithoutTimeHasAnEmptyDateField) {
       Record(8, EncodeDate(2005, 3, 17), {1.0f}),
       Record(9, NoDateTime, {2.0f}),
   };
-  const fs::path file = folder_ / "timeless.txt";
+  const std::string file = (folder_ / "timeless.txt").string();
   ASSERT_TRUE(WriteArchiveText(file, records, 1, RussianForm()));
   EXPECT_EQ(ReadFile(file), Zap + "\t" + DateTimeHeader + "\t" + Channel + "1\r\n" +
                                 "8\t17.03.2005\t1,0\r\n9\t\t2,0\r\n");
@@ -98,7 +98,7 @@ TEST_F(ArchiveTextTest, CsvKeepsValuesNumericAndMarkersAsText) {
       Record(7, EncodeDate(2005, 3, 17) + EncodeTime(14, 25, 36, 0), {12.34567f, -32764.0f}),
       Record(3, NoDateTime, {-32766.0f, -0.0004f}),
   };
-  const fs::path file = folder_ / "records.csv";
+  const std::string file = (folder_ / "records.csv").string();
   ASSERT_TRUE(WriteArchiveCsv(file, records, 2));
   EXPECT_EQ(ReadFile(file),
             "Запись,Дата и время,Канал_1,Канал_1_состояние,Канал_2,Канал_2_состояние\r\n"
@@ -129,11 +129,11 @@ TEST_F(ArchiveTextTest, DecimalPointFollowsTheForm) {
 }
 
 TEST_F(ArchiveTextTest, FailedWriteKeepsTheExistingFile) {
-  const fs::path file = folder_ / "keep.txt";
+  const std::string file = (folder_ / "keep.txt").string();
   { std::ofstream(file) << "previous export"; }
   fs::create_directory(folder_ / "sub");
-  EXPECT_FALSE(WriteArchiveText(folder_ / "sub", {}, 1, RussianForm()));
-  EXPECT_FALSE(WriteArchiveText(folder_ / "missing" / "x.txt", {}, 1, RussianForm()));
+  EXPECT_FALSE(WriteArchiveText((folder_ / "sub").string(), {}, 1, RussianForm()));
+  EXPECT_FALSE(WriteArchiveText((folder_ / "missing" / "x.txt").string(), {}, 1, RussianForm()));
   EXPECT_EQ(ReadFile(file), "previous export");
 }
 

@@ -1,0 +1,11 @@
+// What the command line needs of the platform, apart from the serial port and the signals.
+#pragma once
+
+namespace cli {
+
+// Takes the user's regional settings and, on Windows, a UTF-8 console and the arguments in UTF-8.
+void PrepareProcess(int& argc, char**& argv);
+// Progress is drawn on standard error only when it is a terminal.
+bool StderrIsTerminal();
+
+}  // namespace cli

@@ -82,6 +82,13 @@ QString TArchiveModel::NumberText(int row) const {
   return record ? QString::number(record->Number) : QString();
 }
 
+void TArchiveModel::SetChannelCount(int channels) {
+  if (channels == channels_) return;
+  channels_ = channels;
+  emit headerDataChanged(Qt::Horizontal, 1, MaxChannels);
+  if (rowCount() > 0) emit dataChanged(index(0, 1), index(rowCount() - 1, MaxChannels));
+}
+
 QVariant TArchiveModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   if (role == Qt::DisplayRole) return CellText(index.row(), index.column());
@@ -90,6 +97,8 @@ QVariant TArchiveModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TArchiveModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::ForegroundRole && orientation == Qt::Horizontal && !ChannelShown(section))
+    return disabledBrush_;
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal)
     return section >= 0 && section <= MaxChannels ? headers_[section] : QString();
@@ -99,6 +108,7 @@ QVariant TArchiveModel::headerData(int section, Qt::Orientation orientation, int
 // The date column is drawn like the record numbers and is never selected.
 Qt::ItemFlags TArchiveModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
+  if (!ChannelShown(index.column())) return Qt::NoItemFlags;
   return index.column() == 0 ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
@@ -106,6 +116,7 @@ TArchiveGrid::TArchiveGrid(const QString& name, QWidget* parent)
     : QTableView(parent), model_(new TArchiveModel(this)) {
   setObjectName(name);
   model_->SetFixedBrush(palette().button());
+  model_->SetDisabledBrush(palette().brush(QPalette::Disabled, QPalette::WindowText));
   setModel(model_);
   for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
     header->setSectionResizeMode(QHeaderView::Fixed);

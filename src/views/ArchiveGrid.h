@@ -31,6 +31,10 @@ class TArchiveModel : public QAbstractTableModel {
 
   void SetHeaderText(int section, const QString& text);
   void SetFixedBrush(const QBrush& brush) { fixedBrush_ = brush; }
+  void SetDisabledBrush(const QBrush& brush) { disabledBrush_ = brush; }
+  // Channels beyond the instrument's count are shown greyed and cannot be selected.
+  void SetChannelCount(int channels);
+  bool ChannelShown(int channel) const { return channel <= channels_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,6 +54,8 @@ class TArchiveModel : public QAbstractTableModel {
   size_t count_ = 0;  // records of source_ the view knows of
   QString headers_[MaxChannels + 1];
   QBrush fixedBrush_;
+  QBrush disabledBrush_;
+  int channels_ = MaxChannels;
 };
 
 class TArchiveGrid : public QTableView {

@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTimeEdit>
 
 #include <cmath>
@@ -86,6 +87,20 @@ void TPageViews::ShowInstrumentCounts() {
     for (int ch = 1; ch <= MaxChannels; ++ch) list->SetLineEnabled(ch, ch <= channels);
   for (TglAskListBox* list : {glAskListBox5, glAskListBox6})
     for (int relay = 1; relay <= MaxRelays; ++relay) list->SetLineEnabled(relay, relay <= relays);
+  ShowChoicesWithinCounts(channels, relays);
+  archiveGrid_->Model()->SetChannelCount(channels);
+}
+
+// Item k of the relay lists is relay k and item k of the cold junction list is channel k; item 0
+// ("none") is always there.
+void TPageViews::ShowChoicesWithinCounts(int channels, int relays) {
+  for (int relay = 1; relay <= MaxRelays; ++relay) {
+    MenuRelay->SetItemEnabled(relay, relay <= relays);
+    for (QComboBox* combo : {ComboBox1, ComboBox6})
+      if (auto* items = qobject_cast<QStandardItemModel*>(combo->model()))
+        if (QStandardItem* item = items->item(relay)) item->setEnabled(relay <= relays);
+  }
+  for (int ch = 1; ch <= MaxChannels; ++ch) KXCMenu->SetItemEnabled(ch, ch <= channels);
 }
 
 void TPageViews::MarkModified() {
@@ -298,7 +313,8 @@ void TPageViews::RenderSettingsPage() {
   if (ShowSpin(CSpinEdit2, c.Password.Get(), image_.Shows(group, &c.Password, 2)) &&
       CSpinEdit2->value() != c.Password.Get())
     PasswordEdited(CSpinEdit2->value());
-  if (ShowSpin(CSpinEdit3, image_.InterfaceAddress, known) &&
+  if (known) addressTyped_ = false;
+  if (ShowSpin(CSpinEdit3, image_.InterfaceAddress, known || addressTyped_) &&
       CSpinEdit3->value() != image_.InterfaceAddress)
     AddressEdited(CSpinEdit3->value());
   SelectItem(ComboBox2, known ? c.Protocol : 0xFFu);

@@ -18,6 +18,7 @@
 #include "views/AskListBox.h"
 #include "views/PageControl.h"
 #include "views/PopupList.h"
+#include "views/SpinEdit.h"
 #include "views/StringGrid.h"
 
 class QCheckBox;
@@ -125,9 +126,9 @@ class TPageViews : public QObject {
   QTimeEdit* DateTimePicker2;
   QPushButton* Button1;
   QPushButton* Button2;
-  QSpinBox* CSpinEdit1;
-  QSpinBox* CSpinEdit2;
-  QSpinBox* CSpinEdit3;
+  TCSpinEdit* CSpinEdit1;
+  TCSpinEdit* CSpinEdit2;
+  TCSpinEdit* CSpinEdit3;
   QToolButton* SpeedButton1;
   QComboBox* ComboBox2;
   QComboBox* ComboBox3;
@@ -215,6 +216,7 @@ class TPageViews : public QObject {
   void ShowForAllLine(TglAskListBox* list, const uint8_t* flags, bool mirrored, int group);
   static void ShowNotRead(QWidget* control, bool notRead);
   bool ShowSpin(QSpinBox* spin, int value, bool shown);
+  void ShowChoicesWithinCounts(int channels, int relays);
   void RenderFaultRelays();
   void RenderLogic(int setpoint);
   void RenderSettingsPage();
@@ -227,6 +229,8 @@ class TPageViews : public QObject {
   QList<TStringGrid*> gridList_;
   QLabel* labels_[26] = {};
   bool rendering_ = false;
+  // The user typed an address while the instrument's was not known; redrawing keeps it.
+  bool addressTyped_ = false;
   int shownChannels_ = MaxChannels;
   int shownRelays_ = MaxRelays;
 

@@ -44,6 +44,16 @@ int TPopupList::ItemTag(int index) const {
   return index >= 0 && index < items.size() ? items[index]->data().toInt() : -1;
 }
 
+void TPopupList::SetItemEnabled(int index, bool on) {
+  const QList<QAction*> items = actions();
+  if (index >= 0 && index < items.size()) items[index]->setEnabled(on);
+}
+
+bool TPopupList::ItemEnabled(int index) const {
+  const QList<QAction*> items = actions();
+  return index >= 0 && index < items.size() && items[index]->isEnabled();
+}
+
 void TPopupList::SetBannerText(const QString& text) {
   bannerText_ = text;
   UpdateMargins();

@@ -19,6 +19,9 @@ class TPopupList : public QMenu {
   int ItemCount() const { return static_cast<int>(actions().size()); }
   QString ItemCaption(int index) const;
   int ItemTag(int index) const;
+  // A disabled item is shown greyed and cannot be chosen, neither by a click nor by ChooseItem.
+  void SetItemEnabled(int index, bool on);
+  bool ItemEnabled(int index) const;
 
   TBanner Banner() const { return banner_; }
   QString BannerText() const { return bannerText_; }

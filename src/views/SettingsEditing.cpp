@@ -39,6 +39,15 @@ void TPageViews::WireSettingsEdits() {
     MarkModified();
   });
   connect(CSpinEdit1, &QSpinBox::valueChanged, this, &TPageViews::ArchivePeriodEdited);
+  // Typing the value a field shows as not read (its minimum) changes no value, but is an edit.
+  const auto takeTypedMinimum = [this](TCSpinEdit* spin, void (TPageViews::*edited)(int)) {
+    connect(spin, &TCSpinEdit::EntryTyped, this, [this, spin, edited](int value) {
+      if (spin->property("notRead").toBool()) (this->*edited)(value);
+    });
+  };
+  takeTypedMinimum(CSpinEdit1, &TPageViews::ArchivePeriodEdited);
+  takeTypedMinimum(CSpinEdit2, &TPageViews::PasswordEdited);
+  takeTypedMinimum(CSpinEdit3, &TPageViews::AddressEdited);
   Edit1->installEventFilter(this);
 }
 
@@ -65,6 +74,7 @@ void TPageViews::ShowEditedSpin(QSpinBox* spin, const void* field, size_t size) 
 void TPageViews::AddressEdited(int value) {
   image_.InterfaceAddress = static_cast<uint8_t>(value);
   if (!rendering_) {
+    addressTyped_ = true;
     CSpinEdit3->setSpecialValueText(QString());
     ShowNotRead(CSpinEdit3, false);
   }

@@ -11,6 +11,15 @@ class TCSpinEdit : public QSpinBox {
  public:
   TCSpinEdit(const QString& name, int minimum, int maximum, QWidget* parent = nullptr);
 
+ signals:
+  // The user typed into the field and finished the entry (Enter or leaving it), also when the
+  // value typed equals the one it had, which valueChanged does not tell.
+  void EntryTyped(int value);
+
  protected:
   void fixup(QString& input) const override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  bool typed_ = false;
 };

@@ -1,7 +1,9 @@
 // What the pages' edits start on a simulated instrument: the relay test written at once, the
 // clock set from the computer, and a number still being typed when the write command is given.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QToolButton>
 
 #include <ctime>
@@ -9,8 +11,10 @@
 
 #include "CommandSteps.h"
 #include "sim/Simulator.h"
+#include "views/ArchiveGrid.h"
 #include "views/AskListBox.h"
 #include "views/PageViews.h"
+#include "views/PopupList.h"
 #include "views/StringGrid.h"
 
 using namespace Steps;
@@ -131,6 +135,22 @@ class TestEditCommands : public QObject {
     QVERIFY(pages.StringGrid(18)->RowEnabled(9));
     QVERIFY(!pages.glAskListBox1->LineEnabled(9));
     QVERIFY(!pages.glAskListBox5->LineEnabled(5));
+    // Choice lists offer only the instrument's relays and channels.
+    QVERIFY(pages.MenuRelay->ItemEnabled(4));
+    QVERIFY(!pages.MenuRelay->ItemEnabled(5));
+    QSignalSpy chosen(pages.MenuRelay, &TPopupList::ItemChosen);
+    pages.MenuRelay->ChooseItem(5);
+    QCOMPARE(chosen.count(), 0);
+    QVERIFY(pages.KXCMenu->ItemEnabled(8));
+    QVERIFY(!pages.KXCMenu->ItemEnabled(9));
+    const auto comboItemEnabled = [](QComboBox* combo, int index) {
+      return bool(combo->model()->flags(combo->model()->index(index, 0)) & Qt::ItemIsEnabled);
+    };
+    QVERIFY(comboItemEnabled(pages.ComboBox1, 4));
+    QVERIFY(!comboItemEnabled(pages.ComboBox6, 5));
+    TArchiveModel* archive = form.findChild<TArchiveGrid*>()->Model();
+    QCOMPARE(archive->flags(archive->index(0, 9)), Qt::NoItemFlags);
+    QVERIFY(archive->flags(archive->index(0, 8)) & Qt::ItemIsSelectable);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
   }
 

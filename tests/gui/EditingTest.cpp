@@ -851,6 +851,35 @@ class TestEditing : public QObject {
     QVERIFY(!Pages().Modified);
   }
 
+  // Settings not read since connecting show blank. Typing the very value a blank stands for is an
+  // edit all the same, and a typed address survives the page being drawn again.
+  void TypedValuesOnANotReadSettingsPage() {
+    TMIP& mip = Form().Mip();
+    mip.ForgetReadGroups();
+    Show(Pages(), 14);
+    Pages().Modified = false;
+    auto* spin1 = Find<QSpinBox>(&Form(), "CSpinEdit1");
+    QCOMPARE(spin1->text(), QString(" "));
+    ClickText(spin1);
+    Type("0");
+    PressEnter();
+    QCOMPARE(spin1->text(), QString("0"));
+    QVERIFY(mip.IsEdited(&mip.Config.ArchivePeriod, 2));
+    QVERIFY(Pages().Modified);
+
+    auto* spin3 = Find<QSpinBox>(&Form(), "CSpinEdit3");
+    ClickText(spin3);
+    spin3->selectAll();
+    Type("5");
+    PressEnter();
+    Pages().Render();
+    QCOMPARE(spin3->text(), QString("5"));
+    QSignalSpy requested(&Pages(), &TPageViews::JobRequested);
+    QTest::mouseClick(Find<QToolButton>(&Form(), "SpeedButton1"), Qt::LeftButton);
+    QCOMPARE(requested.count(), 1);
+    QCOMPARE(mip.InterfaceAddress, uint8_t(5));
+  }
+
   void ClockPickersSetTheClockWithoutModifying() {
     TMIP& mip = Form().Mip();
     mip.DeviceClock = EncodeDateTime({2026, 1, 10, 14, 30, 0, 0});

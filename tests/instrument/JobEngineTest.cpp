@@ -382,13 +382,21 @@ TEST_F(JobEngineTest, DestructionInTheMiddleOfALongArchiveRead) {
   };
   mip_->RangeFirst = 1;
   mip_->RangeLast = 65535;
-  ASSERT_TRUE(mip_->StartJob(JobReadArchive));
-  while (progressCalls < 4) std::this_thread::sleep_for(10ms);
+  // On a loaded machine a reply may come late and end the read early: it is then started again,
+  // until one is torn down in its middle.
+  int endedEarly = 0;
+  for (int attempt = 0; attempt < 10 && progressCalls < 4; ++attempt) {
+    progressCalls = 0;
+    ASSERT_TRUE(mip_->StartJob(JobReadArchive));
+    while (progressCalls < 4 && doneCalls == endedEarly) std::this_thread::sleep_for(10ms);
+    endedEarly = doneCalls;
+  }
+  ASSERT_GE(progressCalls, 4);
   mip_.reset();
   destroyed = true;
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(late, 0);
-  EXPECT_EQ(doneCalls, 0);  // the interrupted job reports nothing
+  EXPECT_EQ(doneCalls, endedEarly);  // the interrupted job reports nothing
 }
 
 // A callback that waits for the owner's thread, as the window's does, while the owner destroys

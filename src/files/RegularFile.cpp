@@ -29,3 +29,7 @@ int OpenRegularForReading(const std::string& path) {
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
+
+void CloseRegularFile(int fd) {
+  close(fd);
+}

@@ -12,3 +12,5 @@ TFileKind FileKindOf(const std::string& path);
 // Opens a regular file for reading. Anything else is refused before and after the open, which
 // itself never waits (a FIFO without a writer, a device): -1 then, with errno EINVAL.
 int OpenRegularForReading(const std::string& path);
+// Closes what OpenRegularForReading opened.
+void CloseRegularFile(int fd);

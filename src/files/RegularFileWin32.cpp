@@ -30,3 +30,7 @@ int OpenRegularForReading(const std::string& path) {
   }
   return fd;
 }
+
+void CloseRegularFile(int fd) {
+  _close(fd);
+}

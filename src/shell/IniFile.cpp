@@ -1,56 +1,24 @@
 #include "shell/IniFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringConverter>
 #include <QTextStream>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
 #include <limits>
+#include <string>
 
 #include "files/RegularFile.h"
+#include "files/SafeWrite.h"
 
 namespace {
 
-bool WriteAll(int fd, const QByteArray& bytes) {
-  qsizetype done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n =
-        ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += n;
-  }
-  return true;
-}
-
-// The new file gets the old one's permissions, or those the user's umask gives a new file.
-mode_t FileMode(const QByteArray& target) {
-  struct stat old {};
-  if (::stat(target.constData(), &old) == 0) return old.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
-// Writes bytes to a temporary file in the target's folder, flushes it to the disk and only then
-// renames it over the target; on any failure the temporary file goes and the target is untouched.
-bool ReplaceFile(const QString& fileName, const QByteArray& bytes) {
-  const QFileInfo info(fileName);
-  const QString resolved = info.isSymLink() ? info.symLinkTarget() : fileName;
-  const QByteArray target = QFile::encodeName(resolved);
-  if (FileKindOf(target.toStdString()) == TFileKind::Other) return false;
-  QByteArray temp = target + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, FileMode(target)) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.constData(), target.constData()) == 0;
-  if (!ok) ::unlink(temp.constData());
-  return ok;
+// The core takes paths in UTF-8 on Windows and in the file system's own encoding elsewhere.
+std::string CorePath(const QString& fileName) {
+#ifdef Q_OS_WIN
+  return fileName.toStdString();
+#else
+  return QFile::encodeName(fileName).toStdString();
+#endif
 }
 
 bool IsSectionLine(const QString& trimmed) {
@@ -60,14 +28,14 @@ bool IsSectionLine(const QString& trimmed) {
 }  // namespace
 
 TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {
-  const std::string path = QFile::encodeName(fileName).toStdString();
+  const std::string path = CorePath(fileName);
   notRegular_ = FileKindOf(path) == TFileKind::Other;
   // Never a blocking open: a FIFO in place of the file would hold the program up for ever.
   const int fd = notRegular_ ? -1 : OpenRegularForReading(path);
   if (fd < 0) return;
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
+    CloseRegularFile(fd);
     return;
   }
   QTextStream in(&file);
@@ -170,5 +138,7 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 bool TIniFile::Save() const {
   QByteArray bytes;
   for (const TLine& line : lines_) bytes += line.Text.toUtf8() + '\n';
-  return ReplaceFile(fileName_, bytes);
+  // Written beside the target, flushed and renamed over it: a failure leaves the old file whole.
+  return WriteFileReplacing(CorePath(fileName_), bytes.constData(),
+                            static_cast<size_t>(bytes.size()));
 }

@@ -2,8 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-
-#include <unistd.h>
+#include <QTemporaryFile>
 
 namespace Settings {
 
@@ -14,14 +13,20 @@ const char* const MainSection = "Settings";
 const char* const DevicesSection = "PortDevices";
 const char* const PollIntervalKey = "PollInterval";
 
+// Tried rather than read from the permissions, which on Windows do not tell it.
 bool CanWriteFolder(const QString& folder) {
-  return ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
+  QTemporaryFile probe(folder + "/.k7104-probe-XXXXXX");
+  return probe.open();
 }
 
 QString UserConfigFolder() {
+#ifdef Q_OS_WIN
+  return qEnvironmentVariable("APPDATA") + "/k7104-configurator";
+#else
   QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
   if (base.isEmpty()) base = QDir::homePath() + "/.config";
   return base + "/k7104-configurator";
+#endif
 }
 
 }  // namespace

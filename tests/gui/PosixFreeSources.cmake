@@ -1,0 +1,20 @@
+# The window builds on Windows with Qt alone: its sources include no POSIX header. The platform's
+# services reach it through the core's seam (files/, modbus/SerialPort.h) or through Qt.
+file(GLOB_RECURSE sources ${SOURCE_DIR}/src/views/*.cpp ${SOURCE_DIR}/src/views/*.h
+     ${SOURCE_DIR}/src/shell/*.cpp ${SOURCE_DIR}/src/shell/*.h)
+set(posix_headers "unistd|fcntl|poll|termios|pty|pthread|dlfcn|langinfo|iconv|signal|dirent|pwd|grp|libgen|sys/[a-z_]+|asm/[a-z_]+")
+set(found "")
+foreach(source ${sources})
+  file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*<(${posix_headers})\\.h>")
+  foreach(line ${lines})
+    string(APPEND found "\n  ${source}: ${line}")
+  endforeach()
+endforeach()
+list(LENGTH sources count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no window sources under ${SOURCE_DIR}")
+endif()
+if(found)
+  message(FATAL_ERROR "POSIX headers in the window's sources:${found}")
+endif()
+message(STATUS "${count} window sources, no POSIX header")

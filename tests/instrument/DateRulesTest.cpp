@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "../modbus/PtyPeer.h"
-#include "SimFixture.h"
+#include "support/MipLineFixture.h"
+#include "support/PtyPeer.h"
 
 namespace {
 

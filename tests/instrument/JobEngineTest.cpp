@@ -7,14 +7,14 @@
 #include <atomic>
 #include <thread>
 
-#include "SimFixture.h"
+#include "support/MipLineFixture.h"
 
 using k7104sim::FaultKind;
 using namespace std::chrono_literals;
 
 namespace {
 
-class JobEngineTest : public SimFixture {};
+class JobEngineTest : public MipLineFixture {};
 
 bool Rising(const std::vector<uint8_t>& values) {
   return std::is_sorted(values.begin(), values.end());

@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "SimFixture.h"
+#include "support/MipLineFixture.h"
 
 using k7104sim::Fault;
 using k7104sim::FaultKind;
@@ -26,7 +26,7 @@ struct RequestCase {
   std::vector<std::string> frames;
 };
 
-class RequestTest : public SimFixture, public ::testing::WithParamInterface<RequestCase> {};
+class RequestTest : public MipLineFixture, public ::testing::WithParamInterface<RequestCase> {};
 
 TEST_P(RequestTest, SendsExactlyTheseFrames) {
   Add(1);
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"NoOperation157", [](TMIP&) {}, 157, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class RegisterMapTest : public SimFixture {};
+class RegisterMapTest : public MipLineFixture {};
 
 TEST_F(RegisterMapTest, FloatsArriveLowHalfFirst) {
   auto& instrument = Add(1);

@@ -3,15 +3,15 @@
 // which exception the instrument sent.
 #include <gtest/gtest.h>
 
-#include "SimFixture.h"
 #include "instrument/JobMessages.h"
+#include "support/MipLineFixture.h"
 
 using k7104sim::Fault;
 using k7104sim::FaultKind;
 
 namespace {
 
-class ReplyTrustTest : public SimFixture {};
+class ReplyTrustTest : public MipLineFixture {};
 
 TEST_F(ReplyTrustTest, AddressChangeRefusesAnAddressThatAnswersAtAll) {
   Add(1);

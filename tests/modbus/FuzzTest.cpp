@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "PtyPeer.h"
 #include "modbus/Modbusunit.h"
+#include "support/PtyPeer.h"
 
 namespace {
 

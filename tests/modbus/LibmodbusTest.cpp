@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "PtyPeer.h"
 #include "modbus/Modbusunit.h"
+#include "support/PtyPeer.h"
 
 namespace {
 

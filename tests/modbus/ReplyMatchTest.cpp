@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "PtyPeer.h"
 #include "modbus/Modbusunit.h"
 #include "sim/Simulator.h"
+#include "support/PtyPeer.h"
 
 namespace {
 

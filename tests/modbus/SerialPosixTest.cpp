@@ -5,9 +5,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "PtyPeer.h"
 #include "modbus/Modbusunit.h"
 #include "modbus/SerialPosix.h"
+#include "support/PtyPeer.h"
 
 namespace {
 

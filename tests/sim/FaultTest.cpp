@@ -8,7 +8,7 @@
 #include <fstream>
 #include <functional>
 
-#include "SimFixture.h"
+#include "support/RawLineFixture.h"
 
 namespace simtest {
 namespace {
@@ -38,12 +38,13 @@ struct ReplyFaultCase {
   std::function<Bytes(const Bytes& good)> expected;
 };
 
-class ReplyFaultTest : public SimLineTest, public ::testing::WithParamInterface<ReplyFaultCase> {};
+class ReplyFaultTest : public RawLineFixture,
+                       public ::testing::WithParamInterface<ReplyFaultCase> {};
 
 TEST_P(ReplyFaultTest, ChangesTheIdentityReplyAsAsked) {
   const Bytes good = IdentityReply(kIdentityData);
   line.AddFault(GetParam().fault);
-  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(GetParam().expected(good)));
+  EXPECT_EQ(HexText(client->Transact(kIdentityRequest)), HexText(GetParam().expected(good)));
 }
 
 // The reply with one byte changed and its CRC right.
@@ -146,21 +147,21 @@ INSTANTIATE_TEST_SUITE_P(
                        [](const Bytes& good) { return good; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class FaultTest : public SimLineTest {};
+class FaultTest : public RawLineFixture {};
 
 TEST_F(FaultTest, StrayBytesComeInsteadOfTheReply) {
   line.AddFault({FaultKind::Stray, 5});
   const Bytes junk = client->Transact(kIdentityRequest);
   const Bytes good = IdentityReply(kIdentityData);
   EXPECT_EQ(junk.size(), 5u);
-  EXPECT_NE(ToHex(junk), ToHex(Bytes(good.begin(), good.begin() + 5)));
+  EXPECT_NE(HexText(junk), HexText(Bytes(good.begin(), good.begin() + 5)));
 }
 
 TEST_F(FaultTest, FaultEndsAfterItsTimes) {
   line.AddFault({.kind = FaultKind::Busy, .times = 2});
   const Bytes busy = WithCrc({0x01, 0x83, 0x06});
-  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(busy));
-  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(busy));
+  EXPECT_EQ(HexText(client->Transact(kIdentityRequest)), HexText(busy));
+  EXPECT_EQ(HexText(client->Transact(kIdentityRequest)), HexText(busy));
   EXPECT_EQ(client->Transact(kIdentityRequest).size(), 23u);
 }
 
@@ -176,7 +177,7 @@ TEST_F(FaultTest, BusyForGivenRegistersOfOneFunctionOnly) {
   EXPECT_EQ(client->Transact(WriteRegisters(1, 1152, {0, 0})).size(), 8u);
   EXPECT_EQ(ReadRegisters(*client, 1, 3, 1280, 2).size(), 2u);
   for (int attempt = 0; attempt < 3; ++attempt) {
-    EXPECT_EQ(ToHex(client->Transact(write)), ToHex(busy));
+    EXPECT_EQ(HexText(client->Transact(write)), HexText(busy));
     EXPECT_NE(instrument->HoldingFloat(1280), 25.5f);
   }
   EXPECT_EQ(client->Transact(write).size(), 8u);
@@ -186,8 +187,8 @@ TEST_F(FaultTest, BusyForGivenRegistersOfOneFunctionOnly) {
 TEST_F(FaultTest, ExceptionForGivenRegisters) {
   line.AddFault(
       {.kind = FaultKind::Exception, .arg = 2, .firstRegister = 608, .lastRegister = 639});
-  EXPECT_EQ(ToHex(client->Transact(ReadRequest(1, 3, 608, 32))),
-            ToHex(WithCrc({0x01, 0x83, 0x02})));
+  EXPECT_EQ(HexText(client->Transact(ReadRequest(1, 3, 608, 32))),
+            HexText(WithCrc({0x01, 0x83, 0x02})));
   EXPECT_EQ(ReadRegisters(*client, 1, 3, 192, 32).size(), 32u);
 }
 
@@ -213,8 +214,8 @@ TEST_F(FaultTest, AnotherRecordNumberAtTheGivenRecord) {
 TEST_F(FaultTest, ModelCodeFaultWaitsForAReadOfRegisterFive) {
   line.AddFault({.kind = FaultKind::ModelCode, .arg = 9, .times = 1});
   EXPECT_EQ(ReadRegisters(*client, 1, 3, 6, 3), (std::vector<uint16_t>{0x0203, 32, 32}));
-  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(WithModelCode(9)));
-  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(IdentityReply(kIdentityData)));
+  EXPECT_EQ(HexText(client->Transact(kIdentityRequest)), HexText(WithModelCode(9)));
+  EXPECT_EQ(HexText(client->Transact(kIdentityRequest)), HexText(IdentityReply(kIdentityData)));
 }
 
 TEST_F(FaultTest, CoilReplyOneByteShort) {
@@ -234,10 +235,10 @@ TEST_F(FaultTest, ClearFaultsRestoresTheReply) {
 TEST_F(FaultTest, LineWideEchoComesBeforeEveryReply) {
   line.SetEcho(k7104sim::EchoMode::Together);
   const Bytes good = IdentityReply(kIdentityData);
-  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(EchoThenReply(good)));
+  EXPECT_EQ(HexText(client->Transact(kIdentityRequest)), HexText(EchoThenReply(good)));
   // A converter echoes what nobody answers as well.
   const Bytes unanswered = ReadRequest(5, 3, 0, 9);
-  EXPECT_EQ(ToHex(client->Transact(unanswered)), ToHex(unanswered));
+  EXPECT_EQ(HexText(client->Transact(unanswered)), HexText(unanswered));
 }
 
 TEST_F(FaultTest, EchoPauseKeepsTheReplyBack) {
@@ -246,7 +247,7 @@ TEST_F(FaultTest, EchoPauseKeepsTheReplyBack) {
   client->Write(kIdentityRequest);
   const Bytes bytes = client->ReadCount(8 + 23);
   const auto done = SteadyClock::now();
-  EXPECT_EQ(ToHex(bytes), ToHex(EchoThenReply(IdentityReply(kIdentityData))));
+  EXPECT_EQ(HexText(bytes), HexText(EchoThenReply(IdentityReply(kIdentityData))));
   EXPECT_GE(MillisecondsBetween(sent, done), 80.0);
 }
 
@@ -258,12 +259,12 @@ TEST_F(FaultTest, EchoFaultForOneRequest) {
 
 TEST_F(FaultTest, WriteEchoNamesOtherRegistersAndLeavesReadsAlone) {
   line.AddFault({.kind = FaultKind::WriteEcho, .arg = 3, .times = 1});
-  EXPECT_EQ(ToHex(client->Transact(kIdentityRequest)), ToHex(IdentityReply(kIdentityData)));
-  EXPECT_EQ(ToHex(client->Transact(WriteRegisters(1, 98, {30}))),
-            ToHex(WithCrc({0x01, 0x10, 0x00, 0x65, 0x00, 0x01})));
+  EXPECT_EQ(HexText(client->Transact(kIdentityRequest)), HexText(IdentityReply(kIdentityData)));
+  EXPECT_EQ(HexText(client->Transact(WriteRegisters(1, 98, {30}))),
+            HexText(WithCrc({0x01, 0x10, 0x00, 0x65, 0x00, 0x01})));
   EXPECT_EQ(instrument->HoldingRegister(98), 30);
-  EXPECT_EQ(ToHex(client->Transact(WriteRegisters(1, 98, {31}))),
-            ToHex(WithCrc({0x01, 0x10, 0x00, 0x62, 0x00, 0x01})));
+  EXPECT_EQ(HexText(client->Transact(WriteRegisters(1, 98, {31}))),
+            HexText(WithCrc({0x01, 0x10, 0x00, 0x62, 0x00, 0x01})));
 }
 
 TEST_F(FaultTest, LateFaultHoldsOneReply) {
@@ -282,7 +283,7 @@ TEST_F(FaultTest, ReplyDelayHoldsTheReply) {
   EXPECT_GE(MillisecondsBetween(sent, SteadyClock::now()), 100.0);
 }
 
-class PacingTest : public SimLineTest, public ::testing::WithParamInterface<uint32_t> {};
+class PacingTest : public RawLineFixture, public ::testing::WithParamInterface<uint32_t> {};
 
 // 64 registers make a reply of 133 bytes; request and reply take their time on the wire.
 TEST_P(PacingTest, ReplyTakesAboutItsWireTime) {
@@ -327,14 +328,14 @@ TEST_F(HangUpTest, LineHangsUpMidReplyAndTheLinkLeadsToAFreshOne) {
   {
     RawClient client(link);
     client.Write(kIdentityRequest);
-    EXPECT_EQ(ToHex(client.ReadCount(5)), ToHex(Bytes(good.begin(), good.begin() + 5)));
+    EXPECT_EQ(HexText(client.ReadCount(5)), HexText(Bytes(good.begin(), good.begin() + 5)));
     EXPECT_TRUE(client.WaitHangUp());
   }
   EXPECT_EQ(line.HangUps(), 1u);
   EXPECT_NE(line.SlavePath(), before);
   EXPECT_EQ(std::filesystem::read_symlink(link).string(), line.SlavePath());
   RawClient again(link);
-  EXPECT_EQ(ToHex(again.Transact(kIdentityRequest)), ToHex(good));
+  EXPECT_EQ(HexText(again.Transact(kIdentityRequest)), HexText(good));
   line.Stop();
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }

@@ -9,8 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "RawClient.h"
 #include "sim/Simulator.h"
+#include "support/HexCodec.h"
+#include "support/RawClient.h"
 
 extern char** environ;
 
@@ -173,11 +174,11 @@ TEST_F(ProgramTest, ServesItsInstrumentsUntilTerminatedThenRemovesTheLink) {
   EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
   RawClient client(link);
   const Bytes identity = client.Ask(ReadRequest(5, 3, 5, 4), 13);
-  EXPECT_EQ(ToHex(identity), ToHex(k7104sim::WithCrc({5, 3, 8, 0, 2, 2, 3, 0, 8, 0, 4})));
-  EXPECT_EQ(ToHex(client.Ask(ReadRequest(6, 3, 113, 1), 5)),
-            ToHex(k7104sim::WithCrc({6, 0x83, 6})));
-  EXPECT_EQ(ToHex(client.Ask(ReadRequest(6, 3, 113, 1), 7)),
-            ToHex(k7104sim::WithCrc({6, 3, 2, 0x03, 0xE8})));
+  EXPECT_EQ(HexText(identity), HexText(k7104sim::WithCrc({5, 3, 8, 0, 2, 2, 3, 0, 8, 0, 4})));
+  EXPECT_EQ(HexText(client.Ask(ReadRequest(6, 3, 113, 1), 5)),
+            HexText(k7104sim::WithCrc({6, 0x83, 6})));
+  EXPECT_EQ(HexText(client.Ask(ReadRequest(6, 3, 113, 1), 7)),
+            HexText(k7104sim::WithCrc({6, 3, 2, 0x03, 0xE8})));
   EXPECT_EQ(program.Stop(SIGTERM), 0);
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }

@@ -1,20 +1,20 @@
 // The simulated line as a Modbus RTU slave: framing, addressing, broadcasts, exceptions.
 #include <gtest/gtest.h>
 
-#include "SimFixture.h"
+#include "support/RawLineFixture.h"
 
 namespace simtest {
 namespace {
 
 using k7104sim::WithCrc;
 
-class ProtocolTest : public SimLineTest {};
+class ProtocolTest : public RawLineFixture {};
 
 TEST_F(ProtocolTest, IdentityReadGivesSwappedTextModelFirmwareAndCounts) {
   const Bytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x09, 0x85, 0xCC};
   const Bytes expected = WithCrc({0x01, 0x03, 0x12, 'O',  'V',  'T',  'S',  'E',  'R',  'I', 'L',
                                   '!',  'N',  0x00, 0x01, 0x02, 0x03, 0x00, 0x20, 0x00, 0x20});
-  EXPECT_EQ(ToHex(client->Transact(request)), ToHex(expected));
+  EXPECT_EQ(HexText(client->Transact(request)), HexText(expected));
 }
 
 TEST(ProtocolLine, IdentityFollowsWhatTheInstrumentIs) {
@@ -32,13 +32,13 @@ struct ExceptionCase {
   uint8_t code;
 };
 
-class ExceptionReplyTest : public SimLineTest,
+class ExceptionReplyTest : public RawLineFixture,
                            public ::testing::WithParamInterface<ExceptionCase> {};
 
 TEST_P(ExceptionReplyTest, AnswersWithTheExceptionCode) {
   const ExceptionCase& c = GetParam();
   const Bytes expected = WithCrc({0x01, static_cast<uint8_t>(c.request[1] | 0x80), c.code});
-  EXPECT_EQ(ToHex(client->Transact(WithCrc(c.request))), ToHex(expected));
+  EXPECT_EQ(HexText(client->Transact(WithCrc(c.request))), HexText(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -117,7 +117,7 @@ TEST_F(ProtocolTest, RequestsToOtherAddressesAreIgnored) {
 
 TEST_F(ProtocolTest, NoiseBeforeAPauseIsDroppedAndTheLineRecovers) {
   client->Write({0x01, 0x03, 0x00});
-  EXPECT_EQ(ToHex(client->ReadUntilQuiet(50, 200)), "");
+  EXPECT_EQ(HexText(client->ReadUntilQuiet(50, 200)), "");
   EXPECT_EQ(client->Transact(ReadRequest(1, 3, 0, 9)).size(), 23u);
 }
 
@@ -127,8 +127,8 @@ TEST_F(ProtocolTest, RequestsWrittenBackToBackAreAnsweredInTurn) {
   both.insert(both.end(), second.begin(), second.end());
   client->Write(both);
   const Bytes replies = client->ReadCount(14);
-  EXPECT_EQ(ToHex(replies),
-            ToHex(WithCrc({1, 3, 2, 0, 129})) + " " + ToHex(WithCrc({1, 3, 2, 0x01, 0xF4})));
+  EXPECT_EQ(HexText(replies),
+            HexText(WithCrc({1, 3, 2, 0, 129})) + " " + HexText(WithCrc({1, 3, 2, 0x01, 0xF4})));
 }
 
 TEST_F(ProtocolTest, ReceivedFramesKeepEveryCompleteRequestInOrder) {
@@ -152,9 +152,9 @@ TEST(ProtocolLine, BroadcastIsCarriedOutByEveryInstrumentWithoutReply) {
   ASSERT_TRUE(line.Start());
   RawClient client(line.SlavePath());
   client.Write(WriteRegisters(0, 98, {77}));
-  EXPECT_EQ(ToHex(client.ReadUntilQuiet(50, 300)), "");
+  EXPECT_EQ(HexText(client.ReadUntilQuiet(50, 300)), "");
   client.Write(ReadRequest(0, 3, 0, 9));
-  EXPECT_EQ(ToHex(client.ReadUntilQuiet(50, 300)), "");
+  EXPECT_EQ(HexText(client.ReadUntilQuiet(50, 300)), "");
   EXPECT_EQ(first.HoldingRegister(98), 77);
   EXPECT_EQ(ReadRegisters(client, 2, 3, 98, 1), std::vector<uint16_t>{77});
   EXPECT_EQ(first.RequestCount(), 2u);
@@ -163,7 +163,8 @@ TEST(ProtocolLine, BroadcastIsCarriedOutByEveryInstrumentWithoutReply) {
 
 TEST_F(ProtocolTest, AddressChangeRepliesAtTheOldAddressThenMoves) {
   const Bytes request{0x01, 0x10, 0x00, 0x63, 0x00, 0x01, 0x02, 0x00, 0x07, 0xEE, 0x01};
-  EXPECT_EQ(ToHex(client->Transact(request)), ToHex(WithCrc({0x01, 0x10, 0x00, 0x63, 0x00, 0x01})));
+  EXPECT_EQ(HexText(client->Transact(request)),
+            HexText(WithCrc({0x01, 0x10, 0x00, 0x63, 0x00, 0x01})));
   ExpectSilence(ReadRequest(1, 3, 0, 9));
   EXPECT_EQ(ReadRegisters(*client, 7, 3, 99, 1), std::vector<uint16_t>{7});
   EXPECT_EQ(line.Find(7), instrument);

@@ -7,8 +7,8 @@
 #include <set>
 #include <thread>
 
-#include "SimFixture.h"
 #include "sim/SimClock.h"
+#include "support/RawLineFixture.h"
 
 namespace simtest {
 namespace {
@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 constexpr float kSwitchedOn = -32765.0f;
 constexpr float kNotConfigured = -32764.0f;
 
-class RegisterModelTest : public SimLineTest {};
+class RegisterModelTest : public RawLineFixture {};
 
 // The configurator's own write frames, and the read that fetches the same data again.
 struct WriteCase {
@@ -29,16 +29,16 @@ struct WriteCase {
   Bytes readData;
 };
 
-class WriteReadBackTest : public SimLineTest, public ::testing::WithParamInterface<WriteCase> {};
+class WriteReadBackTest : public RawLineFixture, public ::testing::WithParamInterface<WriteCase> {};
 
 TEST_P(WriteReadBackTest, ReadAfterWriteGivesItBack) {
   const WriteCase& c = GetParam();
   const Bytes ack = client->Transact(c.write);
-  ASSERT_EQ(ack.size(), 8u) << ToHex(ack);
-  EXPECT_EQ(ToHex(ack), ToHex(WithCrc(Bytes(c.write.begin(), c.write.begin() + 6))));
+  ASSERT_EQ(ack.size(), 8u) << HexText(ack);
+  EXPECT_EQ(HexText(ack), HexText(WithCrc(Bytes(c.write.begin(), c.write.begin() + 6))));
   Bytes expected{0x01, c.read[1]};
   expected.insert(expected.end(), c.readData.begin(), c.readData.end());
-  EXPECT_EQ(ToHex(client->Transact(WithCrc(c.read))), ToHex(WithCrc(expected)));
+  EXPECT_EQ(HexText(client->Transact(WithCrc(c.read))), HexText(WithCrc(expected)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,7 +108,7 @@ TEST_F(RegisterModelTest, RefusedWriteChangesNothing) {
   const uint16_t before = instrument->HoldingRegister(100);
   // Registers 100..105: 105 is in the gap, so none of the six is written.
   const Bytes reply = client->Transact(WriteRegisters(1, 100, {9, 9, 9, 9, 9, 9}));
-  EXPECT_EQ(ToHex(reply), ToHex(WithCrc({0x01, 0x90, 0x02})));
+  EXPECT_EQ(HexText(reply), HexText(WithCrc({0x01, 0x90, 0x02})));
   EXPECT_EQ(instrument->HoldingRegister(100), before);
 }
 
@@ -195,7 +195,7 @@ TEST_F(RegisterModelTest, SensorTypeZeroMakesTheChannelUnconfigured) {
 TEST_F(RegisterModelTest, FixedLiveValueShowsInCurrentAndLastCycle) {
   instrument->SetLiveValue(3, 25.5f);
   const Bytes current = client->Transact(ReadRequest(1, 3, 768 + 6, 2));
-  EXPECT_EQ(ToHex(current), ToHex(WithCrc({0x01, 0x03, 0x04, 0x00, 0x00, 0x41, 0xCC})));
+  EXPECT_EQ(HexText(current), HexText(WithCrc({0x01, 0x03, 0x04, 0x00, 0x00, 0x41, 0xCC})));
   EXPECT_FLOAT_EQ(FloatAt(ReadRegisters(*client, 1, 4, 0, 4 + 8), 4 + 6), 25.5f);
 }
 

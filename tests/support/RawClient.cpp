@@ -1,4 +1,4 @@
-#include "RawClient.h"
+#include "support/RawClient.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,7 +7,6 @@
 
 #include <bit>
 #include <cerrno>
-#include <cstdio>
 
 #include "modbus/Modbusunit.h"
 #include "sim/Simulator.h"
@@ -162,16 +161,6 @@ bool CrcOk(const Bytes& frame) {
   if (frame.size() < 4) return false;
   const uint16_t crc = CalcCRC16(frame.data(), frame.size() - 2);
   return frame[frame.size() - 2] == (crc & 0xFF) && frame.back() == (crc >> 8);
-}
-
-std::string ToHex(const Bytes& bytes) {
-  std::string text;
-  char digits[4];
-  for (size_t k = 0; k < bytes.size(); ++k) {
-    std::snprintf(digits, sizeof digits, k ? " %02X" : "%02X", bytes[k]);
-    text += digits;
-  }
-  return text;
 }
 
 }  // namespace simtest

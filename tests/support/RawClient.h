@@ -52,6 +52,5 @@ Bytes WriteCoils(uint8_t address, uint16_t first, const std::vector<bool>& flags
 std::vector<uint16_t> ReplyRegisters(const Bytes& reply);
 float FloatAt(const std::vector<uint16_t>& registers, size_t index);
 bool CrcOk(const Bytes& frame);
-std::string ToHex(const Bytes& bytes);
 
 }  // namespace simtest

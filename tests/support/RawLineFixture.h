@@ -5,12 +5,13 @@
 
 #include <memory>
 
-#include "RawClient.h"
 #include "sim/Simulator.h"
+#include "support/HexCodec.h"
+#include "support/RawClient.h"
 
 namespace simtest {
 
-class SimLineTest : public ::testing::Test {
+class RawLineFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     instrument = &line.AddInstrument(wanted);
@@ -22,7 +23,7 @@ class SimLineTest : public ::testing::Test {
   // Nothing comes back within a time far beyond any reply of an unpaced line.
   void ExpectSilence(const Bytes& request) {
     client->Write(request);
-    EXPECT_EQ(ToHex(client->ReadUntilQuiet(50, 300)), "") << "request " << ToHex(request);
+    EXPECT_EQ(HexText(client->ReadUntilQuiet(50, 300)), "") << "request " << HexText(request);
   }
 
   k7104sim::InstrumentSpec wanted;

@@ -49,9 +49,29 @@ std::string FieldConversion(wchar_t letter, size_t count) {
   }
 }
 
+// Appends the text quoted from pattern[at] on, where '' stands for a quote; a quote alone ('')
+// outside a quoted text is one as well. Returns the index after the closing quote.
+size_t QuotedText(const std::wstring& pattern, size_t at, std::wstring& literal) {
+  if (at + 1 < pattern.size() && pattern[at + 1] == L'\'') {
+    literal += L'\'';
+    return at + 2;
+  }
+  size_t i = at + 1;
+  while (i < pattern.size()) {
+    if (pattern[i] != L'\'') {
+      literal += pattern[i++];
+    } else if (i + 1 < pattern.size() && pattern[i + 1] == L'\'') {
+      literal += L'\'';
+      i += 2;
+    } else {
+      return i + 1;
+    }
+  }
+  return i;
+}
+
 }  // namespace
 
-// A Windows pattern ("dd.MM.yyyy", "H:mm:ss", "h:mm:ss tt") as a strftime format.
 std::string StrftimeFormat(const std::wstring& pattern) {
   std::wstring literal;
   std::string format;
@@ -65,10 +85,7 @@ std::string StrftimeFormat(const std::wstring& pattern) {
   for (size_t i = 0; i < pattern.size();) {
     const wchar_t c = pattern[i];
     if (c == L'\'') {
-      const size_t end = pattern.find(L'\'', i + 1);
-      const size_t stop = end == std::wstring::npos ? pattern.size() : end;
-      literal += stop == i + 1 ? L"'" : pattern.substr(i + 1, stop - i - 1);
-      i = stop + 1;
+      i = QuotedText(pattern, i, literal);
       continue;
     }
     size_t count = 1;

@@ -12,7 +12,9 @@
 #include <thread>
 
 #include "files/ArchiveText.h"
+#include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
+#include "shell/FileController.h"
 #include "shell/Mainunit.h"
 #include "views/TextForms.h"
 
@@ -65,44 +67,45 @@ struct TArchiveExport {
 
 // The archive list is filled by the archive read on the job thread: the export waits for a
 // running job before it takes a copy of the list. The grid is left as it is.
-void TMainForm::SaveArchiveCommand() {
-  const QString fileName = dialogs_->SaveFileName(this, ArchiveSaveRequest());
+void TFileController::SaveArchiveCommand() {
+  const QString fileName = form_.Dialogs().SaveFileName(&form_, ArchiveSaveRequest());
   if (fileName.isEmpty()) return;
   bool waited = false;
-  if (!WaitForIdleEngine(&waited)) return;
+  if (!devices_.WaitForIdleEngine(&waited)) return;
   auto job = std::make_shared<TArchiveExport>();
   job->Path = QFile::encodeName(fileName).toStdString();
   job->Csv = IsCsvName(fileName);
-  job->Records = mip_->MeasArchive;
-  job->ChannelCount = mip_->ChannelCount;
+  job->Records = mip_.MeasArchive;
+  job->ChannelCount = mip_.ChannelCount;
   job->Forms = std::make_shared<const TextForms::TForms>(QLocale());
   if (!RunArchiveExport([job] { job->Run(); }, job->Records.size(),
                         [job] { return job->Done.load(); }) ||
       !job->Written)
-    dialogs_->Error(this, QString(), "Не могу сохранить в файл!");
-  if (waited) AutomaticReread();
+    form_.Dialogs().Error(&form_, QString(), "Не могу сохранить в файл!");
+  if (waited) devices_.AutomaticReread();
 }
 
 // Runs work on a thread of its own and the window's events meanwhile, with the records done on
 // the gauge. False when an export is already under way.
-bool TMainForm::RunArchiveExport(const std::function<void()>& work, size_t total,
-                                 const std::function<size_t()>& done) {
+bool TFileController::RunArchiveExport(const std::function<void()>& work, size_t total,
+                                       const std::function<size_t()>& done) {
   if (exporting_) return false;
   exporting_ = true;
+  QProgressBar* gauge = form_.CGauge;
   QEventLoop loop;
-  QTimer gauge;
-  const bool gaugeWasVisible = CGauge->isVisible();
+  QTimer refresh;
+  const bool gaugeWasVisible = gauge->isVisible();
   const auto showDone = [&] {
-    if (!gaugeWasVisible) CGauge->setValue(static_cast<int>(done()));
+    if (!gaugeWasVisible) gauge->setValue(static_cast<int>(done()));
   };
   if (!gaugeWasVisible) {
-    CGauge->setRange(0, static_cast<int>(total));
-    CGauge->setFormat("%v/%m");
-    CGauge->setValue(0);
-    CGauge->show();
+    gauge->setRange(0, static_cast<int>(total));
+    gauge->setFormat("%v/%m");
+    gauge->setValue(0);
+    gauge->show();
   }
-  connect(&gauge, &QTimer::timeout, &loop, showDone);
-  gauge.start(ExportGaugeMs);
+  connect(&refresh, &QTimer::timeout, &loop, showDone);
+  refresh.start(ExportGaugeMs);
   std::atomic<bool> finished{false};
   std::thread writer([&] {
     work();
@@ -113,9 +116,9 @@ bool TMainForm::RunArchiveExport(const std::function<void()>& work, size_t total
   loop.exec();
   writer.join();
   if (!gaugeWasVisible) {
-    CGauge->hide();
-    CGauge->setRange(0, 100);
-    CGauge->setFormat("%p%");
+    gauge->hide();
+    gauge->setRange(0, 100);
+    gauge->setFormat("%p%");
   }
   exporting_ = false;
   return finished;

@@ -23,12 +23,15 @@
 #include "files/ArchQwery.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/CheckMark.h"
+#include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
+#include "shell/FileController.h"
 #include "shell/JobBridge.h"
 #include "shell/LogDialog.h"
 #include "shell/PortSettings.h"
 #include "shell/Showaboutunit.h"
 #include "shell/StatusBar.h"
+#include "shell/UnsavedEdits.h"
 #include "views/Design.h"
 #include "views/ImageLists.h"
 #include "views/PageViews.h"
@@ -38,6 +41,7 @@ namespace {
 
 constexpr int DesignWidth = 584;
 constexpr int DesignHeight = 407;
+constexpr int ConnectIconSize = 32;
 
 }  // namespace
 
@@ -56,9 +60,6 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   setWindowIcon(ImageLists::Application());
 
   bridge_ = std::make_unique<TJobBridge>();
-  pollTimer_ = new QTimer(this);
-  pollTimer_->setSingleShot(true);
-  connect(pollTimer_, &QTimer::timeout, this, &TMainForm::StartPoll);
   mip_ = std::make_unique<TMIP>();
   pages_ = new TPageViews(this, *mip_);
   BuildMenu();
@@ -84,20 +85,16 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   qApp->installEventFilter(this);
   archiveFeed_ = new TArchiveFeed(pages_, CGauge, ForMessage, bridge_.get(), this);
 
-  RegisterCallbacks();
-  WireDeviceCommands();
-  WireFileCommands();
-  WirePageChange();
-  WireEditCommands();
+  unsaved_ = std::make_unique<TUnsavedEdits>();
+  devices_ = new TDeviceController(*this, *mip_, *pages_, *bridge_, *unsaved_);
+  files_ = new TFileController(*this, *mip_, *pages_, *devices_, *unsaved_);
+  devices_->Wire();
+  files_->Wire();
+  connect(StopButton, &QPushButton::clicked, devices_, &TDeviceController::StopCommand);
   PlaceStatusControls();
   ReadSettings();
   CSpinEditAddress->setValue(mip_->Address);
-  // Another address is another instrument: nothing read from the last one is known for it.
-  connect(CSpinEditAddress, &QSpinBox::valueChanged, this, [this](int value) {
-    mip_->Address = static_cast<uint8_t>(value);
-    ForgetReadValues();
-  });
-  connect(TabSet1, &QTabBar::currentChanged, this, [this] { ForgetReadValues(); });
+  devices_->WireAddressChoice();
   SetShowHint(showHint_);
   pages_->SetFixedTexts(NowLocal());
   ManualAddressMode = true;
@@ -262,7 +259,6 @@ void TMainForm::BuildStatusBar() {
   StopButton->setToolTip("Остановить (Esc)");
   StopButton->setFocusPolicy(Qt::NoFocus);
   StopButton->hide();
-  connect(StopButton, &QPushButton::clicked, this, &TMainForm::StopCommand);
   ImageStateConnect = new QLabel(StatusBar);
   ImageStateConnect->setObjectName("ImageStateConnect");
   ImageStateConnect->setScaledContents(true);
@@ -362,41 +358,8 @@ void TMainForm::Report(const QString& sentence, bool error) {
   palette.setColor(QPalette::WindowText,
                    error ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
   ForMessage->setPalette(palette);
-  AddToEventLog(line, (error ? "1" : "0") + sentence, error);
+  eventLog_.Add(line, (error ? "1" : "0") + sentence, error);
   if (error) dialogs_->Error(this, "Ошибка", sentence);
-}
-
-// Repeats fold into the line they repeat, which then carries the count and the latest time: a
-// line identical to the newest, and the alternating pair of lines the polling of a live page
-// gives (its start and its end). Errors never fold into such a pair, so that the order of what
-// happened around an error stays visible.
-void TMainForm::AddToEventLog(const QString& line, const QString& key, bool error) {
-  auto counted = [&line](int count) {
-    return count > 1 ? line + QString(" (×%1)").arg(count) : line;
-  };
-  if (!logEntries_.isEmpty() && logEntries_[0].Key == key) {
-    TLogEntry& newest = logEntries_[0];
-    // A line repeated out of its pair's turn ends the pair.
-    if (!pairPending_) pairFolding_ = false;
-    pairPending_ = false;
-    eventLog_[0] = counted(++newest.Count);
-    return;
-  }
-  if (logEntries_.size() >= 2 && logEntries_[1].Key == key && !error && !logEntries_[0].Error &&
-      !pairPending_ && (pairFolding_ || (logEntries_[0].Count == 1 && logEntries_[1].Count == 1))) {
-    pairFolding_ = true;
-    pairPending_ = true;
-    eventLog_[1] = counted(++logEntries_[1].Count);
-    return;
-  }
-  pairFolding_ = false;
-  pairPending_ = false;
-  logEntries_.prepend({key, 1, error});
-  eventLog_.prepend(line);
-  while (eventLog_.size() > EventLogLimit) {
-    eventLog_.removeLast();
-    logEntries_.removeLast();
-  }
 }
 
 void TMainForm::SetShowHint(bool on) {
@@ -410,7 +373,7 @@ void TMainForm::ToolTipsCommand() {
 }
 
 void TMainForm::ShowEventLog() {
-  LogDialog->ShowLog(eventLog_);
+  LogDialog->ShowLog(eventLog_.Lines());
 }
 
 void TMainForm::PortSettingsCommand() {
@@ -446,7 +409,7 @@ bool TMainForm::IsStopKey(QObject* watched, QEvent* event) const {
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (IsSwallowedEnter(watched, event)) return true;
   if (IsStopKey(watched, event)) {
-    StopCommand();
+    devices_->StopCommand();
     return true;
   }
   if (event->type() == QEvent::ToolTip && !showHint_) {
@@ -454,4 +417,50 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (widget && widget->window() == this) return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+// A port that would not open shows as closed, the reason after "Порт закрыт.", and no error box.
+void TMainForm::PresentConnection(const QString& whyClosed) {
+  const bool open = mip_->Bus.IsOpen();
+  const QString action = open ? "Разорвать связь" : "Соединиться";
+  ToolButton(8)->setChecked(open);
+  ToolButton(8)->setToolTip(action);
+  MenuItem(12)->setChecked(open);
+  MenuItem(12)->setText(action);
+  StatusBar->SetPanelText(2, open ? "OnLine" : "OffLine");
+  const int picture = open ? 0 : 1;
+  ImageStateConnect->setPixmap(ImageLists::Connection(picture, ImageStateConnect->height()));
+  Report(open                  ? "Порт открыт."
+         : whyClosed.isEmpty() ? "Порт закрыт."
+                               : "Порт закрыт. " + whyClosed,
+         false);
+  // The connect button and its menu item carry the connection picture too.
+  const QIcon icon(ImageLists::Connection(picture, ConnectIconSize));
+  ToolButton(8)->setIcon(icon);
+  MenuItem(12)->setIcon(CheckMark::WithCheckMark(icon));
+  ImageStateConnect->update();
+}
+
+void TMainForm::ShowAddressMode() {
+  TabSet1->setEnabled(!ManualAddressMode);
+  ToolButton(18)->setChecked(ManualAddressMode);
+  MenuItem(27)->setChecked(ManualAddressMode);
+  // The toolbar shows and hides its widgets by their actions at its next layout; the box itself
+  // follows at once.
+  addressAction_->setVisible(ManualAddressMode);
+  CSpinEditAddress->setVisible(ManualAddressMode);
+}
+
+void TMainForm::ShowConfigurationFile(const QString& fileName) {
+  setWindowFilePath(fileName);
+  setWindowTitle(fileName.isEmpty() ? BaseTitle
+                                    : BaseTitle + " - " + QFileInfo(fileName).fileName());
+}
+
+// Enter in the address box would otherwise travel on to the window.
+bool TMainForm::IsSwallowedEnter(QObject* watched, QEvent* event) const {
+  if (event->type() != QEvent::KeyPress) return false;
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+  return watched == CSpinEditAddress || watched->parent() == CSpinEditAddress;
 }

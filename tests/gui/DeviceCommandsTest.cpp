@@ -222,11 +222,11 @@ class TestDeviceCommands : public QObject {
     QVERIFY(form.ToolButton(9)->isEnabled());
     QVERIFY(form.ToolButton(18)->isEnabled());
     QVERIFY(form.CGauge->isHidden());
-    QCOMPARE(int(form.CurrentAddress()), 3);
+    QCOMPARE(int(form.Devices().CurrentAddress()), 3);
 
     // Choosing a tab starts nothing; the next job goes to that instrument.
     form.TabSet1->setCurrentIndex(1);
-    QCOMPARE(int(form.CurrentAddress()), 17);
+    QCOMPARE(int(form.Devices().CurrentAddress()), 17);
     QCOMPARE(int(form.Mip().Busy), 0);
     form.ToolButton(11)->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Данные с 8-ти каналов(8-ти реле) считаны.") == 1,
@@ -447,13 +447,13 @@ class TestDeviceCommands : public QObject {
     QVERIFY(form.ManualAddressMode);
     QVERIFY(form.CSpinEditAddress->isVisible());
     QVERIFY(!form.TabSet1->isEnabled());
-    QCOMPARE(int(form.CurrentAddress()), 5);
+    QCOMPARE(int(form.Devices().CurrentAddress()), 5);
     form.MenuItem(27)->trigger();
     QVERIFY(!form.ManualAddressMode);
     QVERIFY(!form.CSpinEditAddress->isVisible());
     QVERIFY(form.TabSet1->isEnabled());
     QVERIFY(!form.MenuItem(27)->isChecked());
-    QCOMPARE(int(form.CurrentAddress()), 2);
+    QCOMPARE(int(form.Devices().CurrentAddress()), 2);
     QVERIFY(Shown(fixture_->Dialogs(), "Ask").isEmpty());
   }
 
@@ -506,7 +506,7 @@ class TestDeviceCommands : public QObject {
     QCOMPARE(Tabs(form.TabSet1), QStringList({"К7104Е025 Адрес 9", "К7104Т1 Адрес 17"}));
     QCOMPARE(form.TabSet1->currentIndex(), 0);
     QVERIFY(!form.ManualAddressMode);
-    QCOMPARE(int(form.CurrentAddress()), 9);
+    QCOMPARE(int(form.Devices().CurrentAddress()), 9);
   }
 
   void DisconnectingWhileAPolledReadWaits() {
@@ -754,7 +754,7 @@ class TestDeviceCommands : public QObject {
   void DestroyingTheWindowWhileAJobEndWaitsForIt() {
     TMainForm& form = Start();
     ShowPage(form.Pages(), 2);
-    QVERIFY(form.JobStart(2));
+    QVERIFY(form.Devices().JobStart(2));
     QVERIFY(WaitWithoutEvents([&form] { return form.Mip().Busy == 0; }));
     {
       TWatchdog watchdog("destroying the window while a job end waits for it");
@@ -915,7 +915,7 @@ class TestDeviceCommands : public QObject {
   void ChangeAddressTo(TMainForm& form, int address) {
     form.Pages().CSpinEdit3->setValue(address);
     form.Mip().InterfaceAddress = static_cast<uint8_t>(address);
-    QVERIFY(form.JobStart(OpChangeAddress));
+    QVERIFY(form.Devices().JobStart(OpChangeAddress));
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, WrittenOf8And4) == 1, Patience);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
   }

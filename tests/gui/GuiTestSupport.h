@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
 

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "files/ArchQwery.h"
+#include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
 #include "shell/LogDialog.h"
 #include "shell/Mainunit.h"
@@ -49,7 +50,7 @@ const char* const PageNames[] = {
 bool RunJob(TMainForm& form, uint8_t job) {
   TMIP& mip = form.Mip();
   const int reports = form.ReportCount() + 2;
-  if (!form.JobStart(job)) return false;
+  if (!form.Devices().JobStart(job)) return false;
   QElapsedTimer timer;
   timer.start();
   while ((mip.Busy.load() || form.ReportCount() < reports) && timer.elapsed() < 120000)
@@ -123,7 +124,7 @@ int main(int argc, char* argv[]) {
   mip.Bus.SetPortIndex(0);
   // Connected on a page that is not polled, so that the reads below have the line to themselves.
   pages.PageControl()->SetCurrentIndex(2);
-  form.ConnectCommand();
+  form.Devices().ConnectCommand();
   if (!mip.Bus.IsOpen()) {
     std::fprintf(stderr, "cannot open %s\n", line.SlavePath().c_str());
     return 1;
@@ -170,7 +171,7 @@ int main(int argc, char* argv[]) {
   pages.Render();
   form.AddressMax = 20;
   SaveAndConfirmWhenShown(form.ArchQwery, dir, "range-dialog.png");
-  form.SearchCommand();
+  form.Devices().SearchCommand();
   QElapsedTimer search;
   search.start();
   while ((mip.Busy.load() || form.TabSet1->count() == 0) && search.elapsed() < 120000)
@@ -200,7 +201,7 @@ int main(int argc, char* argv[]) {
   ok &= Save(&form, dir, "eight-relays-relay-test.png");
 
   // A long search with its Stop button beside the gauge, then stopped.
-  form.JobStart(JobSearch, [&mip] {
+  form.Devices().JobStart(JobSearch, [&mip] {
     mip.RangeFirst = 1;
     mip.RangeLast = 255;
   });
@@ -209,7 +210,7 @@ int main(int argc, char* argv[]) {
   while ((form.StopButton->isHidden() || form.CGauge->value() < 4) && stop.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   ok &= Save(&form, dir, "stop-button.png");
-  form.StopCommand();
+  form.Devices().StopCommand();
   while ((mip.Busy.load() || !form.CGauge->isHidden()) && stop.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   mip.Bus.ClosePort();
@@ -226,11 +227,11 @@ int main(int argc, char* argv[]) {
   form.TabSet1->setCurrentIndex(0);
   pages.PageControl()->SetCurrentIndex(15);
   pages.Render();
-  form.ConnectCommand();
+  form.Devices().ConnectCommand();
   form.MinArch = 1;
   form.MaxArch = 65535;
   QTimer::singleShot(300, form.ArchQwery, [&form] { form.ArchQwery->accept(); });
-  form.ReadCurrentCommand();
+  form.Devices().ReadCurrentCommand();
   QElapsedTimer reading;
   reading.start();
   while (pages.ArchiveGrid()->RowCount() < 400 && reading.elapsed() < 120000)

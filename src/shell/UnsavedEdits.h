@@ -1,0 +1,32 @@
+// The groups whose edits are neither written to the instrument nor saved to a file, by page job
+// code: what New and Open ask about before they replace the data image.
+#pragma once
+
+#include <QSet>
+
+#include <cstdint>
+
+#include "instrument/Mipunit.h"
+
+class TUnsavedEdits {
+ public:
+  // Edits of the current page count once they are committed; a page left with its edits unwritten
+  // keeps them in the list.
+  void Note(uint8_t pageJobCode, bool modified) {
+    if (modified) groups_.insert(pageJobCode);
+  }
+  // What a job's success makes safe: a read replaces the group's edits with the instrument's
+  // values, a write puts them into the instrument.
+  void Forget(uint8_t jobCode) {
+    if (jobCode == JobReadAll || jobCode == JobWriteAll)
+      groups_.clear();
+    else
+      groups_.remove(static_cast<uint8_t>(jobCode & ~WriteJobBit));
+  }
+  void Clear() { groups_.clear(); }
+  bool Any() const { return !groups_.isEmpty(); }
+
+ private:
+  static constexpr uint8_t WriteJobBit = 128;
+  QSet<uint8_t> groups_;
+};

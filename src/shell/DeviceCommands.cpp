@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "files/ArchQwery.h"
+#include "instrument/Groups.h"
 #include "instrument/JobMessages.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/DeviceController.h"
@@ -19,9 +20,6 @@
 
 namespace {
 
-constexpr uint8_t FirstWriteJob = 128;
-constexpr uint8_t FirstPageWrite = 130;  // sensor types
-constexpr uint8_t LastPageWrite = 158;   // the device settings page
 constexpr int MaxSearchAddress = 255;
 constexpr int MaxArchiveRecord = 65535;
 
@@ -156,15 +154,15 @@ void TDeviceController::ReadAllCommand() {
 }
 
 // Only the parameter pages and the device settings page are written; live values and the
-// archive are the instrument's own.
+// archive are the instrument's own, and their groups have no write.
 void TDeviceController::WriteCurrentCommand() {
   pages_.CommitEdits();
-  const auto job = static_cast<uint8_t>(pages_.PageJobCode() | FirstWriteJob);
-  if (job < FirstPageWrite || job > LastPageWrite) {
+  const TGroup* group = GroupByCode(pages_.PageJobCode());
+  if (!group || group->WriteCode == 0) {
     form_.Dialogs().Message(&form_, QString(), "Текущее значения нельзя записывать!!!");
     return;
   }
-  JobStart(job);
+  JobStart(group->WriteCode);
 }
 
 // After New the whole configuration is the user's deliberate reset; the question says so.

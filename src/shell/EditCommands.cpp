@@ -1,12 +1,13 @@
 // What the pages' edits ask of the window: the device settings page's own writes (clock and
 // address), the relay test list that writes at once, and the reason a typed number was refused.
+#include "instrument/Groups.h"
 #include "shell/DeviceController.h"
 #include "shell/Mainunit.h"
 #include "views/PageViews.h"
 
 namespace {
 
-constexpr uint8_t JobWriteRelayTest = 150;
+constexpr uint8_t JobWriteRelayTest = GroupByCode(GroupRelayTest)->WriteCode;
 
 }  // namespace
 

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int ArchivePageIndex = 15;
-
 const TFileRequest& ConfigurationOpenRequest() {
   static const TFileRequest request{QString(), "Файлы программы|*.prb|Все файлы|*.*", "prb"};
   return request;
@@ -88,7 +86,7 @@ void TFileController::OpenCommand() {
 
 void TFileController::SaveCommand() {
   pages_.CommitEdits();
-  if (pages_.PageControl()->CurrentIndex() == ArchivePageIndex)
+  if (pages_.PageJobCode() == JobReadArchive)
     SaveArchiveCommand();
   else
     SaveConfigurationCommand();

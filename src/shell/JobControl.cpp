@@ -10,6 +10,7 @@
 
 #include <utility>
 
+#include "instrument/Groups.h"
 #include "instrument/JobMessages.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/DeviceController.h"
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr uint8_t FirstWriteJob = 128;
 constexpr int BusyPollMs = 5;
 
 // Jobs that may run for long: the user can stop them with the Stop button or Escape.
@@ -39,18 +39,10 @@ bool PortGone(TResult result) {
 
 // The job that keeps a live page up to date; false for a page that is not live.
 bool LivePageJob(uint8_t pageJobCode, uint8_t& job) {
-  switch (pageJobCode) {
-    case 0:   // current measurements
-    case 1:   // last finished cycle
-    case 22:  // relay test
-      job = pageJobCode;
-      return true;
-    case JobReadSettingsPage:
-      job = OpReadState;
-      return true;
-    default:
-      return false;
-  }
+  const TGroup* group = GroupByCode(pageJobCode);
+  if (!group || !group->PollsLive) return false;
+  job = group->PollCode;
+  return true;
 }
 
 QString Text(const std::string& text) {
@@ -183,7 +175,7 @@ void TDeviceController::JobStartHandler(uint8_t jobCode) {
   form_.CGauge->setValue(0);
   form_.CGauge->show();
   form_.StopButton->setVisible(LongJob(jobCode));
-  if (jobCode >= FirstWriteJob)
+  if (IsWriteCode(jobCode))
     form_.Report("Идет запись данных.", false);
   else if (jobCode == JobSearch)
     form_.Report("Идет поиск приборов.", false);
@@ -236,7 +228,7 @@ QString TDeviceController::ApplyJobEnd(const TJobEnd& end) {
     mip_.Address = static_cast<uint8_t>(form_.CSpinEditAddress->value());
     RefreshFoundDevices();
   }
-  if (end.JobCode >= FirstWriteJob) {
+  if (IsWriteCode(end.JobCode)) {
     pages_.Modified = false;
     return Text(WriteSuccessSentence(end.ChannelCount, end.RelayCount));
   }

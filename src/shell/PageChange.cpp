@@ -1,31 +1,25 @@
 // What switching pages does: the edits of the page left are offered for writing, the new page is
 // shown with fresh content and the polling of live pages follows the new page.
+#include "instrument/Groups.h"
 #include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/UnsavedEdits.h"
 #include "views/PageViews.h"
 
-namespace {
-
-constexpr uint8_t WriteJobOffset = 128;
-// Pages whose group is written when left: the parameter pages and the device settings page.
-constexpr uint8_t FirstWritablePage = 2;
-constexpr uint8_t LastWritablePage = 30;
-
-}  // namespace
-
 void TDeviceController::PageChange() {
   // A number still being typed on the page left counts as an edit of that page.
   pages_.CommitEdits();
   const uint8_t left = form_.RememberedPageJobCode;
   unsaved_.Note(left, pages_.Modified);
-  if (pages_.Modified && mip_.Bus.IsOpen() && left >= FirstWritablePage &&
-      left <= LastWritablePage) {
+  // The group of the page left is written when it has a write: the parameter pages and the
+  // device settings page.
+  const TGroup* group = GroupByCode(left);
+  if (pages_.Modified && mip_.Bus.IsOpen() && group && group->WriteCode != 0) {
     // Taken now: another page change while the write waits for the engine has nothing to offer.
     pages_.Modified = false;
     if (form_.Dialogs().Ask(nullptr, "Запись в прибор", "Записать изменения в прибор?"))
-      JobStart(static_cast<uint8_t>(left + WriteJobOffset));
+      JobStart(group->WriteCode);
   }
   RenderCurrentPage();
   AutomaticReread();

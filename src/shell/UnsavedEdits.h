@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "instrument/Groups.h"
 #include "instrument/Mipunit.h"
 
 class TUnsavedEdits {
@@ -20,13 +21,12 @@ class TUnsavedEdits {
   void Forget(uint8_t jobCode) {
     if (jobCode == JobReadAll || jobCode == JobWriteAll)
       groups_.clear();
-    else
-      groups_.remove(static_cast<uint8_t>(jobCode & ~WriteJobBit));
+    else if (const TGroup* group = GroupByCode(jobCode))
+      groups_.remove(group->Code);
   }
   void Clear() { groups_.clear(); }
   bool Any() const { return !groups_.isEmpty(); }
 
  private:
-  static constexpr uint8_t WriteJobBit = 128;
   QSet<uint8_t> groups_;
 };

@@ -170,7 +170,10 @@ TEST(FixedTextSpecialTest, NotANumberAndInfinity) {
 // A process that takes the user's locale (the command-line tool does) must not change the digits.
 TEST(FixedTextSpecialTest, TheProcessNumericLocaleChangesNothing) {
   const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-  if (std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") == nullptr) GTEST_SKIP() << "no ru_RU.UTF-8";
+  // The second name is the Windows C runtime's.
+  if (std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") == nullptr &&
+      std::setlocale(LC_NUMERIC, "Russian_Russia.1251") == nullptr)
+    GTEST_SKIP() << "no Russian locale";
   EXPECT_EQ(FixedText(12.34567, 3, ","), "12,346");
   EXPECT_EQ(FixedText(-32765.0, 1, ","), "-32765,0");
   EXPECT_EQ(FixedText(1e20, 1, ","), "1,00000000000000E+20");

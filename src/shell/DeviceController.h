@@ -85,7 +85,6 @@ class TDeviceController : public QObject {
   void JobStartHandler(uint8_t jobCode);
   void CompletionHandler(const TJobEnd& end);
   QString ApplyJobEnd(const TJobEnd& end);
-  void ShowDeviceState();
   bool WaitWhileBusy();
   void RereadAfterJob();
   void StartPoll();

@@ -1,7 +1,6 @@
 // The job path of the window: the job start that waits for a running job, the job engine's three
 // handlers with the completion handler, and the automatic re-read that keeps live pages polled.
 #include <QEventLoop>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -17,8 +16,6 @@
 #include "shell/JobBridge.h"
 #include "shell/Mainunit.h"
 #include "shell/UnsavedEdits.h"
-#include "views/ChoiceLists.h"
-#include "views/ImageLists.h"
 #include "views/PageViews.h"
 
 namespace {
@@ -236,16 +233,10 @@ QString TDeviceController::ApplyJobEnd(const TJobEnd& end) {
     pages_.Render();
     pages_.Modified = false;
   }
-  if (end.JobCode == OpReadState) ShowDeviceState();
+  if (end.JobCode == OpReadState) pages_.ShowDeviceState();
   if (end.JobCode == JobSearch) {
     RefreshFoundDevices();
     return "Поиск завершен.";
   }
   return Text(ReadSuccessSentence(end.ChannelCount, end.RelayCount));
-}
-
-void TDeviceController::ShowDeviceState() {
-  pages_.Label(7)->setText(ChoiceLists::StateText(mip_.DeviceState));
-  pages_.Image1->setPixmap(ImageLists::State(ChoiceLists::StatePicture(mip_.DeviceState)));
-  pages_.Label(9)->setText(QString::number(mip_.ArchiveCurrent));
 }

@@ -1,21 +1,25 @@
-// The 16 pages of the main window with their nested page controls, grids, button lists, choice
-// lists, the fault-relay controls and the device settings page; the page job code that ties the
-// current page to its parameter group; the fixed texts; and rendering the data image into the
-// current page; and the user's edits of the data image on the pages. Every control carries its
-// own name as objectName.
+// The 16 pages of the main window behind glPageControl1 with its nested page controls: one page
+// object per page or sub-page (measurement grids, choice grids, number grids, flag lists, fault
+// relays, device settings, archive) in a context they share; the page job code that ties the
+// current page to its parameter group; and the popup lists. Every control carries its own name
+// as objectName, and the controls are reached here by those names.
 #pragma once
 
 #include <QList>
 #include <QObject>
-#include <QPoint>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <utility>
+#include <vector>
 
+#include "instrument/Groups.h"
 #include "instrument/Mipunit.h"
 #include "views/ArchiveGrid.h"
 #include "views/AskListBox.h"
+#include "views/Page.h"
 #include "views/PageControl.h"
 #include "views/PopupList.h"
 #include "views/SpinEdit.h"
@@ -31,6 +35,12 @@ class QPushButton;
 class QSpinBox;
 class QTimeEdit;
 class QToolButton;
+class TArchivePage;
+class TFaultRelayPage;
+class TFlagListPage;
+class TMeasurementPage;
+class TNumberEditing;
+class TSettingsPage;
 
 class TPageViews : public QObject {
   Q_OBJECT
@@ -47,6 +57,11 @@ class TPageViews : public QObject {
 
   // The parameter group of the current page and sub-page: the job code that reads it.
   uint8_t PageJobCode() const;
+  // The nested page control of a page of glPageControl1 (9, 10, 12, 13), else nullptr.
+  TglPageControl* SubPages(int page) const;
+  // Makes a page and, for a page with sub-pages, its sub-page current, as clicking their tabs
+  // would (each change is a page change).
+  void ShowPage(int page, int subPage = 0);
 
   // The 21 data grids whose columns are kept equally wide (the archive grid is not among them).
   const QList<TStringGrid*>& GridList() const { return gridList_; }
@@ -65,6 +80,9 @@ class TPageViews : public QObject {
 
   // An edit on the current page has changed the data image and is not written yet.
   bool Modified = false;
+
+  // The state group of the device settings page from DeviceState and ArchiveCurrent.
+  void ShowDeviceState();
 
   // Takes over a number still being typed in a physical-values grid or in Edit1, as leaving the
   // control would. For commands that act on the data image while the focus stays where it is
@@ -87,7 +105,7 @@ class TPageViews : public QObject {
   // StringGrid(n) for n = 1..21.
   TStringGrid* StringGrid(int n) const;
   // StringGrid80, the archive page's grid.
-  TArchiveGrid* ArchiveGrid() const { return archiveGrid_; }
+  TArchiveGrid* ArchiveGrid() const;
 
   // An archive read is about to start: the grid stops reading the archive list, which the read
   // fills on the job thread, and shows the records handed over as they arrive. ArchiveReadEnded,
@@ -134,7 +152,7 @@ class TPageViews : public QObject {
   QComboBox* ComboBox3;
   QLineEdit* Edit1;
   QLabel* Image1;
-  QLabel* Label(int n) const { return labels_[n]; }
+  QLabel* Label(int n) const;
 
  signals:
   // A button of the device settings page wants a write job now: 156 (write the device clock)
@@ -150,96 +168,34 @@ class TPageViews : public QObject {
   // A typed text was refused as no number; the sentence says why, for the status line.
   void NumberRefused(const QString& sentence);
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
-  void BuildPages(QWidget* owner);
-  QWidget* Sheet(const QString& name);
-  QWidget* GridSheet(const QString& name, QWidget* grid);
-  QWidget* ListSheet(const QString& name, TglAskListBox* list);
-  TStringGrid* MakeGrid(int n, int cols, int rows, int fixedCols, int fixedRows, int tag);
-  TglAskListBox* MakeList(const QString& name, const QString& b1, const QString& b2, int width);
-  QWidget* BuildFaultRelayPage();
-  QWidget* BuildSettingsPage();
-  QLabel* MakeLabel(int n, const QString& text, QWidget* parent);
   void BuildPopupLists(QWidget* owner);
-
-  // Choice editing: popup lists on the choice grids, button lists, fault relays.
-  void WireChoiceEdits();
-  void WireFlagLists();
-  void WireFaultRelayEdits();
-  void ChoiceGridClicked(TStringGrid* grid, TPopupList* list, int col, int row, const QPoint& at);
-  void ChoiceChosen(TPopupList* list, int code, const QString& caption);
-  void LogicGridClicked(TStringGrid* grid, int col, int row, const QPoint& at);
-  void LogicChosen(TPopupList* list, int column, int code, const QString& caption);
-  uint8_t* ChoiceField(const TPopupList* list, int setpoint);
-  TStringGrid* ChoiceGrid(const TPopupList* list, int setpoint) const;
-  bool FlagLineChanged(TglAskListBox* list, uint8_t* flags, bool mirrored, int group, int line);
-  void RelayTestLineChanged(int line);
-
-  // Numeric editing of the physical values in StringGrid6 .. StringGrid12.
-  void WireNumericEdits();
-  TStringGrid* NumberGridOf(const QWidget* widget) const;
-  void NumberFocusChanged(QWidget* old, QWidget* now);
-  void NumberGridEntered(TStringGrid* grid);
-  void NumberTyped(TStringGrid* grid, int col, int row, const QString& text);
-  void NumberCellSelected(TStringGrid* grid, int modelRow, int modelCol);
-  void NumberEnterPressed(TStringGrid* grid);
-  void NumberEditCancelled(TStringGrid* grid);
-  void CommitNumber();
-  void RefuseNumber(const QString& text);
-
-  // Device settings page.
-  void WireSettingsEdits();
-  void ClockEdited();
-  void PasswordEdited(int value);
-  void AddressEdited(int value);
-  void ArchivePeriodEdited(int value);
-  void MeasurePeriodEdited();
-  void ShowEditedSpin(QSpinBox* spin, const void* field, size_t size);
-  void Edit1Event(const QEvent* event);
-
-  // The edit handlers' way of raising the modified flag; nothing while the page is being rendered.
-  void MarkModified();
-  void RenderCurrentPage();
-
-  void SetGridLabels();
-  void SetListLines();
-  void SetChoiceItems();
-
-  void RenderMeasurements(TStringGrid* grid, const float* values);
-  // Group: the parameter group the values belong to; values not read show as not read.
-  void RenderCaptions(TStringGrid* grid, const uint8_t* codes, const QStringList& items, int group);
-  void RenderNumbers(TStringGrid* grid, const TLeFloat* values, int decimals, int group);
-  void RenderFlags(TglAskListBox* list, const uint8_t* flags, bool mirrored, int group);
-  void ShowForAllLine(TglAskListBox* list, const uint8_t* flags, bool mirrored, int group);
-  static void ShowNotRead(QWidget* control, bool notRead);
-  bool ShowSpin(QSpinBox* spin, int value, bool shown);
+  void BuildPages(QWidget* owner);
+  void AddChannelPages(TglPageControl* pc);
+  void AddValuePages(TglPageControl* pc);
+  void AddRelayPages(TglPageControl* pc);
+  void AddSettingsPages(TglPageControl* pc);
+  void NestPageControls();
+  template <typename TKind, typename... TArgs>
+  TKind* AddPage(TglPageControl* control, const QString& caption, TArgs&&... args);
+  TPagePlace NextPlace(const TglPageControl* control) const;
+  QWidget* ContainerSheet(const QString& name);
+  void PublishControls();
+  TPage* CurrentPage() const;
   void ShowChoicesWithinCounts(int channels, int relays);
-  void RenderFaultRelays();
-  void RenderLogic(int setpoint);
-  void RenderSettingsPage();
-  void RenderArchive();
-  QString ArchivePeriodText() const;
 
   TDataImage& image_;
+  TPageContext context_;
+  std::vector<TPage*> pages_;                     // every page object, in tab order
+  std::map<std::pair<int, int>, TPage*> pageAt_;  // by page of glPageControl1 and sub-page
   TStringGrid* grids_[22] = {};
-  TArchiveGrid* archiveGrid_ = nullptr;
   QList<TStringGrid*> gridList_;
-  QLabel* labels_[26] = {};
-  bool rendering_ = false;
-  // The user typed an address while the instrument's was not known; redrawing keeps it.
-  bool addressTyped_ = false;
+  TMeasurementPage* lastCycle_ = nullptr;
+  TFlagListPage* relayTest_ = nullptr;
+  TFaultRelayPage* faultRelays_ = nullptr;
+  TSettingsPage* settings_ = nullptr;
+  TArchivePage* archive_ = nullptr;
+  TNumberEditing* numberEditing_ = nullptr;
   int shownChannels_ = MaxChannels;
   int shownRelays_ = MaxRelays;
-
-  // The grid cell under the last click or numeric edit (choice grids and number grids alike).
-  int currentCol_ = 0;
-  int currentRow_ = 0;
-  // The number being typed: its grid, its text, and whether it was typed (or Enter pressed)
-  // since the cell was entered or selected.
-  TStringGrid* editGrid_ = nullptr;
-  QString editText_;
-  bool edited_ = false;
 };

@@ -87,12 +87,9 @@ inline QStringList Shown(const TScriptedDialogs& dialogs, const QString& kind) {
 // Clicks the tab of a page of glPageControl1 and, for a page with sub-pages, the tab of the
 // sub-page, as the user does.
 inline void ClickPage(TMainForm& form, int page, int subPage = -1) {
-  auto* pages = form.findChild<TglPageControl*>("glPageControl1");
-  pages->TabButton(page)->click();
+  form.Pages().PageControl()->TabButton(page)->click();
   if (subPage < 0) return;
-  const int nested = page == 9 ? 2 : page == 10 ? 3 : page == 12 ? 4 : page == 13 ? 5 : 0;
-  auto* subPages = form.findChild<TglPageControl*>(QString("glPageControl%1").arg(nested));
-  subPages->TabButton(subPage)->click();
+  form.Pages().SubPages(page)->TabButton(subPage)->click();
 }
 
 // A settings file whose COM1 is the given device, with the given reply timeout.

@@ -77,11 +77,7 @@ QStringList Tabs(const QTabBar* tabs) {
 }
 
 void ShowPage(TPageViews& pages, int page, int subPage = 0) {
-  pages.PageControl()->SetCurrentIndex(page);
-  TglPageControl* nested[] = {nullptr, pages.glPageControl2, pages.glPageControl3,
-                              pages.glPageControl4, pages.glPageControl5};
-  const int nestedIndex = page == 9 ? 1 : page == 10 ? 2 : page == 12 ? 3 : page == 13 ? 4 : 0;
-  if (nestedIndex) nested[nestedIndex]->SetCurrentIndex(subPage);
+  pages.ShowPage(page, subPage);
   pages.Render();
 }
 

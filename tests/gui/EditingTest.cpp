@@ -34,13 +34,7 @@ T* Find(QObject* root, const QString& name) {
 // Makes a page (and a sub-page of its nested control) current and renders it, as a page change
 // does.
 void Show(TPageViews& pages, int page, int subPage = 0) {
-  pages.PageControl()->SetCurrentIndex(page);
-  const std::pair<int, TglPageControl*> nested[] = {{9, pages.glPageControl2},
-                                                    {10, pages.glPageControl3},
-                                                    {12, pages.glPageControl4},
-                                                    {13, pages.glPageControl5}};
-  for (const auto& [index, control] : nested)
-    if (index == page) control->SetCurrentIndex(subPage);
+  pages.ShowPage(page, subPage);
   pages.Render();
   QApplication::processEvents();
 }

@@ -24,10 +24,7 @@ using TState = TglAskListBox::TState;
 // The sub-page is chosen first: a page change renders the page it shows, and the tests see
 // that only the wanted sub-page was rendered.
 void Show(TPageViews& pages, int page, int subPage = 0) {
-  TglPageControl* nested[] = {nullptr, pages.glPageControl2, pages.glPageControl3,
-                              pages.glPageControl4, pages.glPageControl5};
-  const int nestedIndex = page == 9 ? 1 : page == 10 ? 2 : page == 12 ? 3 : page == 13 ? 4 : 0;
-  if (nestedIndex) nested[nestedIndex]->SetCurrentIndex(subPage);
+  if (TglPageControl* nested = pages.SubPages(page)) nested->SetCurrentIndex(subPage);
   pages.PageControl()->SetCurrentIndex(page);
   pages.Render();
 }
@@ -487,11 +484,11 @@ class TestRendering : public QObject {
       pages.PageControl()->SetCurrentIndex(page);
       QCOMPARE(int(pages.PageJobCode()), codes[page]);
     }
-    const std::tuple<int, TglPageControl*, int> nested[] = {{9, pages.glPageControl2, 9},
-                                                            {10, pages.glPageControl3, 11},
-                                                            {12, pages.glPageControl4, 16},
-                                                            {13, pages.glPageControl5, 23}};
-    for (const auto& [page, control, first] : nested) {
+    // The pages with sub-pages and the code of their first sub-page.
+    const std::pair<int, int> nested[] = {{9, 9}, {10, 11}, {12, 16}, {13, 23}};
+    for (const auto& [page, first] : nested) {
+      TglPageControl* control = pages.SubPages(page);
+      QVERIFY(control);
       pages.PageControl()->SetCurrentIndex(page);
       for (int sub = 0; sub < control->Count(); ++sub) {
         control->SetCurrentIndex(sub);

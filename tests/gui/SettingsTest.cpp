@@ -401,20 +401,14 @@ class TestSettings : public QObject {
     TPageViews& pages = form.Pages();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const std::pair<int, TglPageControl*> nested[] = {{9, pages.glPageControl2},
-                                                      {10, pages.glPageControl3},
-                                                      {12, pages.glPageControl4},
-                                                      {13, pages.glPageControl5}};
     for (int width : {700, 1200}) {
       form.resize(width, 600);
       for (int page = 0; page < pages.PageControl()->Count(); ++page) {
         pages.PageControl()->SetCurrentIndex(page);
-        int subPages = 1;
-        for (const auto& [index, control] : nested)
-          if (index == page) subPages = control->Count();
+        TglPageControl* nested = pages.SubPages(page);
+        const int subPages = nested ? nested->Count() : 1;
         for (int sub = 0; sub < subPages; ++sub) {
-          for (const auto& [index, control] : nested)
-            if (index == page) control->SetCurrentIndex(sub);
+          if (nested) nested->SetCurrentIndex(sub);
           QApplication::processEvents();
           for (const TStringGrid* grid : pages.GridList()) {
             if (!grid->isVisible()) continue;

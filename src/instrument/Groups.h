@@ -361,10 +361,14 @@ inline const TLeFloat* ConfigFloats(const TConfigBlock& block, const TConfigFiel
 
 namespace groups_detail {
 
+// The checks go by index: GCC's undefined-behaviour sanitizer makes pointer comparisons no
+// constant expressions, and the sanitizer builds must compile the table too.
 constexpr bool CodesAreUnique() {
-  for (const TGroup& a : Groups)
-    for (const TGroup& b : Groups) {
-      if (&a == &b) continue;
+  for (size_t i = 0; i < std::size(Groups); ++i)
+    for (size_t j = 0; j < std::size(Groups); ++j) {
+      if (i == j) continue;
+      const TGroup& a = Groups[i];
+      const TGroup& b = Groups[j];
       if (a.Code == b.Code ||
           (a.WriteCode != 0 && (a.WriteCode == b.WriteCode || a.WriteCode == b.Code)))
         return false;
@@ -373,10 +377,10 @@ constexpr bool CodesAreUnique() {
 }
 
 constexpr bool PagesAreUnique() {
-  for (const TGroup& a : Groups)
-    for (const TGroup& b : Groups)
-      if (&a != &b && a.Page.Page >= 0 && a.Page.Page == b.Page.Page &&
-          a.Page.SubPage == b.Page.SubPage)
+  for (size_t i = 0; i < std::size(Groups); ++i)
+    for (size_t j = 0; j < std::size(Groups); ++j)
+      if (i != j && Groups[i].Page.Page >= 0 && Groups[i].Page.Page == Groups[j].Page.Page &&
+          Groups[i].Page.SubPage == Groups[j].Page.SubPage)
         return false;
   return true;
 }
@@ -384,9 +388,10 @@ constexpr bool PagesAreUnique() {
 // Every parameter group is read and written by its own pair of operations.
 constexpr bool ParameterGroupsAreComplete() {
   for (int code = FirstGroup; code <= LastGroup; ++code) {
-    const TGroup* g = GroupByCode(static_cast<uint8_t>(code));
-    if (g == nullptr || g->Code != code || g->WriteCode == 0 || g->Fields[0].Size == 0)
-      return false;
+    bool complete = false;
+    for (const TGroup& g : Groups)
+      if (g.Code == code && g.WriteCode != 0 && g.Fields[0].Size != 0) complete = true;
+    if (!complete) return false;
   }
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 
 #include "files/ArchiveText.h"
 #include "instrument/Mipunit.h"
+#include "support/TestNames.h"
 
 namespace fs = std::filesystem;
 
@@ -159,7 +161,12 @@ INSTANTIATE_TEST_SUITE_P(
                       FixedCase{9.96, 1, "10,0"}, FixedCase{999.5, 0, "1000"},
                       FixedCase{123.0, 0, "123"}, FixedCase{1e15, 1, "1,00000000000000E+15"},
                       FixedCase{-3.4028235e38, 1, "-3,40282350000000E+38"},
-                      FixedCase{999999999999999.0, 1, "999999999999999,0"}));
+                      FixedCase{999999999999999.0, 1, "999999999999999,0"}),
+    [](const auto& info) {
+      char value[32];
+      std::snprintf(value, sizeof value, "%g", info.param.value);
+      return CaseName(std::string(info.param.text) + " from " + value);
+    });
 
 TEST(FixedTextSpecialTest, NotANumberAndInfinity) {
   EXPECT_EQ(FixedText(std::numeric_limits<double>::quiet_NaN(), 1, ","), "NAN");

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "instrument/Mipunit.h"
 
@@ -133,7 +135,14 @@ INSTANTIATE_TEST_SUITE_P(Dates, DateTimeTest,
                                            DateCase{2005, 3, 17, 14, 25, 36, 0, 38428.601111111115},
                                            DateCase{2000, 2, 29, 23, 59, 59, 999,
                                                     36585.999999988424},
-                                           DateCase{2255, 12, 31, 6, 0, 0, 0, 130027.25}));
+                                           DateCase{2255, 12, 31, 6, 0, 0, 0, 130027.25}),
+                         [](const auto& info) {
+                           const DateCase& c = info.param;
+                           char name[32];
+                           std::snprintf(name, sizeof name, "%04d%02d%02dT%02d%02d%02d_%03d", c.y,
+                                         c.mo, c.d, c.h, c.mi, c.s, c.ms);
+                           return std::string(name);
+                         });
 
 TEST(DateTimeRulesTest, ValidDates) {
   EXPECT_TRUE(IsValidDate(2000, 2, 29));

@@ -300,7 +300,8 @@ TEST_P(PacingTest, ReplyTakesAboutItsWireTime) {
   EXPECT_GE(MillisecondsBetween(arrivals.front(), arrivals.back()), 0.8 * 132 * characterMs);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, PacingTest, ::testing::Values(9600u, 115200u));
+INSTANTIATE_TEST_SUITE_P(Rates, PacingTest, ::testing::Values(9600u, 115200u),
+                         [](const auto& info) { return "Baud" + std::to_string(info.param); });
 
 class HangUpTest : public ::testing::Test {
  protected:

@@ -12,6 +12,7 @@
 #include "sim/Simulator.h"
 #include "support/HexCodec.h"
 #include "support/RawClient.h"
+#include "support/TestNames.h"
 
 extern char** environ;
 
@@ -64,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultText{"kind=stray", FaultKind::Stray, 5, 0, 0, -1, -1, -1},
         FaultText{"kind=repeat", FaultKind::RepeatRequest, 0, 0, 0, -1, -1, -1},
         FaultText{"kind=unswapped", FaultKind::UnswappedIdentity, 0, 0, 0, -1, -1, -1},
-        FaultText{"kind=model,arg=5", FaultKind::ModelCode, 5, 0, 0, -1, -1, -1}));
+        FaultText{"kind=model,arg=5", FaultKind::ModelCode, 5, 0, 0, -1, -1, -1}),
+    [](const auto& info) { return CaseName(info.param.text); });
 
 class BadFaultTextTest : public ::testing::TestWithParam<const char*> {};
 
@@ -79,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadFaultTextTest,
                                            "kind=busy,regs=70000", "kind=busy,addr=0",
                                            "kind=busy,addr=256", "kind=busy,times=0",
                                            "kind=busy,times", "kind=busy,colour=red",
-                                           "kind=busy,arg=-1", "kind=busy,fn=x"));
+                                           "kind=busy,arg=-1", "kind=busy,fn=x"),
+                         [](const auto& info) { return CaseName(info.param); });
 
 TEST(InstrumentText, FieldsAndModelNames) {
   const auto full = k7104sim::ParseInstrument("17:E025:8:4");

@@ -34,6 +34,8 @@ struct Command {
 const std::vector<Command>& Commands();
 // The commands that run the instrument's jobs.
 const std::vector<Command>& JobCommands();
+// The command that lists the serial devices present.
+Command PortsCommand();
 
 // Opens the channel as the options say; prints why on stderr and returns false when it cannot.
 bool OpenChannel(TModBus& bus, const Options& options);

@@ -82,6 +82,7 @@ const std::vector<Command>& Commands() {
                    "send one request (hexadecimal bytes after the address) and show request, "
                    "reply and result",
                    RunRaw});
+    all.push_back(PortsCommand());
     return all;
   }();
   return commands;

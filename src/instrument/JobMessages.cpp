@@ -3,11 +3,22 @@
 #include <cstring>
 
 #include "instrument/DataImage.h"
+#include "modbus/SerialDevices.h"
 
 namespace {
 
 const char* const kModelNames[] = {"Неизвес. ", "К7104Т1 ",  "К7104С1 ",  "Неизвес. ",
                                    "Неизвес. ", "Неизвес. ", "К7104Е025 "};
+
+// Names the group that may use the device (read from the device itself, usually dialout) and
+// the command that puts the user into it.
+std::string NoPermissionText(const std::string& device) {
+  std::string group = DeviceGroup(device);
+  if (group.empty()) group = "dialout";
+  return "Нет доступа к порту " + device + ": пользователь должен входить в группу " + group +
+         ". Добавьте его командой «sudo usermod -aG " + group +
+         " $USER» и войдите в систему заново.";
+}
 
 }  // namespace
 
@@ -32,7 +43,7 @@ std::string OpenFailureText(TOpenFailure failure, const std::string& device, int
     case TOpenFailure::NoDevice:
       return "Порт " + device + " не существует.";
     case TOpenFailure::NoPermission:
-      return "Нет доступа к порту " + device + ": пользователь должен входить в группу dialout.";
+      return NoPermissionText(device);
     case TOpenFailure::InUse:
       return std::string(ResultMessage(RESULT_PORT_BUSY)) + " " + device +
              " открыт другой программой.";

@@ -1,10 +1,18 @@
 // What the register map and the job engine make of replies that came but do not say what was
 // asked: the address probe counts every answer, and a job that failed on an exception reply says
 // which exception the instrument sent.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 
 #include "instrument/JobMessages.h"
 #include "support/MipLineFixture.h"
+#include "support/PtyPeer.h"
 
 using k7104sim::Fault;
 using k7104sim::FaultKind;
@@ -84,10 +92,56 @@ TEST_F(ReplyTrustTest, WriteWhoseReplyDoesNotEchoTheRequestFails) {
 TEST(OpenFailureText, SaysWhatTheUserCanDo) {
   EXPECT_EQ(OpenFailureText(TOpenFailure::NoDevice, "/dev/ttyS1", 0),
             "Порт /dev/ttyS1 не существует.");
-  EXPECT_EQ(OpenFailureText(TOpenFailure::NoPermission, "/dev/ttyS1", 0),
-            "Нет доступа к порту /dev/ttyS1: пользователь должен входить в группу dialout.");
+  EXPECT_EQ(OpenFailureText(TOpenFailure::NoPermission, "/nonexistent/ttyS1", EACCES),
+            "Нет доступа к порту /nonexistent/ttyS1: пользователь должен входить в группу "
+            "dialout. Добавьте его командой «sudo usermod -aG dialout $USER» и войдите в систему "
+            "заново.");
   EXPECT_EQ(OpenFailureText(TOpenFailure::InUse, "/dev/ttyS1", 0),
             "Порт занят!!! /dev/ttyS1 открыт другой программой.");
+}
+
+// The group named is the one that owns the device and may use it; a device whose group may not
+// use it gets the usual dialout.
+TEST(OpenFailureText, NoPermissionNamesTheDevicesOwnGroup) {
+  namespace fs = std::filesystem;
+  const fs::path device = fs::temp_directory_path() / ("k7104-port-" + std::to_string(getpid()));
+  std::ofstream(device).put('\0');
+  fs::permissions(device, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::group_write);
+  struct stat info {};
+  ASSERT_EQ(stat(device.c_str(), &info), 0);
+  const group* owner = getgrgid(info.st_gid);
+  ASSERT_NE(owner, nullptr);
+  const std::string name = owner->gr_name;
+  const std::string text = OpenFailureText(TOpenFailure::NoPermission, device.string(), EACCES);
+  EXPECT_NE(text.find(device.string() + ": пользователь должен входить в группу " + name + "."),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("«sudo usermod -aG " + name + " $USER»"), std::string::npos) << text;
+
+  fs::permissions(device, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_NE(OpenFailureText(TOpenFailure::NoPermission, device.string(), EACCES)
+                .find("«sudo usermod -aG dialout $USER»"),
+            std::string::npos);
+  fs::remove(device);
+}
+
+// A terminal the user may not open: the channel says so, and the text names the device.
+TEST(OpenFailureText, ATerminalWithoutPermissionGetsThePermissionText) {
+  if (geteuid() == 0) GTEST_SKIP() << "root opens every device; run as a user to see this";
+  int master = -1, slave = -1;
+  std::string path;
+  ASSERT_TRUE(OpenRawPty(master, slave, path));
+  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  TModBus bus;
+  bus.SetPortDevice(bus.PortIndex(), path);
+  EXPECT_FALSE(bus.OpenPort());
+  EXPECT_EQ(bus.OpenFailure(), TOpenFailure::NoPermission);
+  const std::string text = OpenFailureText(bus.OpenFailure(), path, bus.OpenSystemError());
+  EXPECT_EQ(text.rfind("Нет доступа к порту " + path + ":", 0), 0u) << text;
+  EXPECT_NE(text.find("sudo usermod -aG"), std::string::npos) << text;
+  close(slave);
+  close(master);
 }
 
 }  // namespace

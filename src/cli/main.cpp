@@ -27,6 +27,8 @@ void PrintUsage(FILE* out) {
                "38400 56000 57600 115200 128000 256000; default 9600\n"
                "  --address A    Modbus address of the instrument, 1..255; default 1\n"
                "  --timeout MS   reply timeout in milliseconds; default 1300\n"
+               "  --help         this text\n"
+               "  --version      the program's version\n"
                "  COMMAND --help shows the help of one command\n",
                DefaultSerialDevice(0).c_str());
 }
@@ -49,6 +51,7 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
   for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
     const std::string option = argv[i];
     if (option == "--help") return -2;
+    if (option == "--version") return -3;
     if (i + 1 >= argc) {
       std::fprintf(stderr, "k7104-cli: %s needs a value\n", option.c_str());
       return -1;
@@ -82,6 +85,10 @@ int main(int argc, char** argv) {
   const int at = ParseOptions(argc, argv, options);
   if (at == -2) {
     PrintUsage(stdout);
+    return 0;
+  }
+  if (at == -3) {
+    std::printf("k7104-cli %s\n", K7104_VERSION_TEXT);
     return 0;
   }
   if (at < 0 || at >= argc) {

@@ -1,31 +1,64 @@
 // k7104-configurator: the configurator's window.
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QMessageBox>
 
+#include <cstring>
 #include <exception>
 
 #include "shell/Application.h"
 #include "shell/Mainunit.h"
 #include "views/ImageLists.h"
 
+namespace {
+
+const QCommandLineOption SettingsOption(
+    "settings", "Settings file to use instead of the one next to the program.", "FILE");
+
+void DescribeOptions(QCommandLineParser& parser) {
+  parser.setApplicationDescription("Конфигуратор приборов К7104Т1, К7104С1, К7104Е025");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addOption(SettingsOption);
+}
+
+bool AsksOnlyForText(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    for (const char* option : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+      if (std::strcmp(argv[i], option) == 0) return true;
+  }
+  return false;
+}
+
+// --help and --version are answered on the terminal before the window's application exists, so
+// they work without a display.
+void AnswerTextOptions(int argc, char* argv[]) {
+  QCoreApplication text(argc, argv);
+  QCoreApplication::setApplicationName("k7104-configurator");
+  QCoreApplication::setApplicationVersion(K7104_VERSION_TEXT);
+  QCommandLineParser parser;
+  DescribeOptions(parser);
+  parser.process(text);  // ends the program after the text
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  if (AsksOnlyForText(argc, argv)) AnswerTextOptions(argc, argv);
   TApplication app(argc, argv);
   app.LoadQtTranslations(QLocale::system());
   QApplication::setApplicationName("К7104Т(С)1 - Конфигуратор");
+  QApplication::setApplicationVersion(K7104_VERSION_TEXT);
   QApplication::setWindowIcon(ImageLists::Application());
 
   QCommandLineParser parser;
-  parser.setApplicationDescription("Конфигуратор приборов К7104Т1, К7104С1, К7104Е025");
-  parser.addHelpOption();
-  const QCommandLineOption settings(
-      "settings", "Settings file to use instead of the one next to the program.", "FILE");
-  parser.addOption(settings);
+  DescribeOptions(parser);
   parser.process(app);
 
   // An error while the window is being built ends the program after its message.
   try {
     TMainFormOptions options;
-    options.SettingsPath = parser.value(settings);
+    options.SettingsPath = parser.value(SettingsOption);
     TMainForm form(options);
     // From here an error escaping a handler is reported by the window and the program goes on.
     app.SetErrorReport([&form](const QString& sentence) { form.Report(sentence, true); });

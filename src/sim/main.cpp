@@ -50,6 +50,7 @@ Options:
   --log                    print each request and reply in hex on stderr
   --quiet                  no notices on stderr
   --help                   this text
+  --version                the program's version
 
 A FAULT is a list of key=value pairs:
   kind=KIND    what happens (required)
@@ -116,7 +117,7 @@ bool TakeOption(const std::string& option, const std::optional<std::string>& val
   return true;
 }
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
 ParseOutcome ParseArguments(int argc, char** argv, Settings& settings) {
   static const std::set<std::string> kWithValue = {
@@ -130,6 +131,7 @@ ParseOutcome ParseArguments(int argc, char** argv, Settings& settings) {
       option.erase(equals);
     }
     if (option == "--help") return ParseOutcome::Help;
+    if (option == "--version") return ParseOutcome::Version;
     if (option == "--echo" && !value) {
       settings.line.echo = EchoMode::Together;
     } else if (option == "--quiet" && !value) {
@@ -175,6 +177,9 @@ int main(int argc, char** argv) {
   switch (ParseArguments(argc, argv, settings)) {
     case ParseOutcome::Help:
       PrintHelp();
+      return 0;
+    case ParseOutcome::Version:
+      std::printf("k7104-sim %s\n", K7104_VERSION_TEXT);
       return 0;
     case ParseOutcome::Error:
       return kExitUsage;

@@ -443,4 +443,29 @@ TEST_F(Cli, PortHeldByAnotherProgramIsBusy) {
   EXPECT_NE(missing.err.find("не существует"), std::string::npos) << missing.err;
 }
 
+TEST_F(Cli, VersionAndPortsNeedNoInstrument) {
+  const Outcome version = RunCli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("k7104-cli ") + K7104_VERSION_TEXT + "\n");
+
+  // The simulated line's terminal, linked as a converter would be under /dev/serial/by-id.
+  fs::create_directories(dir_ / "by-id");
+  fs::create_directories(dir_ / "dev");
+  const fs::path link = dir_ / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  fs::create_symlink(line_.SlavePath(), link);
+  const std::vector<std::string> roots = {"ports", "--by-id", (dir_ / "by-id").string(), "--dev",
+                                          (dir_ / "dev").string()};
+  const Outcome ports = RunCli(roots);
+  EXPECT_EQ(ports.exitCode, 0) << ports.err;
+  EXPECT_EQ(ports.out, link.string() + "  FTDI FT232R USB UART A50285BI  -> " +
+                           fs::canonical(line_.SlavePath()).string() + "\n");
+
+  fs::remove(link);
+  const Outcome none = RunCli(roots);
+  EXPECT_EQ(none.exitCode, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_NE(none.err.find("no serial devices"), std::string::npos);
+  EXPECT_EQ(RunCli({"ports", "--by-id"}).exitCode, 64);
+}
+
 }  // namespace

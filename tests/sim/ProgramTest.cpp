@@ -194,6 +194,12 @@ TEST_F(ProgramTest, RefusesToReplaceAFileWithItsLink) {
   EXPECT_EQ(std::filesystem::file_size(link), 7u);
 }
 
+TEST_F(ProgramTest, VersionIsOneLineAndTheEnd) {
+  Program program({"--version"});
+  EXPECT_EQ(program.FirstLine(), std::string("k7104-sim ") + K7104_VERSION_TEXT);
+  EXPECT_EQ(program.Wait(), 0);
+}
+
 TEST_F(ProgramTest, UsageErrorsEndWithCodeTwo) {
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--bogus"},
                                                     {"--pace"},

@@ -17,6 +17,9 @@
 #ifdef __linux__
 #include <linux/serial.h>
 #endif
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -162,8 +165,20 @@ std::string DeviceGroup(const std::string& path) {
 
 #else
 
+// The COM ports the system knows, by the device each name stands for (\Device\Serial0, a USB
+// converter's driver device, ...); Path is what CreateFileA opens, COM10 and above included.
 std::vector<TSerialDevice> ListSerialDevices(const TSerialScanRoots&) {
-  return {};
+  std::vector<TSerialDevice> devices;
+  for (int number = 1; number <= 255; ++number) {
+    const std::string name = "COM" + std::to_string(number);
+    char target[512] = {};
+    if (QueryDosDeviceA(name.c_str(), target, sizeof target) == 0) continue;
+    TSerialDevice device;
+    device.Path = "\\\\.\\" + name;
+    device.Node = target;
+    devices.push_back(device);
+  }
+  return devices;
 }
 
 std::string DeviceGroup(const std::string&) {

@@ -33,6 +33,9 @@ bool AsksOnlyForText(int argc, char* argv[]) {
 // --help and --version are answered on the terminal before the window's application exists, so
 // they work without a display.
 void AnswerTextOptions(int argc, char* argv[]) {
+  // The usage line names the program as it is typed, not by the path it was started from.
+  static char name[] = "k7104-configurator";
+  argv[0] = name;
   QCoreApplication text(argc, argv);
   QCoreApplication::setApplicationName("k7104-configurator");
   QCoreApplication::setApplicationVersion(K7104_VERSION_TEXT);

@@ -1,10 +1,12 @@
-// The register map: how each kind of group is encoded in the instrument's register space, and the
-// one entry point Execute that reads or writes a group. Where each group lives is in Groups.h.
+// How each kind of group is encoded in the instrument's register space; where each group lives is
+// in Groups.h.
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
-#include "instrument/Mipunit.h"
+#include "instrument/RegisterMap.h"
+
+#include "instrument/BusyRetry.h"
 
 namespace {
 
@@ -19,6 +21,13 @@ constexpr uint16_t PeriodsRegister = 1792;       // nominal, then measurement pe
 constexpr uint16_t MeasurePeriodRegister = 1794;
 // Attempts of one transaction of the settings write while the instrument reports busy.
 constexpr int SettingsWriteAttempts = 10;
+
+// The identity text with the two characters of every register swapped, as it arrives.
+constexpr char WireIdentity[DeviceIdLength + 1] = "OVTSERIL!N";
+
+bool IsKnownModel(uint16_t model) {
+  return model == ModelK7104T1 || model == ModelK7104C1 || model == ModelK7104E025;
+}
 
 constexpr uint16_t CoilBytes(uint16_t flags) {
   return static_cast<uint16_t>((flags + 7) / 8);
@@ -82,39 +91,37 @@ uint8_t LogicByte(uint8_t condition, uint8_t fault, uint8_t filter) {
 
 }  // namespace
 
-// A group read or written holds the instrument's values from then on. A code that no row has, or
-// a job's code, is no operation.
-TResult TMIP::Execute(uint8_t op) {
+TResult TRegisterMap::Execute(uint8_t op) {
   const TGroup* group = GroupByCode(op);
   if (group == nullptr || group->Kind == TElementKind::Job) return RESULT_OK;
   const bool write = group->WriteCode != 0 && op == group->WriteCode;
   const TResult result = write ? WriteOperation(*group) : ReadOperation(*group);
-  if (result == RESULT_OK) GroupTransferred(group->Code);
+  if (result == RESULT_OK) image_.GroupTransferred(group->Code);
   return result;
 }
 
-TResult TMIP::Transact() {
+TResult TRegisterMap::Transact() {
   // A broadcast gets no reply: an empty reply frame then fails every length check instead of a
   // stale reply passing for a new one.
-  Bus.ReplyFrame().Length = 0;
-  return Bus.Transaction();
+  bus_.ReplyFrame().Length = 0;
+  return bus_.Transaction();
 }
 
-TResult TMIP::ReadRegisters(uint8_t function, uint16_t first, uint16_t count,
-                            uint16_t expectedLength) {
-  TModBusFrame& request = Bus.RequestFrame();
+TResult TRegisterMap::ReadRegisters(uint8_t function, uint16_t first, uint16_t count,
+                                    uint16_t expectedLength) {
+  TModBusFrame& request = bus_.RequestFrame();
   request.SetDataLength(4);
   request.SetFunction(function);
   PutRegister(request.FrameData(), first);
   PutRegister(request.FrameData() + 2, count);
   const TResult result = Transact();
   if (result != RESULT_OK) return result;
-  if (Bus.ReplyFrame().DataLength() != expectedLength) return RESULT_LENGTH;
+  if (bus_.ReplyFrame().DataLength() != expectedLength) return RESULT_LENGTH;
   return RESULT_OK;
 }
 
-TResult TMIP::WriteRegisters(uint16_t first, const uint16_t* values, uint16_t count) {
-  TModBusFrame& request = Bus.RequestFrame();
+TResult TRegisterMap::WriteRegisters(uint16_t first, const uint16_t* values, uint16_t count) {
+  TModBusFrame& request = bus_.RequestFrame();
   request.SetDataLength(static_cast<uint16_t>(5 + 2 * count));
   request.SetFunction(FnWriteRegisters);
   uint8_t* data = request.FrameData();
@@ -125,8 +132,8 @@ TResult TMIP::WriteRegisters(uint16_t first, const uint16_t* values, uint16_t co
   return Transact();
 }
 
-TResult TMIP::WriteCoils(uint16_t first, const uint8_t* flags, uint16_t count) {
-  TModBusFrame& request = Bus.RequestFrame();
+TResult TRegisterMap::WriteCoils(uint16_t first, const uint8_t* flags, uint16_t count) {
+  TModBusFrame& request = bus_.RequestFrame();
   const uint16_t bytes = CoilBytes(count);
   request.SetDataLength(static_cast<uint16_t>(5 + bytes));
   request.SetFunction(FnWriteCoils);
@@ -142,83 +149,83 @@ TResult TMIP::WriteCoils(uint16_t first, const uint8_t* flags, uint16_t count) {
 }
 
 // The elements a group's transfer carries, for the counts of the instrument last talked to.
-uint16_t TMIP::ElementCount(const TGroup& group) const {
+uint16_t TRegisterMap::ElementCount(const TGroup& group) const {
   switch (group.Count) {
     case TCountRule::Channels:
-      return std::min<uint16_t>(ChannelCount, MaxChannels);
+      return std::min<uint16_t>(image_.ChannelCount, MaxChannels);
     case TCountRule::Relays:
-      return std::min<uint16_t>(RelayCount, MaxRelays);
+      return std::min<uint16_t>(image_.RelayCount, MaxRelays);
     case TCountRule::Fixed:
       break;
   }
   return group.FixedCount;
 }
 
-TResult TMIP::ReadLowBytes(const TGroup& group) {
+TResult TRegisterMap::ReadLowBytes(const TGroup& group) {
   const uint16_t n = ElementCount(group);
   const TResult r =
       ReadRegisters(group.Function, group.FirstRegister, n, static_cast<uint16_t>(2 * n + 1));
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
-  uint8_t* target = ConfigBytes(Config, group.Fields[0]);
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
+  uint8_t* target = ConfigBytes(image_.Config, group.Fields[0]);
   for (int i = 0; i < n; ++i) target[i] = LowByteAt(data, i);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadFloats(uint8_t function, uint16_t first, uint16_t count, float* target) {
+TResult TRegisterMap::ReadFloats(uint8_t function, uint16_t first, uint16_t count, float* target) {
   const TResult r = ReadRegisters(function, first, static_cast<uint16_t>(2 * count),
                                   static_cast<uint16_t>(4 * count + 1));
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
   for (int i = 0; i < count; ++i) target[i] = FloatAt(data, 2 * i);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadBlockFloats(const TGroup& group) {
+TResult TRegisterMap::ReadBlockFloats(const TGroup& group) {
   const uint16_t n = ElementCount(group);
   float values[MaxChannels];
   const TResult r = ReadFloats(group.Function, group.FirstRegister, n, values);
   if (r != RESULT_OK) return r;
-  TLeFloat* target = ConfigFloats(Config, group.Fields[0]);
+  TLeFloat* target = ConfigFloats(image_.Config, group.Fields[0]);
   for (int i = 0; i < n; ++i) target[i] = values[i];
   return RESULT_OK;
 }
 
-TResult TMIP::ReadCoils(const TGroup& group) {
+TResult TRegisterMap::ReadCoils(const TGroup& group) {
   const uint16_t n = ElementCount(group);
   const TResult r = ReadRegisters(group.Function, group.FirstRegister, n,
                                   static_cast<uint16_t>(CoilBytes(n) + 1));
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
-  uint8_t* target = ConfigBytes(Config, group.Fields[0]);
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
+  uint8_t* target = ConfigBytes(image_.Config, group.Fields[0]);
   for (int j = 0; j < n; ++j) target[j] = CoilAt(data, j);
   return RESULT_OK;
 }
 
 // The last finished cycle and an archive record share one layout: a number, three date-time
 // registers, then two registers per channel.
-TResult TMIP::ReadRecordLayout(const TGroup& group, uint16_t first, uint16_t* number,
-                               TDateTime& time, float* values) {
+TResult TRegisterMap::ReadRecordLayout(const TGroup& group, uint16_t first, uint16_t* number,
+                                       TDateTime& time, float* values) {
   const uint16_t n = ElementCount(group);
   const TResult r = ReadRegisters(group.Function, first, static_cast<uint16_t>(2 * n + 4),
                                   static_cast<uint16_t>(4 * n + 9));
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
   if (number != nullptr) *number = RegisterAt(data, 0);
   StoreDateTime(data, 1, time);
   for (int i = 0; i < n; ++i) values[i] = FloatAt(data, 4 + 2 * i);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadLogic(const TGroup& group) {
+TResult TRegisterMap::ReadLogic(const TGroup& group) {
   const uint16_t n = ElementCount(group);
   const TResult r =
       ReadRegisters(group.Function, group.FirstRegister, n, static_cast<uint16_t>(2 * n + 1));
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
-  uint8_t* condition = ConfigBytes(Config, group.Fields[0]);
-  uint8_t* fault = ConfigBytes(Config, group.Fields[1]);
-  uint8_t* filter = ConfigBytes(Config, group.Fields[2]);
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
+  uint8_t* condition = ConfigBytes(image_.Config, group.Fields[0]);
+  uint8_t* fault = ConfigBytes(image_.Config, group.Fields[1]);
+  uint8_t* filter = ConfigBytes(image_.Config, group.Fields[2]);
   for (int i = 0; i < n; ++i) {
     const uint8_t b = LowByteAt(data, i);
     condition[i] = b & 1;
@@ -230,77 +237,93 @@ TResult TMIP::ReadLogic(const TGroup& group) {
 
 // Identity, archive depth, settings and periods; each transaction keeps what the earlier ones
 // stored when a later one fails.
-TResult TMIP::ReadSettings(const TGroup& group) {
+TResult TRegisterMap::ReadSettings(const TGroup& group) {
   TResult r = ReadRegisters(group.Function, group.FirstRegister, IdentityRegisters,
                             2 * IdentityRegisters + 1);
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
   for (int k = 0; k < 5; ++k) {
-    DeviceId[2 * k] = static_cast<char>(LowByteAt(data, k));
-    DeviceId[2 * k + 1] = static_cast<char>(data[1 + 2 * k]);
+    image_.DeviceId[2 * k] = static_cast<char>(LowByteAt(data, k));
+    image_.DeviceId[2 * k + 1] = static_cast<char>(data[1 + 2 * k]);
   }
-  DeviceId[DeviceIdLength] = '\0';
-  ModelCode = RegisterAt(data, 5);
-  FirmwareVersion = RegisterAt(data, 6);
-  DeviceChannels = RegisterAt(data, 7);
-  DeviceRelays = RegisterAt(data, 8);
+  image_.DeviceId[DeviceIdLength] = '\0';
+  image_.ModelCode = RegisterAt(data, 5);
+  image_.FirmwareVersion = RegisterAt(data, 6);
+  image_.DeviceChannels = RegisterAt(data, 7);
+  image_.DeviceRelays = RegisterAt(data, 8);
 
   r = ReadRegisters(group.Function, ArchiveDepthRegister, 1, 3);
   if (r != RESULT_OK) return r;
-  ArchiveDepth = RegisterAt(Bus.ReplyFrame().FrameData(), 0);
+  image_.ArchiveDepth = RegisterAt(bus_.ReplyFrame().FrameData(), 0);
 
   r = ReadRegisters(group.Function, StateRegister, StateBlockRegisters,
                     2 * StateBlockRegisters + 1);
   if (r != RESULT_OK) return r;
-  data = Bus.ReplyFrame().FrameData();
-  DeviceState = RegisterAt(data, 0);
-  Config.ArchivePeriod = RegisterAt(data, 1);
-  InterfaceAddress = LowByteAt(data, 2);
-  Config.Register100 = LowByteAt(data, 3);
-  Config.Register101 = RegisterAt(data, 4);
-  Config.Password = RegisterAt(data, 5);
-  Config.Protocol = LowByteAt(data, 6);
-  Config.InterfaceSpeed = LowByteAt(data, 7);
+  data = bus_.ReplyFrame().FrameData();
+  image_.DeviceState = RegisterAt(data, 0);
+  image_.Config.ArchivePeriod = RegisterAt(data, 1);
+  image_.InterfaceAddress = LowByteAt(data, 2);
+  image_.Config.Register100 = LowByteAt(data, 3);
+  image_.Config.Register101 = RegisterAt(data, 4);
+  image_.Config.Password = RegisterAt(data, 5);
+  image_.Config.Protocol = LowByteAt(data, 6);
+  image_.Config.InterfaceSpeed = LowByteAt(data, 7);
 
   float periods[2];
   r = ReadFloats(group.Function, PeriodsRegister, 2, periods);
   if (r != RESULT_OK) return r;
-  NominalPeriod = periods[0];
-  Config.MeasurePeriod = periods[1];
+  image_.NominalPeriod = periods[0];
+  image_.Config.MeasurePeriod = periods[1];
+  return RESULT_OK;
+}
+
+TResult TRegisterMap::CheckIdentity(TIdentity& identity) {
+  const TResult r = ReadRegisters(FnReadHolding, 0, IdentityRegisters, 2 * IdentityRegisters + 1);
+  if (r != RESULT_OK) return r;
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
+  if (!std::equal(WireIdentity, WireIdentity + DeviceIdLength, data + 1))
+    return RESULT_WRONG_DEVICE;
+  if (!IsKnownModel(RegisterAt(data, 5))) return RESULT_WRONG_DEVICE;
+  identity.ModelCode = RegisterAt(data, 5);
+  identity.Channels = RegisterAt(data, 7);
+  identity.Relays = RegisterAt(data, 8);
   return RESULT_OK;
 }
 
 // The current record number, then the clock in the three registers after it.
-TResult TMIP::ReadClock(const TGroup& group) {
+TResult TRegisterMap::ReadClock(const TGroup& group) {
   const TResult r = ReadRegisters(group.Function, group.FirstRegister, 4, 9);
   if (r != RESULT_OK) return r;
-  const uint8_t* data = Bus.ReplyFrame().FrameData();
-  ArchiveCurrent = RegisterAt(data, 0);
-  StoreDateTime(data, 1, DeviceClock);
+  const uint8_t* data = bus_.ReplyFrame().FrameData();
+  image_.ArchiveCurrent = RegisterAt(data, 0);
+  StoreDateTime(data, 1, image_.DeviceClock);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadState(const TGroup& group) {
+TResult TRegisterMap::ReadState(const TGroup& group) {
   TResult r = ReadRegisters(group.Function, group.FirstRegister, 1, 3);
   if (r != RESULT_OK) return r;
-  ArchiveCurrent = RegisterAt(Bus.ReplyFrame().FrameData(), 0);
+  image_.ArchiveCurrent = RegisterAt(bus_.ReplyFrame().FrameData(), 0);
   r = ReadRegisters(group.Function, StateRegister, 1, 3);
   if (r != RESULT_OK) return r;
-  DeviceState = RegisterAt(Bus.ReplyFrame().FrameData(), 0);
+  image_.DeviceState = RegisterAt(bus_.ReplyFrame().FrameData(), 0);
   return RESULT_OK;
 }
 
-TResult TMIP::ReadOperation(const TGroup& group) {
+TResult TRegisterMap::ReadOperation(const TGroup& group) {
   switch (group.Kind) {
     case TElementKind::LiveValues:
-      return ReadFloats(group.Function, group.FirstRegister, ElementCount(group), CurrentValue);
+      return ReadFloats(group.Function, group.FirstRegister, ElementCount(group),
+                        image_.CurrentValue);
     case TElementKind::CycleRecord:
-      return ReadRecordLayout(group, group.FirstRegister, nullptr, LastCycleTime, LastCycleValue);
+      return ReadRecordLayout(group, group.FirstRegister, nullptr, image_.LastCycleTime,
+                              image_.LastCycleValue);
     case TElementKind::ArchiveRecord:
       // A record whose date is no date has no time, rather than the previous record's.
-      MeasRecord.Time = NoDateTime;
-      return ReadRecordLayout(group, static_cast<uint16_t>(group.FirstRegister + RecordIndex),
-                              &MeasRecord.Number, MeasRecord.Time, MeasRecord.Value);
+      image_.MeasRecord.Time = NoDateTime;
+      return ReadRecordLayout(
+          group, static_cast<uint16_t>(group.FirstRegister + image_.RecordIndex),
+          &image_.MeasRecord.Number, image_.MeasRecord.Time, image_.MeasRecord.Value);
     case TElementKind::LowByte:
       return ReadLowBytes(group);
     case TElementKind::Float:
@@ -322,17 +345,17 @@ TResult TMIP::ReadOperation(const TGroup& group) {
   return RESULT_OK;
 }
 
-TResult TMIP::WriteLowBytes(const TGroup& group) {
+TResult TRegisterMap::WriteLowBytes(const TGroup& group) {
   const uint16_t n = ElementCount(group);
-  const uint8_t* source = ConfigBytes(Config, group.Fields[0]);
+  const uint8_t* source = ConfigBytes(image_.Config, group.Fields[0]);
   uint16_t values[MaxChannels];
   for (int i = 0; i < n; ++i) values[i] = source[i];
   return WriteRegisters(group.FirstRegister, values, n);
 }
 
-TResult TMIP::WriteFloats(const TGroup& group) {
+TResult TRegisterMap::WriteFloats(const TGroup& group) {
   const uint16_t n = ElementCount(group);
-  const TLeFloat* source = ConfigFloats(Config, group.Fields[0]);
+  const TLeFloat* source = ConfigFloats(image_.Config, group.Fields[0]);
   uint16_t values[2 * MaxChannels];
   for (int i = 0; i < n; ++i) {
     const float v = source[i];
@@ -342,51 +365,50 @@ TResult TMIP::WriteFloats(const TGroup& group) {
   return WriteRegisters(group.FirstRegister, values, static_cast<uint16_t>(2 * n));
 }
 
-TResult TMIP::WriteLogic(const TGroup& group) {
+TResult TRegisterMap::WriteLogic(const TGroup& group) {
   const uint16_t n = ElementCount(group);
-  const uint8_t* condition = ConfigBytes(Config, group.Fields[0]);
-  const uint8_t* fault = ConfigBytes(Config, group.Fields[1]);
-  const uint8_t* filter = ConfigBytes(Config, group.Fields[2]);
+  const uint8_t* condition = ConfigBytes(image_.Config, group.Fields[0]);
+  const uint8_t* fault = ConfigBytes(image_.Config, group.Fields[1]);
+  const uint8_t* filter = ConfigBytes(image_.Config, group.Fields[2]);
   uint16_t values[MaxChannels];
   for (int i = 0; i < n; ++i) values[i] = LogicByte(condition[i], fault[i], filter[i]);
   return WriteRegisters(group.FirstRegister, values, n);
 }
 
-TResult TMIP::WriteWhileBusy(uint16_t first, const uint16_t* values, uint16_t count) {
-  TResult r = RESULT_DEVICE_BUSY;
-  for (int attempt = 0; attempt < SettingsWriteAttempts && r == RESULT_DEVICE_BUSY; ++attempt) {
-    r = WriteRegisters(first, values, count);
-  }
-  return r;
+TResult TRegisterMap::WriteWhileBusy(uint16_t first, const uint16_t* values, uint16_t count) {
+  return RetryWhileBusy(SettingsWriteAttempts, [this, first, values, count] {
+    return WriteRegisters(first, values, count);
+  });
 }
 
 // Archive period, the registers 100..104 and the measurement period; the state (97) and the
 // address (99) are not written here.
-TResult TMIP::WriteSettings() {
-  const uint16_t period = Config.ArchivePeriod;
+TResult TRegisterMap::WriteSettings() {
+  const uint16_t period = image_.Config.ArchivePeriod;
   TResult r = WriteRegisters(ArchivePeriodRegister, &period, 1);
   if (r != RESULT_OK) return r;
-  const uint16_t block[5] = {Config.Register100, Config.Register101, Config.Password,
-                             Config.Protocol, Config.InterfaceSpeed};
+  const uint16_t block[5] = {image_.Config.Register100, image_.Config.Register101,
+                             image_.Config.Password, image_.Config.Protocol,
+                             image_.Config.InterfaceSpeed};
   r = WriteWhileBusy(SettingsBlockRegister, block, 5);
   if (r != RESULT_OK) return r;
-  const float measure = Config.MeasurePeriod;
+  const float measure = image_.Config.MeasurePeriod;
   const uint16_t halves[2] = {LowHalf(measure), HighHalf(measure)};
   return WriteWhileBusy(MeasurePeriodRegister, halves, 2);
 }
 
 // The clock's three registers follow the current record number, which is not written.
-TResult TMIP::WriteClock(const TGroup& group) {
-  const TDateTimeParts p = DecodeDateTime(DeviceClock);
+TResult TRegisterMap::WriteClock(const TGroup& group) {
+  const TDateTimeParts p = DecodeDateTime(image_.DeviceClock);
   const uint16_t values[3] = {PackDateHigh(p.Month, p.Year - 2000), PackDateHigh(p.Hour, p.Day),
                               PackDateHigh(p.Second, p.Minute)};
   return WriteRegisters(static_cast<uint16_t>(group.FirstRegister + 1), values, 3);
 }
 
 // Refuses an address that some instrument already answers at, then moves the instrument.
-TResult TMIP::ChangeAddress(const TGroup& group) {
-  TModBusFrame& request = Bus.RequestFrame();
-  request.SetAddress(InterfaceAddress);
+TResult TRegisterMap::ChangeAddress(const TGroup& group) {
+  TModBusFrame& request = bus_.RequestFrame();
+  request.SetAddress(image_.InterfaceAddress);
   request.SetDataLength(4);
   request.SetFunction(FnReadHolding);
   PutRegister(request.FrameData(), 0);
@@ -395,21 +417,21 @@ TResult TMIP::ChangeAddress(const TGroup& group) {
   // Any answer from the new address, an exception or a reply that makes no sense included, means
   // a device is there: moving onto it would put two devices on one address. Only silence or a
   // broken reply lets the move go on.
-  if (probe == RESULT_OK || Bus.LastTrace().Answered) return RESULT_ADDRESS_IN_USE;
+  if (probe == RESULT_OK || bus_.LastTrace().Answered) return RESULT_ADDRESS_IN_USE;
   if (probe != RESULT_TIMEOUT && probe != RESULT_CRC && probe != RESULT_LENGTH) return probe;
-  request.SetAddress(Address);
-  const uint16_t value = InterfaceAddress;
+  request.SetAddress(image_.Address);
+  const uint16_t value = image_.InterfaceAddress;
   return WriteRegisters(group.FirstRegister, &value, 1);
 }
 
-TResult TMIP::WriteOperation(const TGroup& group) {
+TResult TRegisterMap::WriteOperation(const TGroup& group) {
   switch (group.Kind) {
     case TElementKind::LowByte:
       return WriteLowBytes(group);
     case TElementKind::Float:
       return WriteFloats(group);
     case TElementKind::Coil:
-      return WriteCoils(group.FirstRegister, ConfigBytes(Config, group.Fields[0]),
+      return WriteCoils(group.FirstRegister, ConfigBytes(image_.Config, group.Fields[0]),
                         ElementCount(group));
     case TElementKind::LogicByte:
       return WriteLogic(group);

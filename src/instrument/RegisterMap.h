@@ -1,0 +1,59 @@
+// The register map: one read or write operation of a group (Groups.h) between the instrument's
+// Modbus registers and a data image, over a TModBus whose port is open. No thread of its own: it
+// runs on the job thread, or on any one thread while no job runs.
+#pragma once
+
+#include <cstdint>
+
+#include "instrument/DataImage.h"
+#include "modbus/Modbusunit.h"
+
+// What the identity registers 0..8 say of an instrument of the family.
+struct TIdentity {
+  uint16_t ModelCode = 0;
+  uint16_t Channels = 0;  // as reported, not clamped
+  uint16_t Relays = 0;
+};
+
+class TRegisterMap {
+ public:
+  TRegisterMap(TModBus& bus, TDataImage& image) : bus_(bus), image_(image) {}
+
+  // Reads or writes the group that op reads or writes; a group read or written holds the
+  // instrument's values from then on. A code that no row has, or a job's code, is no operation.
+  // Expects the slave address in the request frame.
+  TResult Execute(uint8_t op);
+
+  // Registers 0..8 at the address in the request frame: the swapped identity text and a model
+  // code of the family, else RESULT_WRONG_DEVICE. Nothing is stored in the image.
+  TResult CheckIdentity(TIdentity& identity);
+
+ private:
+  TResult Transact();
+  uint16_t ElementCount(const TGroup& group) const;
+  TResult ReadRegisters(uint8_t function, uint16_t first, uint16_t count, uint16_t expectedLength);
+  TResult WriteRegisters(uint16_t first, const uint16_t* values, uint16_t count);
+  TResult WriteWhileBusy(uint16_t first, const uint16_t* values, uint16_t count);
+  TResult WriteCoils(uint16_t first, const uint8_t* flags, uint16_t count);
+  TResult ReadOperation(const TGroup& group);
+  TResult WriteOperation(const TGroup& group);
+  TResult ReadLowBytes(const TGroup& group);
+  TResult ReadFloats(uint8_t function, uint16_t first, uint16_t count, float* target);
+  TResult ReadBlockFloats(const TGroup& group);
+  TResult ReadCoils(const TGroup& group);
+  TResult ReadRecordLayout(const TGroup& group, uint16_t first, uint16_t* number, TDateTime& time,
+                           float* values);
+  TResult ReadLogic(const TGroup& group);
+  TResult ReadSettings(const TGroup& group);
+  TResult ReadClock(const TGroup& group);
+  TResult ReadState(const TGroup& group);
+  TResult WriteLowBytes(const TGroup& group);
+  TResult WriteFloats(const TGroup& group);
+  TResult WriteLogic(const TGroup& group);
+  TResult WriteSettings();
+  TResult WriteClock(const TGroup& group);
+  TResult ChangeAddress(const TGroup& group);
+
+  TModBus& bus_;
+  TDataImage& image_;
+};

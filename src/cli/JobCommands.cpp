@@ -10,6 +10,7 @@
 #include "cli/CliOptions.h"
 #include "cli/JobRunner.h"
 #include "files/ArchiveText.h"
+#include "files/ConfigFile.h"
 #include "files/RegularFile.h"
 #include "instrument/JobMessages.h"
 
@@ -120,7 +121,7 @@ int RunRead(const Options& options, const std::vector<std::string>& args) {
   const TResult result = runner.Run(JobReadAll);
   if (result != RESULT_OK) return runner.Fail(result);
   const TMIP& mip = runner.Mip();
-  if (!mip.SaveConfiguration(args[0])) return CannotWrite(args[0]);
+  if (!SaveConfiguration(mip, args[0])) return CannotWrite(args[0]);
   std::fprintf(stderr, "%s\n", ReadSuccessSentence(mip.ChannelCount, mip.RelayCount).c_str());
   return 0;
 }
@@ -130,7 +131,7 @@ int RunWrite(const Options& options, const std::vector<std::string>& args) {
   if (!RegularOrMissing(args[0])) return kExitFile;
   JobRunner runner;
   TMIP& mip = runner.Mip();
-  if (!mip.LoadConfiguration(args[0])) {
+  if (!LoadConfiguration(mip, args[0])) {
     std::fprintf(stderr, "k7104-cli: %s is no configuration file that can be read\n",
                  args[0].c_str());
     return kExitFile;

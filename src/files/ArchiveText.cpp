@@ -10,8 +10,8 @@
 #include <ctime>
 
 #include "files/SafeWrite.h"
+#include "instrument/DataImage.h"
 #include "instrument/JobMessages.h"
-#include "instrument/Mipunit.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "files/RegularFile.h"
 #include "files/SafeWrite.h"
-#include "instrument/Mipunit.h"
+#include "instrument/DataImage.h"
 
 static_assert(ConfigFileHeaderSize == 23);
 static_assert(ConfigFileHeaderSize + ConfigBlockSize == ConfigFileSize);
@@ -54,5 +54,15 @@ bool LoadConfigFile(const std::string& path, TConfigBlock& block) {
   if (!ReadWholeFile(path, bytes)) return false;
   if (std::memcmp(bytes, ConfigFileHeaderText, ConfigFileHeaderSize) != 0) return false;
   std::memcpy(&block, bytes + ConfigFileHeaderSize, ConfigBlockSize);
+  return true;
+}
+
+bool SaveConfiguration(const TDataImage& image, const std::string& path) {
+  return SaveConfigFile(path, image.Config);
+}
+
+bool LoadConfiguration(TDataImage& image, const std::string& path) {
+  if (!LoadConfigFile(path, image.Config)) return false;
+  image.SetGroupSources(TGroupSource::Loaded);
   return true;
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "instrument/DataImage.h"
 #include "instrument/JobEngine.h"
@@ -30,10 +29,6 @@ class TMIP : public TDataImage, public TJobState {
   // The register map: one read or write operation on the job thread (or on any one thread while
   // no job runs). Expects the slave address in the request frame.
   TResult Execute(uint8_t op) { return map_.Execute(op); }
-
-  // The configuration file: header and configuration block, 1738 bytes.
-  bool SaveConfiguration(const std::string& path) const;
-  bool LoadConfiguration(const std::string& path);
 
  private:
   TRegisterMap map_{Bus, *this};

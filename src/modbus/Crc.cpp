@@ -1,7 +1,7 @@
 // CRC-16/MODBUS, byte by byte with the two tables of the Modbus serial line.
 #include <array>
 
-#include "modbus/Modbusunit.h"
+#include "modbus/Crc.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "modbus/Crc.h"
 #include "modbus/SerialPort.h"
 
 // Result of a transaction, an operation or a job: 0 success, 1..6 exception codes of the
@@ -68,13 +69,6 @@ struct TModBusFrame {
 };
 static_assert(offsetof(TModBusFrame, Function) == offsetof(TModBusFrame, SlaveAddress) + 1);
 static_assert(offsetof(TModBusFrame, Data) == offsetof(TModBusFrame, SlaveAddress) + 2);
-
-// CRC-16/MODBUS with the two byte tables of the Modbus serial line: CrcTableLow yields the next
-// low-order CRC byte (xored with the current high-order one), CrcTableHigh the next high-order
-// byte.
-extern const std::array<uint8_t, 256> CrcTableLow;
-extern const std::array<uint8_t, 256> CrcTableHigh;
-uint16_t CalcCRC16(const uint8_t* bytes, size_t count);
 
 // Line settings handed to the port: 8 data bits, even parity, 2 stop bits, no flow control.
 struct TLineSettings {

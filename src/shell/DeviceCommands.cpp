@@ -8,9 +8,9 @@
 
 #include <utility>
 
-#include "files/ArchQwery.h"
 #include "instrument/Groups.h"
 #include "instrument/JobMessages.h"
+#include "shell/ArchQwery.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/DeviceController.h"
 #include "shell/Dialogs.h"

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QToolButton>
 
+#include "files/ConfigFile.h"
 #include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
 #include "shell/FileController.h"
@@ -77,7 +78,7 @@ void TFileController::OpenCommand() {
   bool waited = false;
   if (!devices_.WaitForIdleEngine(&waited)) return;
   // A refused file leaves the data image as it was; the page shows it again all the same.
-  const bool loaded = mip_.LoadConfiguration(QFile::encodeName(fileName).toStdString());
+  const bool loaded = LoadConfiguration(mip_, QFile::encodeName(fileName).toStdString());
   if (!loaded) form_.Dialogs().Error(&form_, QString(), "Не могу открыть файл!");
   pages_.Render();
   if (loaded) ConfigurationReplaced(fileName);
@@ -98,7 +99,7 @@ void TFileController::SaveConfigurationCommand() {
   bool waited = false;
   if (!devices_.WaitForIdleEngine(&waited)) return;
   unsaved_.Note(pages_.PageJobCode(), pages_.Modified);
-  if (mip_.SaveConfiguration(QFile::encodeName(fileName).toStdString())) {
+  if (SaveConfiguration(mip_, QFile::encodeName(fileName).toStdString())) {
     unsaved_.Clear();
     form_.ShowConfigurationFile(fileName);
   } else {

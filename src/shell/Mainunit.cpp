@@ -20,7 +20,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "files/ArchQwery.h"
+#include "shell/ArchQwery.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/CheckMark.h"
 #include "shell/DeviceController.h"

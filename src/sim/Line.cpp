@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "modbus/Modbusunit.h"
+#include "modbus/Crc.h"
 #include "sim/InstrumentModel.h"
 #include "sim/Simulator.h"
 #include "sim/Terminal.h"

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "instrument/Mipunit.h"
+#include "instrument/DataImage.h"
 
 // Either the data image's archive list (between reads) or the records of the read under way,
 // which arrive in batches and are shown in the order read. Row 0 of the model is the newest

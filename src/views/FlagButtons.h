@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "instrument/Mipunit.h"
+#include "instrument/DataImage.h"
 #include "views/AskListBox.h"
 
 namespace FlagButtons {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "instrument/DataImage.h"
 #include "instrument/Groups.h"
-#include "instrument/Mipunit.h"
 
 class QVBoxLayout;
 class QWidget;

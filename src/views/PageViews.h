@@ -15,8 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "instrument/Groups.h"
-#include "instrument/Mipunit.h"
+#include "instrument/DataImage.h"
 #include "views/ArchiveGrid.h"
 #include "views/AskListBox.h"
 #include "views/Page.h"

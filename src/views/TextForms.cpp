@@ -7,8 +7,8 @@
 #include <mutex>
 
 #include "files/ArchiveText.h"
+#include "instrument/DataImage.h"
 #include "instrument/JobMessages.h"
-#include "instrument/Mipunit.h"
 
 namespace TextForms {
 

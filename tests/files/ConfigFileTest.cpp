@@ -97,12 +97,12 @@ TEST_F(ConfigFileTest, RoundTripIsByteIdentical) {
   FillPattern(saved);
   const std::string first = (folder_ / "first.prb").string();
   const std::string second = (folder_ / "second.prb").string();
-  ASSERT_TRUE(saved.SaveConfiguration(first));
+  ASSERT_TRUE(SaveConfiguration(saved, first));
 
   TMIP loaded;
-  ASSERT_TRUE(loaded.LoadConfiguration(first));
+  ASSERT_TRUE(LoadConfiguration(loaded, first));
   EXPECT_EQ(BlockOf(loaded), BlockOf(saved));
-  ASSERT_TRUE(loaded.SaveConfiguration(second));
+  ASSERT_TRUE(SaveConfiguration(loaded, second));
   EXPECT_EQ(ReadBytes(second), ReadBytes(first));
 }
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "CommandSteps.h"
-#include "files/ArchQwery.h"
+#include "shell/ArchQwery.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

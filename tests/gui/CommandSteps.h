@@ -10,7 +10,7 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
-#include "files/ArchQwery.h"
+#include "shell/ArchQwery.h"
 #include "views/PageViews.h"
 
 namespace Steps {

@@ -20,8 +20,8 @@
 #include <thread>
 
 #include "CommandSteps.h"
-#include "files/ArchQwery.h"
 #include "modbus/Modbusunit.h"
+#include "shell/ArchQwery.h"
 #include "shell/JobBridge.h"
 #include "shell/StatusBar.h"
 #include "sim/Simulator.h"

@@ -12,9 +12,9 @@
 #include <memory>
 
 #include "CommandSteps.h"
-#include "files/ArchQwery.h"
 #include "files/ConfigFile.h"
 #include "modbus/Modbusunit.h"
+#include "shell/ArchQwery.h"
 #include "sim/Simulator.h"
 #include "views/PopupList.h"
 #include "views/StringGrid.h"

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "CommandSteps.h"
-#include "files/ArchQwery.h"
 #include "modbus/Modbusunit.h"
+#include "shell/ArchQwery.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

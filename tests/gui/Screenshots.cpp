@@ -15,7 +15,7 @@
 
 #include <cstdio>
 
-#include "files/ArchQwery.h"
+#include "shell/ArchQwery.h"
 #include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
 #include "shell/LogDialog.h"

@@ -1,4 +1,4 @@
-#include "files/ArchQwery.h"
+#include "shell/ArchQwery.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -209,11 +209,3 @@ bool ReadPosixLineConfig(int fd, TPosixLineConfig& config) {
 std::unique_ptr<TSerialPort> MakeSerialPort() {
   return std::make_unique<TPosixSerialPort>();
 }
-
-std::string DefaultSerialDevice(uint8_t index) {
-  return "/dev/ttyS" + std::to_string(index);
-}
-
-std::string SystemErrorText(int error) {
-  return std::strerror(error);
-}

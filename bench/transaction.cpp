@@ -1,13 +1,18 @@
 // Time of a 32-channel current-values read (01 03 03 00 00 40, a reply of 133 bytes) against the
 // simulated instrument paced like a wire, with and without the end of a reply by its length,
-// beside the time the 141 characters take on the line.
+// beside the time the 141 characters take on the line; the last row with a traffic log that a
+// reader drains and formats every 100 ms, as the traffic monitor does.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "modbus/Modbusunit.h"
+#include "modbus/Traffic.h"
 #include "sim/Simulator.h"
 
 namespace {
@@ -19,7 +24,31 @@ double MedianMs(std::vector<double> samples) {
   return samples[samples.size() / 2];
 }
 
-bool Measure(uint8_t baudIndex, bool byLength, int rounds, double& medianMs) {
+// Takes the log's records every 100 ms and formats them, until stopped.
+class Reader {
+ public:
+  explicit Reader(std::shared_ptr<TTrafficLog> log)
+      : log_(std::move(log)), thread_([this] { Run(); }) {}
+  ~Reader() {
+    stop_ = true;
+    thread_.join();
+  }
+  size_t Lines() const { return lines_; }
+
+ private:
+  void Run() {
+    while (!stop_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      for (const TTrafficRecord& record : log_->Take()) lines_ += TrafficLines(record).size();
+    }
+  }
+  std::shared_ptr<TTrafficLog> log_;
+  std::atomic<bool> stop_{false};
+  std::atomic<size_t> lines_{0};
+  std::thread thread_;
+};
+
+bool Measure(uint8_t baudIndex, bool byLength, bool traffic, int rounds, double& medianMs) {
   k7104sim::LineOptions options;
   options.paceBaud = BaudRates[baudIndex];
   k7104sim::Line line(options);
@@ -30,6 +59,12 @@ bool Measure(uint8_t baudIndex, bool byLength, int rounds, double& medianMs) {
   bus.SetBaudIndex(baudIndex);
   bus.SetFrameEndByLength(byLength);
   if (!bus.OpenPort()) return false;
+  std::unique_ptr<Reader> reader;
+  if (traffic) {
+    auto log = std::make_shared<TTrafficLog>();
+    bus.SetTrafficLog(log);
+    reader = std::make_unique<Reader>(log);
+  }
 
   std::vector<double> samples;
   for (int round = -3; round < rounds; ++round) {
@@ -61,11 +96,14 @@ int main(int argc, char** argv) {
   for (uint8_t baudIndex : {uint8_t{6}, uint8_t{12}}) {
     const uint32_t rate = BaudRates[baudIndex];
     const double wireMs = kCharacters * 12 * 1000.0 / rate;
-    for (bool byLength : {true, false}) {
+    for (int variant = 0; variant < 3; ++variant) {
+      const bool byLength = variant != 1;
+      const bool traffic = variant == 2;
       double medianMs = 0;
-      if (!Measure(baudIndex, byLength, rounds, medianMs)) return 1;
-      std::printf("%-8u %-16s %10.2f %12.2f %7.3f\n", rate, byLength ? "by length" : "by silence",
-                  wireMs, medianMs, wireMs / medianMs);
+      if (!Measure(baudIndex, byLength, traffic, rounds, medianMs)) return 1;
+      const char* name = traffic ? "by length+log" : byLength ? "by length" : "by silence";
+      std::printf("%-8u %-16s %10.2f %12.2f %7.3f\n", rate, name, wireMs, medianMs,
+                  wireMs / medianMs);
     }
   }
   return 0;

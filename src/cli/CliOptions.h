@@ -21,6 +21,7 @@ struct Options {
   uint32_t baud = 9600;
   uint8_t address = 1;
   uint16_t timeoutMs = 1300;
+  bool trace = false;  // every transaction on stderr
 };
 
 struct Command {

@@ -50,9 +50,9 @@ TInterrupts::~TInterrupts() {
   sigaction(SIGTERM, &previousTerm, nullptr);
 }
 
-void TInterrupts::WaitForWake() {
+void TInterrupts::WaitForWake(int timeoutMs) {
   pollfd wake{wakePipe[0], POLLIN, 0};
-  poll(&wake, 1, wake.fd >= 0 ? -1 : 50);
+  poll(&wake, 1, wake.fd >= 0 ? timeoutMs : 50);
   char bytes[64];
   while (read(wakePipe[0], bytes, sizeof bytes) > 0) {
   }

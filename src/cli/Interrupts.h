@@ -14,8 +14,9 @@ class TInterrupts {
   TInterrupts(const TInterrupts&) = delete;
   TInterrupts& operator=(const TInterrupts&) = delete;
 
-  // Waits until a signal or a Wake() came since the last wait ended.
-  void WaitForWake();
+  // Waits until a signal or a Wake() came since the last wait ended, at most timeoutMs when it is
+  // not negative.
+  void WaitForWake(int timeoutMs = -1);
   void Wake();
 };
 

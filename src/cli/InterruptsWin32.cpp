@@ -39,8 +39,8 @@ TInterrupts::~TInterrupts() {
   SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
 }
 
-void TInterrupts::WaitForWake() {
-  WaitForSingleObject(wakeEvent, INFINITE);
+void TInterrupts::WaitForWake(int timeoutMs) {
+  WaitForSingleObject(wakeEvent, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
 }
 
 void TInterrupts::Wake() {

@@ -11,6 +11,7 @@
 #include "cli/JobRunner.h"
 #include "files/ArchiveText.h"
 #include "files/ConfigFile.h"
+#include "files/LiveCsv.h"
 #include "files/RegularFile.h"
 #include "instrument/JobMessages.h"
 
@@ -143,19 +144,50 @@ int RunWrite(const Options& options, const std::vector<std::string>& args) {
   return 0;
 }
 
+struct LiveOptions {
+  long count = -1;  // polls to make; -1 until stopped
+  long intervalMs = 0;
+  std::string csvPath;
+};
+
+bool ParseLiveOptions(const std::vector<std::string>& args, LiveOptions& live) {
+  for (size_t i = 0; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) return false;
+    const std::string& option = args[i];
+    const std::string& value = args[i + 1];
+    if (option == "--count") {
+      if (!ParseLong(value, 1, 1000000000, live.count)) return false;
+    } else if (option == "--interval") {
+      if (!ParseLong(value, 0, 3600000, live.intervalMs)) return false;
+    } else if (option == "--csv" && !value.empty()) {
+      live.csvPath = value;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 int RunLive(const Options& options, const std::vector<std::string>& args) {
-  long count = -1;
-  if (!args.empty() &&
-      (args.size() != 2 || args[0] != "--count" || !ParseLong(args[1], 1, 1000000000, count)))
-    return Usage("live", "the only option is --count N");
+  LiveOptions live;
+  if (!ParseLiveOptions(args, live))
+    return Usage("live", "options are --count N, --interval MS (0..3600000) and --csv FILE");
+  if (!live.csvPath.empty() && !RegularOrMissing(live.csvPath)) return kExitFile;
   JobRunner runner;
   if (!runner.Open(options)) return runner.OpenFailed();
   const TMIP& mip = runner.Mip();
-  for (long poll = 0; (count < 0 || poll < count) && !runner.Interrupted(); ++poll) {
+  TLiveCsvLog csv;
+  for (long poll = 0; (live.count < 0 || poll < live.count) && !runner.Interrupted(); ++poll) {
+    if (poll > 0 && live.intervalMs > 0 && runner.Pause(live.intervalMs)) break;
     const TResult result = runner.Run(0);
     if (runner.Interrupted()) break;
     if (result != RESULT_OK) return runner.Fail(result);
-    std::string line = RegionalDateTime(NowLocal());
+    const TDateTime now = NowLocal();
+    // The file is made at the first poll, when the instrument's channel count is known.
+    if (!live.csvPath.empty() && !csv.IsOpen() && !csv.Open(live.csvPath, mip.ChannelCount))
+      return CannotWrite(live.csvPath);
+    if (csv.IsOpen() && !csv.Append(now, mip.CurrentValue)) return CannotWrite(live.csvPath);
+    std::string line = RegionalDateTime(now);
     for (int i = 0; i < mip.ChannelCount; ++i) line += "\t" + MeasurementText(mip.CurrentValue[i]);
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -257,7 +289,10 @@ const std::vector<Command>& JobCommands() {
       {"info", "", "identity, model, firmware, counts, state, clock and settings", RunInfo},
       {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},
       {"write", "FILE.prb", "load the configuration file and write it to the instrument", RunWrite},
-      {"live", "[--count N]", "read the current values again and again; Ctrl+C stops", RunLive},
+      {"live", "[--count N] [--interval MS] [--csv FILE]",
+       "read the current values again and again (MS apart; --csv: also one CSV row per poll "
+       "into FILE); Ctrl+C stops",
+       RunLive},
       {"archive", "FIRST LAST FILE.txt [--csv]",
        "read archive records FIRST..LAST into a text file (--csv: CSV in UTF-8 for analysis)",
        RunArchive},

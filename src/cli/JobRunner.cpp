@@ -1,6 +1,8 @@
 #include "cli/JobRunner.h"
 #include "cli/Platform.h"
+#include "cli/Trace.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 
@@ -30,9 +32,21 @@ TResult JobRunner::Run(uint8_t jobCode) {
   shownProgress_ = -1;
   if (!mip_.StartJob(jobCode)) return RESULT_PORT_BUSY;
   WaitForJobEnd();
+  FlushTrace();
   if (showProgress_ && shownProgress_ >= 0) std::fputc('\n', stderr);
   // A job that a signal met is not taken as done, even if its last transaction went through.
   return Interrupted() ? TResult{RESULT_ABORTED} : result_.load();
+}
+
+bool JobRunner::Pause(long ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    if (Interrupted()) return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    interrupts_.WaitForWake(static_cast<int>(left.count()));
+  }
 }
 
 void JobRunner::WaitForJobEnd() {

@@ -28,6 +28,8 @@ class JobRunner {
   // Prints the failure sentence of the last job on stderr and returns its result as exit code.
   int Fail(TResult result) const;
   bool Interrupted() const { return InterruptSignal() != 0; }
+  // Waits ms milliseconds between jobs; true when a signal cut the wait short.
+  bool Pause(long ms);
 
   TMIP& Mip() { return mip_; }
 

@@ -3,18 +3,14 @@
 #include <cstdlib>
 
 #include "cli/CliOptions.h"
+#include "cli/Trace.h"
 #include "instrument/JobMessages.h"
+#include "modbus/Traffic.h"
 
 namespace cli {
 
 std::string Hex(const uint8_t* bytes, size_t count) {
-  std::string text;
-  char cell[4];
-  for (size_t i = 0; i < count; ++i) {
-    std::snprintf(cell, sizeof cell, i ? " %02X" : "%02X", bytes[i]);
-    text += cell;
-  }
-  return text;
+  return HexText(bytes, count);
 }
 
 bool OpenChannel(TModBus& bus, const Options& options) {
@@ -24,6 +20,7 @@ bool OpenChannel(TModBus& bus, const Options& options) {
   for (uint8_t i = 0; i < BaudRateCount; ++i)
     if (BaudRates[i] == options.baud) bus.SetBaudIndex(i);
   bus.SetWaitTime(options.timeoutMs);
+  if (options.trace) StartTrace(bus);
   if (bus.OpenPort()) return true;
   const std::string device = bus.PortDevice(index);
   std::fprintf(stderr, "k7104-cli: cannot open %s: %s\n", device.c_str(),

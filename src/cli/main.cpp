@@ -8,6 +8,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Interrupts.h"
 #include "cli/Platform.h"
+#include "cli/Trace.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ void PrintUsage(FILE* out) {
   std::fprintf(
       out,
       "usage: k7104-cli [--port PATH | --com N] [--baud RATE] [--address A] [--timeout MS] "
-      "COMMAND ...\n\ncommands:\n");
+      "[--trace] COMMAND ...\n\ncommands:\n");
   for (const auto& command : cli::Commands())
     std::fprintf(out, "  %-10s %s\n             %s\n", command.name, command.synopsis,
                  command.help);
@@ -27,6 +28,8 @@ void PrintUsage(FILE* out) {
                "38400 56000 57600 115200 128000 256000; default 9600\n"
                "  --address A    Modbus address of the instrument, 1..255; default 1\n"
                "  --timeout MS   reply timeout in milliseconds; default 1300\n"
+               "  --trace        print every request and reply on stderr: time, port, rate, the\n"
+               "                 bytes, what they say, how the reply ended, duration, result\n"
                "  --help         this text\n"
                "  --version      the program's version\n"
                "  COMMAND --help shows the help of one command\n",
@@ -52,6 +55,10 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
     const std::string option = argv[i];
     if (option == "--help") return -2;
     if (option == "--version") return -3;
+    if (option == "--trace") {
+      options.trace = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "k7104-cli: %s needs a value\n", option.c_str());
       return -1;
@@ -104,7 +111,9 @@ int main(int argc, char** argv) {
                   command.help);
       return 0;
     }
-    return cli::ExitCodeAfterInterrupt(command.run(options, args));
+    const int code = command.run(options, args);
+    cli::StopTrace();
+    return cli::ExitCodeAfterInterrupt(code);
   }
   std::fprintf(stderr, "k7104-cli: unknown command %s\n", name.c_str());
   PrintUsage(stderr);

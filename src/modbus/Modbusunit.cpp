@@ -1,5 +1,6 @@
 // TModBus: one request/reply transaction at a time on one serial port.
 #include "modbus/Modbusunit.h"
+#include "modbus/Traffic.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,6 +10,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+int64_t WallClockMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 const char* const kResultMessages[ResultMessageCount] = {
     "Выполнено без ошибок.",
@@ -170,11 +177,42 @@ TResult TModBus::Transaction() {
   port_->ClearWake();
   hungUp_ = false;
   if (shutdown_.load() || closeRequests_.load() > 0) return RESULT_ABORTED;
+  // One relaxed load when no one listens.
+  const std::shared_ptr<TTrafficLog> traffic =
+      tracing_.load(std::memory_order_relaxed) ? traffic_.load() : nullptr;
+  const int64_t startMs = traffic ? WallClockMs() : 0;
+  const TimePoint started = Clock::now();
+  TResult result = RESULT_UNKNOWN;
   try {
-    return RunTransaction();
+    result = RunTransaction();
   } catch (...) {
-    return RESULT_UNKNOWN;
   }
+  if (traffic) PublishTraffic(*traffic, startMs, started, result);
+  return result;
+}
+
+void TModBus::SetTrafficLog(std::shared_ptr<TTrafficLog> log) {
+  tracing_.store(log != nullptr);
+  traffic_.store(std::move(log));
+}
+
+void TModBus::PublishTraffic(TTrafficLog& log, int64_t startMs, TimePoint started,
+                             TResult result) const {
+  TTrafficRecord record;
+  record.TimeMs = startMs;
+  record.DurationUs = static_cast<uint32_t>(
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started).count());
+  record.PortIndex = portIndex_.load();
+  record.BaudRate = baudRate_.load();
+  record.RequestLength = std::min<uint16_t>(trace_.BytesWritten, sizeof record.Request);
+  std::memcpy(record.Request, tx_, record.RequestLength);
+  record.Echo = trace_.EchoRemoved && !trace_.EchoTakenAsReply;
+  record.ReplyLength = std::min<uint16_t>(trace_.ReplyBytes, sizeof record.Reply);
+  std::memcpy(record.Reply, rx_, record.ReplyLength);
+  record.ForeignFrames = trace_.ForeignFrames;
+  record.End = trace_.Reads >= 2 ? trace_.SecondEnd : trace_.FirstEnd;
+  record.Result = result;
+  log.Publish(record);
 }
 
 TResult TModBus::RunTransaction() {
@@ -206,6 +244,7 @@ TResult TModBus::RunTransaction() {
   if (first.end == TReadEnd::Abort) return RESULT_ABORTED;
 
   size_t received = first.bytes;
+  trace_.ReplyBytes = static_cast<uint16_t>(received);
   if (received >= 1 && received <= 3) return Failure(RESULT_LENGTH);
   if (received >= count && std::memcmp(rx_, tx_, count) == 0) {
     trace_.EchoRemoved = true;
@@ -251,7 +290,9 @@ bool TModBus::WriteRequest(size_t count, uint16_t waitMs, size_t& written) {
 // A reply from another address answers some earlier request, not this one: it is dropped and
 // the wait goes on until the same deadline.
 TResult TModBus::FinishReply(size_t received, TimePoint deadline) {
-  if (!DropForeignFrames(received, deadline)) return RESULT_ABORTED;
+  const bool waited = DropForeignFrames(received, deadline);
+  trace_.ReplyBytes = static_cast<uint16_t>(received);
+  if (!waited) return RESULT_ABORTED;
   if (received == 0) return Failure(RESULT_TIMEOUT);
   if (received <= 3) return Failure(RESULT_LENGTH);
   if (!CrcMatches(rx_, received)) return Failure(RESULT_CRC);

@@ -109,7 +109,10 @@ struct TTransactionTrace {
   bool Answered = false;          // a frame with a right CRC came from the request's address
   int16_t Exception = -1;         // the code of an exception reply, else -1
   uint16_t BytesWritten = 0;
+  uint16_t ReplyBytes = 0;  // left in the receive area once echo and other addresses' frames went
 };
+
+class TTrafficLog;
 
 // The serial channel. Transaction runs on one thread (the job thread); OpenPort, ClosePort,
 // SetPortIndex, SetBaudIndex and SetWaitTime may come from another thread at any time.
@@ -152,6 +155,10 @@ class TModBus {
   void SetFrameEndByLength(bool on) { frameEndByLength_.store(on); }
   bool FrameEndByLength() const { return frameEndByLength_.load(); }
 
+  // Every transaction from now on is published to the log; nullptr stops it. The channel keeps
+  // its own reference, so the log may be given up by the caller at any time.
+  void SetTrafficLog(std::shared_ptr<TTrafficLog> log);
+
   // What the last transaction did on the line; read it between transactions.
   const TTransactionTrace& LastTrace() const { return trace_; }
   // The bytes of the last request as written (with CRC) and of the last read(s) as received.
@@ -181,6 +188,7 @@ class TModBus {
   TResult FinishReply(size_t received, TimePoint deadline);
   TResult CheckAnswersRequest();
   TResult Failure(TResult code) const;
+  void PublishTraffic(TTrafficLog& log, int64_t startMs, TimePoint started, TResult result) const;
 
   std::unique_ptr<TSerialPort> port_;
   mutable std::mutex portMutex_;  // held by a transaction and by opening and closing
@@ -192,6 +200,8 @@ class TModBus {
   std::atomic<uint32_t> baudRate_{9600};
   std::atomic<uint16_t> waitTime_{1300};
   std::atomic<bool> frameEndByLength_{true};
+  std::atomic<bool> tracing_{false};
+  std::atomic<std::shared_ptr<TTrafficLog>> traffic_;
   std::atomic<TOpenFailure> openFailure_{TOpenFailure::None};
   std::atomic<int> openError_{0};
   std::string portDevices_[PortCount];

@@ -19,6 +19,7 @@
 
 #include "files/ConfigFile.h"
 #include "modbus/Modbusunit.h"
+#include "modbus/Traffic.h"
 #include "sim/Simulator.h"
 
 extern char** environ;
@@ -268,6 +269,39 @@ TEST_F(Cli, LiveValuesShowMarkersAndTheRegionalSeparator) {
   const std::string first = live.out.substr(0, live.out.find('\n') + 1);
   EXPECT_EQ(first.substr(first.size() - values.size()), values) << first;
   EXPECT_EQ(first[2], '.') << "a date of the ru_RU form dd.mm.yyyy: " << first;
+}
+
+// --trace shows each request and its reply as they travelled; live --csv logs one row per poll,
+// markers as their texts.
+TEST_F(Cli, TraceShowsTheLineAndLiveValuesGoToCsv) {
+  line_.AddInstrument({3, 6, 4, 4});
+  auto* third = line_.Find(3);
+  third->SetLiveValue(0, -32768.0f);
+  third->SetLiveValue(1, 12.34567f);
+  const Outcome traced = Run({"--trace", "--address", "3", "info"});
+  ASSERT_EQ(traced.exitCode, 0) << traced.err;
+  const std::vector<std::vector<uint8_t>> sent = line_.ReceivedFrames();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_NE(traced.err.find("→ " + HexText(sent.front().data(), sent.front().size()) +
+                            "  [адрес 3, функция "),
+            std::string::npos)
+      << traced.err;
+  EXPECT_EQ(std::count(traced.err.begin(), traced.err.end(), '\n'), 2 * long(sent.size()))
+      << "a request and a reply line per transaction: " << traced.err;
+  EXPECT_NE(traced.err.find("← 03 "), std::string::npos) << traced.err;
+  EXPECT_EQ(Run({"--address", "3", "info"}).err, "") << "no trace unless asked";
+
+  const Outcome live = Run(
+      {"--address", "3", "live", "--count", "3", "--interval", "20", "--csv", File("live.csv")});
+  ASSERT_EQ(live.exitCode, 0) << live.err;
+  const std::vector<char> bytes = FileBytes(File("live.csv"));
+  const std::string table(bytes.begin(), bytes.end());
+  EXPECT_EQ(table.substr(0, table.find("\r\n")), "Дата и время,Канал_1,Канал_2,Канал_3,Канал_4");
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4);
+  const std::string row = table.substr(table.find("\r\n") + 2);
+  EXPECT_EQ(row[10], 'T') << "an ISO 8601 time stamp: " << row;
+  EXPECT_NE(row.find(",Не норма прибора,12.346,"), std::string::npos) << row;
+  EXPECT_EQ(Run({"--address", "3", "live", "--csv"}).exitCode, 64);
 }
 
 TEST_F(Cli, ArchiveRecordsGoToATextFileAndAFailureKeepsWhatWasRead) {

@@ -1,0 +1,46 @@
+// Logging of polled current values to a CSV file, one row per poll: the time in ISO 8601, then one
+// column per channel with the value, or the marker text where the instrument sent a marker. Each
+// row reaches the file before Append returns, so a crash or a pulled plug loses at most the poll
+// under way.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "instrument/DateTime.h"
+
+struct TLiveCsvForm {
+  // "." (the default) keeps the file the same in every locale; with "," the fields are
+  // separated by ';', as spreadsheets of comma locales expect.
+  std::string DecimalSeparator = ".";
+  char FieldSeparator() const { return DecimalSeparator == "," ? ';' : ','; }
+};
+
+class TLiveCsvLog {
+ public:
+  TLiveCsvLog() = default;
+  ~TLiveCsvLog();
+  TLiveCsvLog(const TLiveCsvLog&) = delete;
+  TLiveCsvLog& operator=(const TLiveCsvLog&) = delete;
+
+  // Creates (or empties) the file and writes the header row; false, with errno, when it cannot.
+  // Only a regular file or a new one is opened.
+  bool Open(const std::string& path, int channels, const TLiveCsvForm& form = {});
+  // One row; false, with errno, when it could not be written completely (the log is then closed).
+  bool Append(TDateTime time, const float* values);
+  bool IsOpen() const { return file_ != nullptr; }
+  const std::string& Path() const { return path_; }
+  void Close();
+
+ private:
+  bool WriteLine(const std::string& line);
+
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  int channels_ = 0;
+  TLiveCsvForm form_;
+};
+
+std::string LiveCsvHeader(int channels, const TLiveCsvForm& form);
+std::string LiveCsvRow(TDateTime time, const float* values, int channels, const TLiveCsvForm& form);

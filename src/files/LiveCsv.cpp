@@ -46,11 +46,14 @@ bool TLiveCsvLog::Open(const std::string& path, int channels, const TLiveCsvForm
   path_ = path;
   channels_ = std::clamp(channels, 0, MaxChannels);
   form_ = form;
+  rows_ = 0;
   return WriteLine(LiveCsvHeader(channels_, form_));
 }
 
 bool TLiveCsvLog::Append(TDateTime time, const float* values) {
-  return file_ && WriteLine(LiveCsvRow(time, values, channels_, form_));
+  if (!file_ || !WriteLine(LiveCsvRow(time, values, channels_, form_))) return false;
+  ++rows_;
+  return true;
 }
 
 bool TLiveCsvLog::WriteLine(const std::string& line) {

@@ -31,6 +31,9 @@ class TLiveCsvLog {
   bool Append(TDateTime time, const float* values);
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
+  int Channels() const { return channels_; }
+  // Rows appended since Open.
+  long Rows() const { return rows_; }
   void Close();
 
  private:
@@ -39,6 +42,7 @@ class TLiveCsvLog {
   std::FILE* file_ = nullptr;
   std::string path_;
   int channels_ = 0;
+  long rows_ = 0;
   TLiveCsvForm form_;
 };
 

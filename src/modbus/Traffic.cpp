@@ -127,25 +127,40 @@ std::string FrameSummary(const uint8_t* frame, size_t length, bool request) {
   return request ? RequestSummary(frame, length) : ReplySummary(frame, length);
 }
 
-std::vector<std::string> TrafficLines(const TTrafficRecord& record) {
-  const std::string head =
-      LocalTimeText(record.TimeMs) + Format(" COM%u %u ", record.PortIndex + 1u, record.BaudRate);
-  const auto line = [&head](const char* arrow, const uint8_t* bytes, size_t count,
-                            const std::string& says) {
-    return head + arrow + " " + HexText(bytes, count) + "  [" + says + "]";
-  };
-  std::vector<std::string> lines;
-  lines.push_back(line("→", record.Request, record.RequestLength,
-                       FrameSummary(record.Request, record.RequestLength, true)));
-  if (record.Echo) lines.push_back(line("↩", record.Request, record.RequestLength, "эхо"));
+std::string TrafficTimeText(const TTrafficRecord& record) {
+  return LocalTimeText(record.TimeMs);
+}
+
+std::vector<TTrafficFrame> TrafficFrames(const TTrafficRecord& record) {
+  std::vector<TTrafficFrame> frames;
+  frames.push_back({"→", HexText(record.Request, record.RequestLength),
+                    FrameSummary(record.Request, record.RequestLength, true)});
+  if (record.Echo) frames.push_back({"↩", frames.front().Bytes, "эхо"});
   if (record.ReplyLength > 0)
-    lines.push_back(line("←", record.Reply, record.ReplyLength,
-                         FrameSummary(record.Reply, record.ReplyLength, false)));
-  std::string outcome =
-      Format("  %s, %.2f мс, ", ReadEndText(record.End), record.DurationUs / 1000.0);
+    frames.push_back({"←", HexText(record.Reply, record.ReplyLength),
+                      FrameSummary(record.Reply, record.ReplyLength, false)});
+  return frames;
+}
+
+std::string TrafficOutcome(const TTrafficRecord& record) {
+  std::string outcome = ReadEndText(record.End);
+  outcome += ", ";
   outcome += ResultMessage(record.Result);
   if (record.ForeignFrames > 0)
     outcome += Format(" (отброшено кадров других адресов: %u)", record.ForeignFrames);
-  lines.back() += outcome;
+  return outcome;
+}
+
+std::string DurationText(const TTrafficRecord& record) {
+  return Format("%.2f мс", record.DurationUs / 1000.0);
+}
+
+std::vector<std::string> TrafficLines(const TTrafficRecord& record) {
+  const std::string head =
+      TrafficTimeText(record) + Format(" COM%u %u ", record.PortIndex + 1u, record.BaudRate);
+  std::vector<std::string> lines;
+  for (const TTrafficFrame& frame : TrafficFrames(record))
+    lines.push_back(head + frame.Direction + " " + frame.Bytes + "  [" + frame.Summary + "]");
+  lines.back() += "  " + DurationText(record) + ", " + TrafficOutcome(record);
   return lines;
 }

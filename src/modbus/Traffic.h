@@ -56,6 +56,20 @@ struct TTrafficCounters {
   void Count(const TTrafficRecord& record);
 };
 
+// A frame of a transaction as the monitor lists it: its direction ("→" request, "↩" echo, "←"
+// reply), its bytes in hexadecimal and what it says.
+struct TTrafficFrame {
+  std::string Direction;
+  std::string Bytes;
+  std::string Summary;
+};
+std::vector<TTrafficFrame> TrafficFrames(const TTrafficRecord& record);
+// "по длине, Выполнено без ошибок." and the like: how the reply ended and the result.
+std::string TrafficOutcome(const TTrafficRecord& record);
+std::string DurationText(const TTrafficRecord& record);
+// Local time with milliseconds, "14:25:36.120".
+std::string TrafficTimeText(const TTrafficRecord& record);
+
 // One line per frame of the transaction: the request (→), the echo (↩) if any, the reply (←) if
 // any bytes came. Each line: local time with milliseconds, port and rate, the bytes in
 // hexadecimal, what the frame says; the last line ends with how the reply ended, the duration and

@@ -68,6 +68,10 @@ class TDeviceController : public QObject {
   // shows it as not read, and writing such a group reads it first.
   void ForgetReadValues();
 
+ signals:
+  // The current values were read; the data image holds them while the handlers run.
+  void CurrentValuesRead();
+
  private:
   // What the completion handler needs of a job, taken on the job thread when the job ends.
   struct TJobEnd {

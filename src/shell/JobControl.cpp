@@ -204,6 +204,7 @@ void TDeviceController::CompletionHandler(const TJobEnd& end) {
   }
   form_.Report(message, end.Result != RESULT_OK && !stopped);
   form_.CGauge->hide();
+  if (end.Result == RESULT_OK && end.JobCode == GroupCurrentValues) emit CurrentValuesRead();
   RereadAfterJob();
 }
 

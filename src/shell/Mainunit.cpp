@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "files/LiveCsv.h"
 #include "shell/ArchQwery.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/CheckMark.h"
@@ -31,6 +32,7 @@
 #include "shell/PortSettings.h"
 #include "shell/Showaboutunit.h"
 #include "shell/StatusBar.h"
+#include "shell/TrafficMonitor.h"
 #include "shell/UnsavedEdits.h"
 #include "views/Design.h"
 #include "views/ImageLists.h"
@@ -90,6 +92,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   files_ = new TFileController(*this, *mip_, *pages_, *devices_, *unsaved_);
   devices_->Wire();
   files_->Wire();
+  BuildViewMenu();
   connect(StopButton, &QPushButton::clicked, devices_, &TDeviceController::StopCommand);
   PlaceStatusControls();
   ReadSettings();
@@ -117,6 +120,8 @@ TMainForm::~TMainForm() {
   // From here no job's end reaches the controls, and a job thread waiting for one goes on.
   bridge_->Shutdown();
   WriteSettings();
+  // The monitor lets go of the channel while the channel is still there.
+  delete TrafficMonitor;
   // Stops the job thread and closes the port before any control goes.
   mip_.reset();
 }
@@ -284,6 +289,7 @@ void TMainForm::LayOutStatusBar() {
   CGauge->move(panel0 + 2, CGauge->y());
   // The Stop button covers the end of the message panel, right beside the gauge.
   StopButton->move(panel0 - StopButton->width(), StopButton->y());
+  PlaceCsvLoggingLabel(panel0);
   ImageStateConnect->move(client - 2 * ImageStateConnect->width(), ImageStateConnect->y());
 }
 

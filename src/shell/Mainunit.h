@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "files/LiveCsv.h"
 #include "instrument/Mipunit.h"
 #include "shell/EventLog.h"
 #include "shell/Settings.h"
@@ -36,6 +37,8 @@ class TPageViews;
 class TPortSettings;
 class TStatusBar;
 class TUnsavedEdits;
+class TTrafficMonitor;
+class TTrendWindow;
 
 struct TMainFormOptions {
   QString SettingsPath;         // empty: the place next to the program
@@ -73,6 +76,15 @@ class TMainForm : public QMainWindow {
   void ShowEventLog();
   void PortSettingsCommand();
   void VersionCommand();
+  // The menu "Вид", after the others: the traffic monitor, and every polled set of current values
+  // logged to a CSV file (the file name comes from the dialogs; a write failure stops the logging
+  // with a message, never the polling).
+  void ShowTrafficMonitor();
+  void ShowLiveTrend();
+  void ShowArchiveTrend();
+  bool StartCsvLogging();
+  void StopCsvLogging();
+  bool CsvLogging() const;
 
   // The device commands (with the job start, the engine's handlers and the page change) and the
   // file commands belong to their controllers; the window's actions are wired to them.
@@ -114,6 +126,13 @@ class TMainForm : public QMainWindow {
   TLogDialog* LogDialog;
   TPortSettings* PortSettings;
   TArchQwery* ArchQwery;
+  QMenu* ViewMenu = nullptr;
+  TTrafficMonitor* TrafficMonitor = nullptr;  // made when first shown
+  TTrendWindow* LiveTrend = nullptr;
+  TTrendWindow* ArchiveTrend = nullptr;
+  QAction* CsvLoggingItem = nullptr;
+  QAction* CsvDecimalCommaItem = nullptr;
+  QLabel* CsvLoggingLabel = nullptr;  // on the status bar while logging
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -124,6 +143,9 @@ class TMainForm : public QMainWindow {
   void BuildToolBar();
   void BuildMenu();
   void BuildStatusBar();
+  void BuildViewMenu();
+  void LogCurrentValues();
+  void PlaceCsvLoggingLabel(int messagePanelWidth);
   QToolButton* AddToolButton(int n, int image, const QString& hint);
   QAction* AddMenuItem(QMenu* menu, int n, const QString& caption, int image);
 
@@ -138,6 +160,8 @@ class TMainForm : public QMainWindow {
   // Declared before the instrument object: the job thread may be waiting in it until the
   // instrument object is gone.
   std::unique_ptr<TJobBridge> bridge_;
+  std::unique_ptr<TLiveCsvLog> csvLog_;
+  TLiveCsvForm csvForm_;
   std::unique_ptr<TMIP> mip_;
   std::unique_ptr<TDialogs> ownDialogs_;
   TDialogs* dialogs_;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
@@ -21,6 +22,8 @@
 #include "shell/LogDialog.h"
 #include "shell/Mainunit.h"
 #include "shell/PortSettings.h"
+#include "shell/TrafficMonitor.h"
+#include "shell/TrendWindow.h"
 #include "sim/Simulator.h"
 #include "views/PageViews.h"
 
@@ -89,7 +92,12 @@ class TPrintedErrors : public TQtDialogs {
     std::fprintf(stderr, "error box: %s %s\n", qPrintable(caption), qPrintable(text));
     ++Count;
   }
+  // The name every save dialog answers with, when set.
+  QString SaveFileName(QWidget* owner, const TFileRequest& request) override {
+    return SaveAs.isEmpty() ? TQtDialogs::SaveFileName(owner, request) : SaveAs;
+  }
   int Count = 0;
+  QString SaveAs;
 };
 
 }  // namespace
@@ -199,6 +207,41 @@ int main(int argc, char* argv[]) {
   pages.Render();
   pages.glAskListBox6->ensureWidgetVisible(pages.glAskListBox6->Button(12, 1));
   ok &= Save(&form, dir, "eight-relays-relay-test.png");
+
+  // The menu "Вид": the traffic monitor over a read of all, the live trend of four channels over
+  // some polls with the CSV logging named on the status line, the trend of the archive read.
+  form.TabSet1->setCurrentIndex(0);
+  form.ShowTrafficMonitor();
+  form.TrafficMonitor->move(form.pos() + QPoint(40, 40));
+  ok &= RunJob(form, 127);
+  form.TrafficMonitor->TakeTraffic();
+  ok &= Save(form.TrafficMonitor, dir, "traffic-monitor.png");
+  form.TrafficMonitor->close();
+  QTemporaryDir csvDir;
+  dialogs.SaveAs = csvDir.filePath("текущие-значения.csv");
+  ok &= form.StartCsvLogging();
+  form.ShowLiveTrend();
+  for (int channel = 2; channel <= 4; ++channel)
+    form.LiveTrend->ChannelList->item(channel - 1)->setCheckState(Qt::Checked);
+  pages.PageControl()->SetCurrentIndex(0);
+  for (int poll = 0; poll < 60; ++poll) {
+    ok &= RunJob(form, 0);
+    QElapsedTimer pause;
+    pause.start();
+    while (pause.elapsed() < 150) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  pages.Render();
+  ok &= Save(form.LiveTrend, dir, "trend-live.png");
+  ok &= Save(&form, dir, "csv-logging.png");
+  form.StopCsvLogging();
+  form.LiveTrend->close();
+  form.ShowArchiveTrend();
+  for (int channel = 2; channel <= 3; ++channel)
+    form.ArchiveTrend->ChannelList->item(channel - 1)->setCheckState(Qt::Checked);
+  ok &= Save(form.ArchiveTrend, dir, "trend-archive.png");
+  form.ArchiveTrend->close();
+  dialogs.SaveAs.clear();
+  pages.PageControl()->SetCurrentIndex(2);
 
   // A long search with its Stop button beside the gauge, then stopped.
   form.Devices().JobStart(JobSearch, [&mip] {

@@ -1,0 +1,226 @@
+#include "shell/TrafficMonitor.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <set>
+
+#include "files/SafeWrite.h"
+#include "shell/Dialogs.h"
+
+namespace {
+
+const QColor FailureColor(200, 0, 0);
+
+QString Text(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+
+}  // namespace
+
+void TTrafficModel::Append(const std::deque<TTrafficRecord>& records) {
+  std::vector<TRow> added;
+  for (const TTrafficRecord& record : records) {
+    const std::vector<TTrafficFrame> frames = TrafficFrames(record);
+    for (size_t i = 0; i < frames.size(); ++i) {
+      TRow row;
+      row.Cells[Time] = Text(TrafficTimeText(record));
+      row.Cells[Direction] = Text(frames[i].Direction);
+      row.Cells[Bytes] = Text(frames[i].Bytes);
+      row.Cells[Summary] = Text(frames[i].Summary);
+      if (i + 1 == frames.size()) {
+        row.Cells[Duration] = Text(DurationText(record));
+        row.Cells[Outcome] = Text(TrafficOutcome(record));
+      }
+      row.Failed = record.Result != RESULT_OK;
+      added.push_back(std::move(row));
+    }
+  }
+  if (added.empty()) return;
+  // The oldest rows go first when the list would grow beyond its limit.
+  const int excess = static_cast<int>(rows_.size() + added.size()) - MaxRows;
+  if (excess > 0) {
+    const int removed = std::min(excess, static_cast<int>(rows_.size()));
+    beginRemoveRows({}, 0, removed - 1);
+    rows_.erase(rows_.begin(), rows_.begin() + removed);
+    endRemoveRows();
+    if (added.size() > MaxRows) added.erase(added.begin(), added.end() - MaxRows);
+  }
+  const int first = static_cast<int>(rows_.size());
+  beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
+  for (TRow& row : added) rows_.push_back(std::move(row));
+  endInsertRows();
+}
+
+void TTrafficModel::Clear() {
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+QString TTrafficModel::RowText(int row) const {
+  if (row < 0 || row >= rowCount()) return {};
+  QStringList cells;
+  for (const QString& cell : rows_[static_cast<size_t>(row)].Cells) cells << cell;
+  return cells.join('\t');
+}
+
+int TTrafficModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int TTrafficModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TTrafficModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const TRow& row = rows_[static_cast<size_t>(index.row())];
+  if (role == Qt::DisplayRole) return row.Cells[index.column()];
+  if (role == Qt::ForegroundRole && row.Failed) return FailureColor;
+  return {};
+}
+
+QVariant TTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
+  static const char* const titles[ColumnCount] = {"Время",        "",    "Байты", "Кадр",
+                                                  "Длительность", "Итог"};
+  return section >= 0 && section < ColumnCount ? QString(titles[section]) : QString();
+}
+
+TTrafficMonitor::TTrafficMonitor(TModBus& bus, TDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      CountersLabel(new QLabel(this)),
+      PauseButton(new QPushButton("Пауза", this)),
+      ClearButton(new QPushButton("Очистить", this)),
+      CopyButton(new QPushButton("Копировать", this)),
+      SaveButton(new QPushButton("Сохранить…", this)),
+      Table(new QTableView(this)),
+      bus_(bus),
+      dialogs_(dialogs),
+      log_(std::make_shared<TTrafficLog>()),
+      model_(new TTrafficModel(this)),
+      timer_(new QTimer(this)) {
+  setObjectName("TrafficMonitor");
+  setWindowTitle("Обмен");
+  CountersLabel->setObjectName("TrafficCounters");
+  PauseButton->setObjectName("TrafficPause");
+  PauseButton->setCheckable(true);
+  ClearButton->setObjectName("TrafficClear");
+  CopyButton->setObjectName("TrafficCopy");
+  SaveButton->setObjectName("TrafficSave");
+  Table->setObjectName("TrafficTable");
+  Table->setModel(model_);
+  Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  Table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Table->setWordWrap(false);
+  Table->verticalHeader()->hide();
+  Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
+  Table->horizontalHeader()->setStretchLastSection(true);
+  Table->setFont(QFont("Monospace"));
+  const int digit = Table->fontMetrics().horizontalAdvance('0');
+  Table->setColumnWidth(TTrafficModel::Time, digit * 14);
+  Table->setColumnWidth(TTrafficModel::Direction, digit * 3);
+  Table->setColumnWidth(TTrafficModel::Bytes, digit * 48);
+  Table->setColumnWidth(TTrafficModel::Summary, digit * 44);
+  Table->setColumnWidth(TTrafficModel::Duration, digit * 12);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(CountersLabel, 1);
+  for (QPushButton* button : {PauseButton, ClearButton, CopyButton, SaveButton})
+    buttons->addWidget(button);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(buttons);
+  layout->addWidget(Table);
+  resize(digit * 150, 480);
+
+  connect(ClearButton, &QPushButton::clicked, this, &TTrafficMonitor::Clear);
+  connect(CopyButton, &QPushButton::clicked, this, &TTrafficMonitor::CopySelected);
+  connect(SaveButton, &QPushButton::clicked, this, &TTrafficMonitor::SaveAsText);
+  connect(timer_, &QTimer::timeout, this, &TTrafficMonitor::TakeTraffic);
+  timer_->setInterval(100);
+  ShowCounters();
+}
+
+TTrafficMonitor::~TTrafficMonitor() {
+  bus_.SetTrafficLog(nullptr);
+}
+
+void TTrafficMonitor::showEvent(QShowEvent* event) {
+  bus_.SetTrafficLog(log_);
+  timer_->start();
+  QWidget::showEvent(event);
+}
+
+void TTrafficMonitor::hideEvent(QHideEvent* event) {
+  bus_.SetTrafficLog(nullptr);
+  timer_->stop();
+  TakeTraffic();
+  QWidget::hideEvent(event);
+}
+
+// While paused the log keeps the newest transactions; they are listed once the pause ends.
+void TTrafficMonitor::TakeTraffic() {
+  if (PauseButton->isChecked()) return;
+  const std::deque<TTrafficRecord> records = log_->Take();
+  if (records.empty()) return;
+  QScrollBar* scroll = Table->verticalScrollBar();
+  const bool followTail = scroll->value() == scroll->maximum();
+  for (const TTrafficRecord& record : records) counters_.Count(record);
+  model_->Append(records);
+  ShowCounters();
+  if (followTail) Table->scrollToBottom();
+}
+
+void TTrafficMonitor::Clear() {
+  log_->Take();
+  model_->Clear();
+  counters_ = {};
+  ShowCounters();
+}
+
+void TTrafficMonitor::ShowCounters() {
+  CountersLabel->setText(QString("Запросов: %1   Ответов: %2   Тайм-аутов: %3   Ошибок CRC: %4   "
+                                 "Других сбоев: %5")
+                             .arg(counters_.Requests)
+                             .arg(counters_.Replies)
+                             .arg(counters_.Timeouts)
+                             .arg(counters_.CrcErrors)
+                             .arg(counters_.OtherFailures));
+}
+
+QStringList TTrafficMonitor::SelectedLines() const {
+  std::set<int> rows;
+  for (const QModelIndex& index : Table->selectionModel()->selectedIndexes())
+    rows.insert(index.row());
+  QStringList lines;
+  for (int row : rows) lines << model_->RowText(row);
+  return lines;
+}
+
+void TTrafficMonitor::CopySelected() {
+  const QStringList lines = SelectedLines();
+  if (!lines.isEmpty()) QApplication::clipboard()->setText(lines.join('\n') + '\n');
+}
+
+void TTrafficMonitor::SaveAsText() {
+  const QString name = dialogs_.SaveFileName(
+      this, {"Сохранить обмен", "Текстовые файлы|*.txt|Все файлы|*.*", "txt"});
+  if (name.isEmpty()) return;
+  QString text;
+  for (int row = 0; row < model_->rowCount(); ++row) text += model_->RowText(row) + "\r\n";
+  const QByteArray bytes = text.toUtf8();
+  if (!WriteFileReplacing(name.toStdString(), bytes.constData(), static_cast<size_t>(bytes.size())))
+    dialogs_.Error(this, "", "Не удалось записать файл " + name);
+}

@@ -1,0 +1,174 @@
+// The menu "Вид" against the simulated line: the traffic monitor (every request of a read-all as
+// it travelled, failures counted and shown red, the list saved as text), the logging of polled
+// values to CSV and the trend charts.
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+#include "CommandSteps.h"
+#include "modbus/Traffic.h"
+#include "shell/Mainunit.h"
+#include "shell/TrafficMonitor.h"
+#include "shell/TrendWindow.h"
+#include "sim/Simulator.h"
+
+using namespace Steps;
+
+namespace {
+
+QStringList RequestBytes(const TTrafficModel& model) {
+  QStringList requests;
+  for (int row = 0; row < model.rowCount(); ++row)
+    if (model.index(row, TTrafficModel::Direction).data().toString() == "→")
+      requests << model.index(row, TTrafficModel::Bytes).data().toString();
+  return requests;
+}
+
+}  // namespace
+
+class TestViewMenu : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+  void ListsEveryFrameAndCountsFailures() {
+    k7104sim::Line line;
+    line.AddInstrument({1, 6, 8, 4});
+    QVERIFY(line.Start());
+    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath()), 200), true);
+    TMainForm& form = fixture.Form();
+    form.show();
+    form.findChild<QToolButton*>("TrafficMonitorButton")->click();
+    TTrafficMonitor* monitor = form.TrafficMonitor;
+    QVERIFY(monitor && monitor->isVisible());
+    line.ClearReceived();
+    form.ToolButton(8)->click();
+    ClickPage(form, 2);
+    form.ToolButton(11)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
+    QVERIFY(NoMoreJobs(form));
+
+    QStringList sent;
+    for (const auto& frame : line.ReceivedFrames())
+      sent << QString::fromStdString(HexText(frame.data(), frame.size()));
+    QTRY_COMPARE_WITH_TIMEOUT(RequestBytes(*monitor->Model()), sent, Patience);
+    QCOMPARE(monitor->Counters().Replies, uint64_t(sent.size()));
+    QVERIFY(monitor->CountersLabel->text().startsWith(QString("Запросов: %1 ").arg(sent.size())));
+
+    // A silent address: the timeout is counted and its row is red.
+    QTest::mouseClick(monitor->ClearButton, Qt::LeftButton);
+    QCOMPARE(monitor->Model()->rowCount(), 0);
+    form.CSpinEditAddress->setValue(9);
+    form.ToolButton(10)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->Counters().Timeouts, uint64_t(1), Patience);
+    TTrafficModel* model = monitor->Model();
+    const QModelIndex outcome = model->index(model->rowCount() - 1, TTrafficModel::Outcome);
+    QVERIFY(outcome.data().toString().contains("Вышло время ожидания!!!"));
+    QVERIFY(outcome.data(Qt::ForegroundRole).value<QColor>().red() > 150);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("traffic.txt");
+    fixture.Dialogs().FileNames = {path};
+    QTest::mouseClick(monitor->SaveButton, Qt::LeftButton);
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(saved.readAll());
+    QCOMPARE(text.count("\r\n"), model->rowCount());
+    QVERIFY(text.startsWith(model->RowText(0)));
+  }
+
+  // Logging while the current values are polled: a header and one row per poll until stopped; a
+  // file that cannot be made is reported and logs nothing.
+  void PolledValuesAreLoggedToCsv() {
+    k7104sim::Line line;
+    line.AddInstrument({1, 6, 8, 4}).SetLiveValue(1, 12.34567f);
+    QVERIFY(line.Start());
+    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TMainForm& form = fixture.Form();
+    form.show();
+    QTemporaryDir dir;
+    fixture.Dialogs().FileNames = {dir.filePath("no-folder/live.csv"), dir.filePath("live.csv")};
+    form.CsvLoggingItem->trigger();
+    QVERIFY(!form.CsvLogging());
+    QVERIFY(!form.CsvLoggingItem->isChecked());
+    QCOMPARE(Shown(fixture.Dialogs(), "Error").size(), 1);
+
+    form.ToolButton(8)->click();
+    form.CsvLoggingItem->trigger();
+    QVERIFY(form.CsvLogging());
+    QVERIFY(form.CsvLoggingLabel->isVisible());
+    QVERIFY(form.CsvLoggingLabel->text().contains("live.csv"));
+    QFile csv(dir.filePath("live.csv"));
+    const auto rows = [&csv] {
+      csv.open(QIODevice::ReadOnly);
+      const QStringList lines = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+      csv.close();
+      return lines;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(rows().size() >= 4, Patience);
+    form.CsvLoggingItem->trigger();
+    QVERIFY(!form.CsvLogging());
+    QVERIFY(form.CsvLoggingLabel->isHidden());
+    const QStringList lines = rows();
+    QCOMPARE(lines.front(), QString("Дата и время,Канал_1,Канал_2,Канал_3,Канал_4,Канал_5,Канал_6,"
+                                    "Канал_7,Канал_8"));
+    QCOMPARE(lines[1].count(','), 8);
+    QCOMPARE(lines[1].section(',', 2, 2), QString("12.346"));
+    QVERIFY(Shown(fixture.Dialogs(), "Error").size() == 1);
+  }
+
+  // The live chart gets every poll of the chosen channels; a marker is a gap that the read-out
+  // names. The archive chart plots the records that have a time.
+  void TrendsPlotPolledValuesAndTheArchive() {
+    k7104sim::Line line;
+    k7104sim::Instrument& instrument = line.AddInstrument({1, 6, 4, 4});
+    instrument.SetLiveValue(0, -32768.0f);
+    instrument.SetLiveValue(1, 12.34567f);
+    QVERIFY(line.Start());
+    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TMainForm& form = fixture.Form();
+    form.show();
+    form.findChild<QAction*>("LiveTrendItem")->trigger();
+    TTrendWindow* trend = form.LiveTrend;
+    QVERIFY(trend && trend->isVisible());
+    trend->ChannelList->item(1)->setCheckState(Qt::Checked);
+    form.ToolButton(8)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(trend->PointCount(2) >= 3, Patience);
+    QCOMPARE(trend->PointCount(1), 0);
+    QCOMPARE(trend->PieceCount(1), 0);
+    QVERIFY(trend->ChannelList->item(4)->isHidden());
+    const QString readout = trend->ReadoutAt(QDateTime::currentMSecsSinceEpoch());
+    QVERIFY2(readout.contains("Канал 1: Не норма прибора"), qPrintable(readout));
+    QVERIFY2(readout.contains("Канал 2: 12"), qPrintable(readout));
+    form.ToolButton(8)->click();
+
+    std::vector<MeasurementRecord>& archive = form.Mip().MeasArchive;
+    archive.clear();
+    for (int k = 0; k < 5; ++k) {
+      MeasurementRecord record;
+      record.Number = static_cast<uint16_t>(k + 1);
+      record.Time = k == 4 ? NoDateTime : EncodeDateTime({2026, 3, 1, 10, k, 0, 0});
+      record.Value[0] = k == 2 ? -32765.0f : 1.5f * static_cast<float>(k);
+      archive.push_back(record);
+    }
+    form.findChild<QAction*>("ArchiveTrendItem")->trigger();
+    TTrendWindow* archiveTrend = form.ArchiveTrend;
+    QVERIFY(archiveTrend && archiveTrend->isVisible());
+    QCOMPARE(archiveTrend->PointCount(1), 3);
+    QCOMPARE(archiveTrend->PieceCount(1), 2);
+  }
+};
+
+K7104_GUI_TEST_MAIN(TestViewMenu)
+#include "ViewMenuTest.moc"

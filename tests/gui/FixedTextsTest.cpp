@@ -464,7 +464,9 @@ class TestFixedTexts : public QObject {
     QCOMPARE(names, (QStringList{"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton4",
                                  "ToolButton6", "ToolButton7", "ToolButton8", "ToolButton10",
                                  "ToolButton11", "ToolButton12", "ToolButton9", "ToolButton18",
-                                 "CSpinEditAddress", "ToolButton21"}));
+                                 "CSpinEditAddress", "ToolButton21",
+                                 // added after the specified buttons
+                                 "TrafficMonitorButton"}));
     const std::pair<int, const char*> hints[] = {
         {1, "Новый"},
         {2, "Открыть"},
@@ -498,7 +500,7 @@ class TestFixedTexts : public QObject {
   void Menu() {
     TMainForm& form = fixture_->Form();
     QCOMPARE(ActionTexts(form.oxMenu1->actions()),
-             (QStringList{"Файл", "Сервис", "Действие", "Версия"}));
+             (QStringList{"Файл", "Сервис", "Действие", "Версия", "Вид"}));
     QCOMPARE(ActionTexts(form.MenuItem(1)->menu()->actions()),
              (QStringList{"Новый", "Открыть", "Сохранить", "-", "Выход"}));
     QCOMPARE(ActionTexts(form.MenuItem(7)->menu()->actions()),

@@ -1,4 +1,4 @@
-// The menu "Вид" and its toolbar button, after the specified menus and buttons: the traffic
+// The menu "Вид" and its toolbar button, after the menus and buttons it always had: the traffic
 // monitor, and the logging of polled current values to a CSV file.
 #include <QDateTime>
 #include <QFileInfo>

@@ -24,15 +24,15 @@ QString BannerText(const TChoiceBanner& banner, int channel) {
 }  // namespace
 
 TChoiceGridPage::TChoiceGridPage(TPageContext& context, QObject* parent, const TGroup& group,
-                                 const TChoiceGridSpec& spec, TPopupList* list,
+                                 const TChoiceGridLayout& layout, TPopupList* list,
                                  const QStringList& (*items)())
     : TPage(context, parent, group),
-      spec_(spec),
+      layout_(layout),
       field_(ConfigBytes(context.Image.Config, group.Fields[0])),
       list_(list),
       items_(items) {
-  grid_ = MakeGrid(spec.Grid, 2, ChannelRows, 1, 0, spec.Setpoint);
-  MakeSheet(spec.Sheet)->addWidget(grid_);
+  grid_ = MakeGrid(layout.Grid, 2, ChannelRows, 1, 0, layout.Setpoint);
+  MakeSheet(layout.Sheet)->addWidget(grid_);
   connect(grid_, &TStringGrid::CellClicked, this, &TChoiceGridPage::Clicked);
   connect(list_, &TPopupList::ItemChosen, this, &TChoiceGridPage::Chosen);
 }
@@ -41,7 +41,7 @@ void TChoiceGridPage::SetFixedTexts() {
   grid_->SetCells(0, 0, "Для всех каналов");
   grid_->SetCells(1, 0, "Нажмите здесь для установки всех каналов");
   for (int row = 1; row <= MaxChannels; ++row)
-    grid_->SetCells(0, row, QString::fromUtf8(spec_.Prefix) + Nth(row));
+    grid_->SetCells(0, row, QString::fromUtf8(layout_.Prefix) + Nth(row));
 }
 
 void TChoiceGridPage::Render() {
@@ -61,7 +61,7 @@ void TChoiceGridPage::Clicked(int col, int row, const QPoint& at) {
   context_.CurrentCol = col;
   context_.CurrentRow = row;
   if (row < 0 || col < 1) return;
-  list_->SetBannerText(BannerText(spec_.Banner, row));
+  list_->SetBannerText(BannerText(layout_.Banner, row));
   list_->SetTag(grid_->Tag());
   list_->popup(at);
 }

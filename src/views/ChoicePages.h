@@ -19,7 +19,7 @@ struct TChoiceBanner {
   const char* ForAll;
 };
 
-struct TChoiceGridSpec {
+struct TChoiceGridLayout {
   int Grid;            // n of StringGridn
   const char* Sheet;   // objectName of the page's sheet
   int Setpoint;        // the grid's Tag: the setpoint a relay grid belongs to, else 0
@@ -32,7 +32,7 @@ class TChoiceGridPage : public TPage {
   // The group's field holds the 32 codes the grid shows; list: the popup list, which may serve
   // several grids (the relay list serves four: its Tag tells which grid it was shown for).
   TChoiceGridPage(TPageContext& context, QObject* parent, const TGroup& group,
-                  const TChoiceGridSpec& spec, TPopupList* list, const QStringList& (*items)());
+                  const TChoiceGridLayout& layout, TPopupList* list, const QStringList& (*items)());
 
   TStringGrid* Grid() const { return grid_; }
   void SetFixedTexts() override;
@@ -43,7 +43,7 @@ class TChoiceGridPage : public TPage {
   void Clicked(int col, int row, const QPoint& at);
   void Chosen(int code, const QString& caption);
 
-  TChoiceGridSpec spec_;
+  TChoiceGridLayout layout_;
   uint8_t* field_;
   TPopupList* list_;
   const QStringList& (*items_)();  // the list's captions

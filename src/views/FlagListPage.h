@@ -10,7 +10,7 @@
 #include "views/AskListBox.h"
 #include "views/Page.h"
 
-struct TFlagListSpec {
+struct TFlagListLayout {
   int List;             // n of glAskListBoxn
   const char* Sheet;    // objectName of the page's sheet
   const char* Button1;  // the captions of the two buttons and their width at design time
@@ -25,7 +25,7 @@ struct TFlagListSpec {
 class TFlagListPage : public TPage {
  public:
   TFlagListPage(TPageContext& context, QObject* parent, const TGroup& group,
-                const TFlagListSpec& spec);
+                const TFlagListLayout& layout);
 
   TglAskListBox* List() const { return list_; }
   void SetFixedTexts() override;
@@ -42,7 +42,7 @@ class TFlagListPage : public TPage {
   bool ChangeFlags(int line);
   void ShowForAllLine();
 
-  TFlagListSpec spec_;
+  TFlagListLayout layout_;
   uint8_t* flags_;
   TglAskListBox* list_;
   std::function<void()> before_;

@@ -65,20 +65,20 @@ class TNumberDelegate : public QStyledItemDelegate {
 }  // namespace
 
 TNumberGridPage::TNumberGridPage(TPageContext& context, QObject* parent, const TGroup& group,
-                                 const TNumberGridSpec& spec)
+                                 const TNumberGridLayout& layout)
     : TPage(context, parent, group),
-      spec_(spec),
+      layout_(layout),
       values_(ConfigFloats(context.Image.Config, group.Fields[0])) {
-  grid_ = MakeGrid(spec.Grid, 2, ChannelRows, 1, 0, spec.Tag);
+  grid_ = MakeGrid(layout.Grid, 2, ChannelRows, 1, 0, layout.Tag);
   grid_->SetColumnEditable(1);
-  MakeSheet(spec.Sheet)->addWidget(grid_);
+  MakeSheet(layout.Sheet)->addWidget(grid_);
 }
 
 void TNumberGridPage::SetFixedTexts() {
   grid_->SetCells(0, 0, "Для всех");
   grid_->SetCells(1, 0, "0");
   for (int row = 1; row <= MaxChannels; ++row)
-    grid_->SetCells(0, row, QString::fromUtf8(spec_.Prefix) + Nth(row));
+    grid_->SetCells(0, row, QString::fromUtf8(layout_.Prefix) + Nth(row));
 }
 
 void TNumberGridPage::Render() {
@@ -88,7 +88,7 @@ void TNumberGridPage::Render() {
 void TNumberGridPage::ShowValue(int row) {
   const TLeFloat& value = values_[row - 1];
   if (Image().Shows(Group(), &value, sizeof value))
-    grid_->SetCells(1, row, TextForms::FixedText(value.Get(), spec_.Decimals));
+    grid_->SetCells(1, row, TextForms::FixedText(value.Get(), layout_.Decimals));
   else
     grid_->SetCellNotRead(1, row);
 }
@@ -110,7 +110,7 @@ bool TNumberGridPage::Commit(int col, int row, const QString& text) {
     ShowValue(row);
   } else if (row == 0) {
     if (isNumber) {
-      const QString shown = TextForms::FixedText(number, spec_.Decimals);
+      const QString shown = TextForms::FixedText(number, layout_.Decimals);
       grid_->SetCells(1, 0, shown);
       for (int i = 0; i < MaxChannels; ++i) {
         values_[i] = number;

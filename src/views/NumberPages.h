@@ -9,7 +9,7 @@
 
 #include "views/Page.h"
 
-struct TNumberGridSpec {
+struct TNumberGridLayout {
   int Grid;            // n of StringGridn
   const char* Sheet;   // objectName of the page's sheet
   int Tag;             // which values the grid edits: 0 minimums .. 6 hysteresis
@@ -20,7 +20,7 @@ struct TNumberGridSpec {
 class TNumberGridPage : public TPage {
  public:
   TNumberGridPage(TPageContext& context, QObject* parent, const TGroup& group,
-                  const TNumberGridSpec& spec);
+                  const TNumberGridLayout& layout);
 
   TStringGrid* Grid() const { return grid_; }
   void SetFixedTexts() override;
@@ -32,7 +32,7 @@ class TNumberGridPage : public TPage {
  private:
   void ShowValue(int row);
 
-  TNumberGridSpec spec_;
+  TNumberGridLayout layout_;
   TLeFloat* values_;
   TStringGrid* grid_;
 };

@@ -135,37 +135,37 @@ void TPageViews::AddChannelPages(TglPageControl* pc) {
   grids_[2] = lastCycle_->Grid();
   grids_[3] =
       AddPage<TChoiceGridPage>(pc, "Типы датчиков",
-                               TChoiceGridSpec{3, "TabSheet3", 0, "Тип датчика ", SensorBanner},
+                               TChoiceGridLayout{3, "TabSheet3", 0, "Тип датчика ", SensorBanner},
                                MenuTypeSensor, &ChoiceLists::SensorTypes)
           ->Grid();
   glAskListBox1 =
       AddPage<TFlagListPage>(
           pc, "Тип соединения",
-          TFlagListSpec{1, "TabSheet4", "Трехпроводка", "Четырехпроводка", 120, false,
-                        "Тип соединения для всех каналов", "Тип соединения ", "-го канала"})
+          TFlagListLayout{1, "TabSheet4", "Трехпроводка", "Четырехпроводка", 120, false,
+                          "Тип соединения для всех каналов", "Тип соединения ", "-го канала"})
           ->List();
   glAskListBox2 =
       AddPage<TFlagListPage>(
           pc, "Проверка обрыва",
-          TFlagListSpec{2, "TabSheet5", "Проверять", "Не проверять", 100, false,
-                        "Проверка обрыва для всех каналов", "Проверка на обрыв ", "-го канала"})
+          TFlagListLayout{2, "TabSheet5", "Проверять", "Не проверять", 100, false,
+                          "Проверка обрыва для всех каналов", "Проверка на обрыв ", "-го канала"})
           ->List();
   grids_[17] = AddPage<TChoiceGridPage>(
-                   pc, "КХС", TChoiceGridSpec{17, "TabSheet6", 0, "КХС ", ColdJunctionBanner},
+                   pc, "КХС", TChoiceGridLayout{17, "TabSheet6", 0, "КХС ", ColdJunctionBanner},
                    KXCMenu, &ChoiceLists::ColdJunctions)
                    ->Grid();
   glAskListBox4 =
       AddPage<TFlagListPage>(
           pc, "Корень",
-          TFlagListSpec{4, "TabSheet7", "Извлекать", "Не извлекать", 100, false,
-                        "Извлечение корня для всех каналов", "Извлечение корня ", "-го канала"})
+          TFlagListLayout{4, "TabSheet7", "Извлекать", "Не извлекать", 100, false,
+                          "Извлечение корня для всех каналов", "Извлечение корня ", "-го канала"})
           ->List();
-  grids_[4] = AddPage<TChoiceGridPage>(pc, "Фильтр",
-                                       TChoiceGridSpec{4, "TabSheet8", 0, "Фильтр ", ChannelBanner},
-                                       MenuFilter, &ChoiceLists::Filters)
+  grids_[4] = AddPage<TChoiceGridPage>(
+                  pc, "Фильтр", TChoiceGridLayout{4, "TabSheet8", 0, "Фильтр ", ChannelBanner},
+                  MenuFilter, &ChoiceLists::Filters)
                   ->Grid();
   grids_[5] = AddPage<TChoiceGridPage>(
-                  pc, "Запятые", TChoiceGridSpec{5, "TabSheet9", 0, "Запятая ", ChannelBanner},
+                  pc, "Запятые", TChoiceGridLayout{5, "TabSheet9", 0, "Запятая ", ChannelBanner},
                   MenuComma, &ChoiceLists::Commas)
                   ->Grid();
 }
@@ -174,9 +174,9 @@ void TPageViews::AddChannelPages(TglPageControl* pc) {
 void TPageViews::AddValuePages(TglPageControl* pc) {
   QList<TNumberGridPage*> numbers;
   const auto addNumbers = [&](TglPageControl* control, const QString& caption,
-                              const TNumberGridSpec& spec) {
-    TNumberGridPage* page = AddPage<TNumberGridPage>(control, caption, spec);
-    grids_[spec.Grid] = page->Grid();
+                              const TNumberGridLayout& layout) {
+    TNumberGridPage* page = AddPage<TNumberGridPage>(control, caption, layout);
+    grids_[layout.Grid] = page->Grid();
     numbers.append(page);
   };
   addNumbers(glPageControl2, "Минимумы", {6, "TabSheet17", 0, "Минимум ", 5});
@@ -205,18 +205,18 @@ void TPageViews::AddRelayPages(TglPageControl* pc) {
   for (int k = 0; k < SetpointCount; ++k)
     grids_[13 + k] =
         AddPage<TChoiceGridPage>(glPageControl4, captions[k],
-                                 TChoiceGridSpec{13 + k, sheets[k], k, prefixes[k], RelayBanner},
+                                 TChoiceGridLayout{13 + k, sheets[k], k, prefixes[k], RelayBanner},
                                  MenuRelay, &ChoiceLists::Relays)
             ->Grid();
   faultRelays_ = AddPage<TFaultRelayPage>(glPageControl4, "Дополнительное");
   glAskListBox5 =
       AddPage<TFlagListPage>(glPageControl4, "Управление реле",
-                             TFlagListSpec{5, "TabSheet28", "Прибор", "Компьютер", 90, true,
-                                           "Для всех реле:", "", "-ым реле управляет:"})
+                             TFlagListLayout{5, "TabSheet28", "Прибор", "Компьютер", 90, true,
+                                             "Для всех реле:", "", "-ым реле управляет:"})
           ->List();
   relayTest_ = AddPage<TFlagListPage>(glPageControl4, "Тест реле",
-                                      TFlagListSpec{6, "TabSheet29", "Включено", "Выключено", 100,
-                                                    false, "Для всех реле:", "", "-ое реле:"});
+                                      TFlagListLayout{6, "TabSheet29", "Включено", "Выключено", 100,
+                                                      false, "Для всех реле:", "", "-ое реле:"});
   glAskListBox6 = relayTest_->List();
   // The relay test switches the instrument's relays at once; nothing is left to write later.
   relayTest_->WriteAtOnce(

@@ -465,7 +465,7 @@ class TestFixedTexts : public QObject {
                                  "ToolButton6", "ToolButton7", "ToolButton8", "ToolButton10",
                                  "ToolButton11", "ToolButton12", "ToolButton9", "ToolButton18",
                                  "CSpinEditAddress", "ToolButton21",
-                                 // added after the specified buttons
+                                 // added after the original buttons
                                  "TrafficMonitorButton"}));
     const std::pair<int, const char*> hints[] = {
         {1, "Новый"},

@@ -38,6 +38,12 @@ const std::vector<Command>& JobCommands();
 // The command that lists the serial devices present.
 Command PortsCommand();
 
+// write FILE.prb --addresses LIST [--any-model]: the file to every address of the list.
+int RunBatchWrite(const Options& options, const std::vector<std::string>& args);
+// "1-20,33": addresses 1..255 and ranges FIRST-LAST, FIRST <= LAST, separated by commas, each
+// address once in the order given; false for anything else.
+bool ParseAddressList(const std::string& text, std::vector<uint8_t>& addresses);
+
 // Opens the channel as the options say; prints why on stderr and returns false when it cannot.
 bool OpenChannel(TModBus& bus, const Options& options);
 // Prints bytes as two-digit hexadecimal numbers separated by spaces.

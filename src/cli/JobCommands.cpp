@@ -128,6 +128,7 @@ int RunRead(const Options& options, const std::vector<std::string>& args) {
 }
 
 int RunWrite(const Options& options, const std::vector<std::string>& args) {
+  if (args.size() > 1) return RunBatchWrite(options, args);
   if (args.size() != 1) return Usage("write", "give the configuration file to send");
   if (!RegularOrMissing(args[0])) return kExitFile;
   JobRunner runner;
@@ -288,7 +289,13 @@ const std::vector<Command>& JobCommands() {
       {"scan", "[FIRST LAST]", "search the line for instruments (default 1..255)", RunScan},
       {"info", "", "identity, model, firmware, counts, state, clock and settings", RunInfo},
       {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},
-      {"write", "FILE.prb", "load the configuration file and write it to the instrument", RunWrite},
+      {"write", "FILE.prb [--addresses LIST [--any-model]]",
+       "load the configuration file and write it to the instrument; with --addresses (e.g. "
+       "1-20,33) to each instrument of the list in turn, read back and compared, one line per "
+       "address; an instrument of another model than the first one written, or with fewer "
+       "channels or relays than the file sets up, is left alone unless --any-model is given; "
+       "exits 1 unless every one was written and checked",
+       RunWrite},
       {"live", "[--count N] [--interval MS] [--csv FILE]",
        "read the current values again and again (MS apart; --csv: also one CSV row per poll "
        "into FILE); Ctrl+C stops",

@@ -219,6 +219,12 @@ TEST_F(Cli, BadFilesAndBadArgumentsChangeNothing) {
                                              {"scan", "20", "10"},
                                              {"archive", "5", "1", File("a.txt")},
                                              {"live", "--count", "0"},
+                                             {"write", File("x.prb"), "--addresses", "1-"},
+                                             {"write", File("x.prb"), "--addresses", "0"},
+                                             {"write", File("x.prb"), "--addresses", "300"},
+                                             {"write", File("x.prb"), "--addresses", "5-2"},
+                                             {"write", File("x.prb"), "--addresses", "1,,2"},
+                                             {"write", File("x.prb"), "--any-model"},
                                              {"frobnicate"}}) {
     EXPECT_EQ(Run(args).exitCode, 64) << args[0];
   }
@@ -226,6 +232,34 @@ TEST_F(Cli, BadFilesAndBadArgumentsChangeNothing) {
   EXPECT_EQ(RunCli({"--port", "", "info"}).exitCode, 64);
   EXPECT_TRUE(line_.ReceivedFrames().empty()) << "a usage error sends nothing";
   EXPECT_FALSE(fs::exists(File("a.txt")));
+}
+
+TEST_F(Cli, BatchWriteReportsTheFailingInstrumentAndChecksTheOthers) {
+  k7104sim::Instrument& third = line_.AddInstrument({3, 1, 32, 32});
+  k7104sim::Instrument& fourth = line_.AddInstrument({4, 1, 32, 32});
+  line_.AddInstrument({5, 1, 16, 8});
+  for (k7104sim::Instrument* target : {&third, &fourth})
+    for (uint16_t i = 0; i < 32; ++i) target->SetHoldingFloat(1152 + 2 * i, 999.5f);
+  ASSERT_EQ(Run({"--address", "1", "read", File("line.prb")}).exitCode, 0);
+  line_.AddFault({k7104sim::FaultKind::Exception, 4, 3, 16, 1280, 1343});
+
+  const Outcome batch = Run({"write", File("line.prb"), "--addresses", "1,3-5,2"});
+  EXPECT_EQ(batch.exitCode, 1) << batch.err;
+  EXPECT_EQ(batch.out,
+            "1\tК7104Т1\tok\n"
+            "3\tК7104Т1\tНеизвестная ошибка!!! При записи вторых уставок!!! (исключение 4 от "
+            "прибора)\n"
+            "4\tК7104Т1\tok\n"
+            "5\tК7104Т1\tНе записано: у прибора 16 каналов, а настройка задаёт 31.\n"
+            "2\tК7104С1\tНе записано: прибор другой модели (К7104С1).\n");
+  for (uint16_t i = 0; i < 32; ++i)
+    EXPECT_EQ(fourth.HoldingFloat(1152 + 2 * i), first_->HoldingFloat(1152 + 2 * i)) << i;
+
+  line_.ClearFaults();
+  const Outcome forced = Run({"write", File("line.prb"), "--addresses", "2,3", "--any-model"});
+  EXPECT_EQ(forced.exitCode, 0) << forced.out << forced.err;
+  EXPECT_EQ(forced.out, "2\tК7104С1\tok\n3\tК7104Т1\tok\n");
+  EXPECT_EQ(second_->HoldingFloat(1152), first_->HoldingFloat(1152));
 }
 
 TEST_F(Cli, ScanFindsTheInstrumentsAndSetAddressMovesOne) {

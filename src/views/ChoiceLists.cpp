@@ -1,121 +1,67 @@
 #include "views/ChoiceLists.h"
 
+#include "instrument/ValueTexts.h"
+
 namespace ChoiceLists {
 
 namespace {
 
-QStringList Numbered(const QStringList& captions) {
+QStringList Items(ValueTexts::TChoiceList list) {
   QStringList items;
-  for (int k = 0; k < captions.size(); ++k) items << QString::number(k) + ". " + captions[k];
+  for (size_t k = 0; k < ValueTexts::ItemCount(list); ++k)
+    items << QString::fromStdString(ValueTexts::Item(list, k));
   return items;
 }
 
 }  // namespace
 
 const QStringList& SensorTypes() {
-  // Latin letters where the instrument's documentation writes them: the final M of 21 and 22, the
-  // thermocouple letters DIN, L, BP, A, B, S, R, XA, K, XK, E, MK, T, J, N, PK, PC.
-  static const QStringList items = Numbered({
-      "Нет датчика",
-      "Проверка сопротивления третьего провода",
-      "Проверка 10 мВ",
-      "Проверка 20 мВ",
-      "Проверка 40 мВ",
-      "Проверка 100 мВ",
-      "Проверка 200 мВ",
-      "Проверка 400 мВ",
-      "Проверка 800 мВ",
-      "Проверка 1 В",
-      "Проверка 100 Ом",
-      "Проверка 200 Ом",
-      "Проверка 400 Ом",
-      "Термосопротивление 100 П'",
-      "Термосопротивление 50 П'",
-      "Термосопротивление 100 М'",
-      "Термосопротивление 50 М'",
-      "Термосопротивление 100 П",
-      "Термосопротивление 50 П",
-      "Термосопротивление 53 М",
-      "Термосопротивление 100 Н",
-      "Термосопротивление 100 M",
-      "Термосопротивление 50 M",
-      "Датчик тока 0 - 5 мА",
-      "Датчик тока 0 - 20 мА",
-      "Датчик тока 4 - 20 мА",
-      "Датчик напряжения 0 - 100 мВ",
-      "Датчик напряжения 0 - 1 В",
-      "Зарезервировано",
-      "Зарезервировано",
-      "Термопара DIN(L)",
-      "Термопара BP(A)-1",
-      "Термопара BP(A)-2",
-      "Термопара BP(A)-3",
-      "Термопара ПР(B)",
-      "Термопара ПП(S)",
-      "Термопара ПП(R)",
-      "Термопара XA(K)",
-      "Термопара XK(L)",
-      "Термопара XK(E)",
-      "Термопара MK(T)",
-      "Термопара ЖК(J)",
-      "Термопара ТНН (N)",
-      "Термосопротивление 46 П",
-      "Термопара PK-15",
-      "Термопара PK-20",
-      "Термопара PC-20",
-      "Термопара PC-25",
-  });
+  static const QStringList items = Items(ValueTexts::TChoiceList::SensorTypes);
   return items;
 }
 
 const QStringList& Filters() {
-  static const QStringList items = {"Слабый 1",  "Слабый 2",       "Средний 1",
-                                    "Средний 2", "Максимальный 1", "Максимальный 2"};
+  static const QStringList items = Items(ValueTexts::TChoiceList::Filters);
   return items;
 }
 
 const QStringList& Commas() {
-  static const QStringList items = {"XXXX.", "XXX. X", "XX. XX", "X. XXX"};
+  static const QStringList items = Items(ValueTexts::TChoiceList::Commas);
   return items;
 }
 
 const QStringList& Relays() {
-  static const QStringList items = [] {
-    QStringList list{"Нет реле"};
-    for (int k = 1; k <= 32; ++k) list << "Реле № " + QString::number(k);
-    return list;
-  }();
+  static const QStringList items = Items(ValueTexts::TChoiceList::Relays);
   return items;
 }
 
 const QStringList& ColdJunctions() {
-  static const QStringList items = [] {
-    QStringList list{"Нет КХС"};
-    for (int k = 1; k <= 32; ++k) {
-      if (k == 2)
-        list << "КХС со 2-го канала";
-      else if (k == 16)
-        list << "КХС с 16го канала";
-      else
-        list << "КХС с " + QString::number(k) + "-го канала";
-    }
-    return list;
-  }();
+  static const QStringList items = Items(ValueTexts::TChoiceList::ColdJunctions);
   return items;
 }
 
 const QStringList& LogicConditions() {
-  static const QStringList items = {"При значении меньше уставки", "При значении больше уставки"};
+  static const QStringList items = Items(ValueTexts::TChoiceList::LogicConditions);
   return items;
 }
 
 const QStringList& LogicFaults() {
-  static const QStringList items = {"Не менять значение", "Включить реле", "Выключить реле"};
+  static const QStringList items = Items(ValueTexts::TChoiceList::LogicFaults);
   return items;
 }
 
 const QStringList& LogicFilters() {
-  static const QStringList items = {"С первого срабатывания", "Со второго срабатывания"};
+  static const QStringList items = Items(ValueTexts::TChoiceList::LogicFilters);
+  return items;
+}
+
+const QStringList& Protocols() {
+  static const QStringList items = Items(ValueTexts::TChoiceList::Protocols);
+  return items;
+}
+
+const QStringList& Speeds() {
+  static const QStringList items = Items(ValueTexts::TChoiceList::Speeds);
   return items;
 }
 

@@ -1,5 +1,6 @@
-// The item captions of every choice list of the window, and the name tables of the instrument's
-// model and state. A choice-type field stores the index of its item; item k carries tag k.
+// The item captions of every choice list of the window, made from the core's texts
+// (instrument/ValueTexts.h), and the name tables of the instrument's model and state. A
+// choice-type field stores the index of its item; item k carries tag k.
 #pragma once
 
 #include <QString>
@@ -17,6 +18,8 @@ const QStringList& ColdJunctions();    // KXCMenu
 const QStringList& LogicConditions();  // MenuLogicCharter
 const QStringList& LogicFaults();      // MenuLogicRelay
 const QStringList& LogicFilters();     // MenuFilterReley
+const QStringList& Protocols();        // ComboBox2 of the device settings
+const QStringList& Speeds();           // ComboBox3 of the device settings
 
 // The caption of item code; a code beyond the list (a file written elsewhere, a newer
 // instrument) shows as the number itself so that the page still says what is stored.

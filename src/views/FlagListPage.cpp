@@ -18,7 +18,7 @@ TFlagListPage::TFlagListPage(TPageContext& context, QObject* parent, const TGrou
       flags_(ConfigBytes(context.Image.Config, group.Fields[0])) {
   list_ = new TglAskListBox;
   list_->setObjectName(QString("glAskListBox%1").arg(layout.List));
-  list_->SetButtons(layout.Button1, layout.Button2, Design::Px(layout.ButtonWidth));
+  list_->SetButtons(layout.Buttons.Button1, layout.Buttons.Button2, Design::Px(layout.ButtonWidth));
   MakeSheet(layout.Sheet)->addWidget(list_);
   connect(list_, &TglAskListBox::StateChanged, this, &TFlagListPage::LineChanged);
 }
@@ -40,7 +40,7 @@ void TFlagListPage::Render() {
   ShowForAllLine();
   for (int n = 1; n <= MaxChannels; ++n) {
     if (Image().Shows(Group(), &flags_[n - 1], 1))
-      list_->SetState(n, LineState(flags_[n - 1], layout_.Mirrored));
+      list_->SetState(n, LineState(flags_[n - 1], layout_.Buttons.Mirrored));
     else
       list_->SetLineNotRead(n);
   }
@@ -55,7 +55,7 @@ void TFlagListPage::ShowCounts(int channels, int relays) {
 void TFlagListPage::ShowForAllLine() {
   bool known = true;
   for (int i = 0; i < MaxChannels; ++i) known = known && Image().Shows(Group(), &flags_[i], 1);
-  list_->SetState(0, known ? ForAllState(flags_, layout_.Mirrored) : TglAskListBox::None);
+  list_->SetState(0, known ? ForAllState(flags_, layout_.Buttons.Mirrored) : TglAskListBox::None);
 }
 
 void TFlagListPage::LineChanged(int line) {
@@ -80,10 +80,10 @@ bool TFlagListPage::ChangeFlags(int line) {
     // A channel's line always shows its value: releasing the pushed button pushes it again; a
     // line whose value was not read stays so.
     if (pushed != TState::None) {
-      flags_[line - 1] = FlagButtons::Value(pushed, layout_.Mirrored);
+      flags_[line - 1] = FlagButtons::Value(pushed, layout_.Buttons.Mirrored);
       Image().MarkEdited(&flags_[line - 1], 1);
     } else if (Image().Shows(Group(), &flags_[line - 1], 1)) {
-      list_->SetState(line, LineState(flags_[line - 1], layout_.Mirrored));
+      list_->SetState(line, LineState(flags_[line - 1], layout_.Buttons.Mirrored));
     } else {
       list_->SetLineNotRead(line);
     }
@@ -95,7 +95,7 @@ bool TFlagListPage::ChangeFlags(int line) {
     pushed = list_->State(0);
     if (pushed == TState::None) return false;
   }
-  const uint8_t value = FlagButtons::Value(pushed, layout_.Mirrored);
+  const uint8_t value = FlagButtons::Value(pushed, layout_.Buttons.Mirrored);
   for (int i = 0; i < MaxChannels; ++i) {
     flags_[i] = value;
     list_->SetState(i + 1, pushed);

@@ -7,18 +7,17 @@
 
 #include <functional>
 
+#include "instrument/ValueTexts.h"
 #include "views/AskListBox.h"
 #include "views/Page.h"
 
 struct TFlagListLayout {
-  int List;             // n of glAskListBoxn
-  const char* Sheet;    // objectName of the page's sheet
-  const char* Button1;  // the captions of the two buttons and their width at design time
-  const char* Button2;
-  int ButtonWidth;
-  bool Mirrored;       // button 1 stores 0 (relay control)
-  const char* ForAll;  // line 0
-  const char* Before;  // line k: Before, k, After
+  int List;                        // n of glAskListBoxn
+  const char* Sheet;               // objectName of the page's sheet
+  ValueTexts::TFlagTexts Buttons;  // the captions of the two buttons; mirrored: button 1 is 0
+  int ButtonWidth;                 // of each button at design time
+  const char* ForAll;              // line 0
+  const char* Before;              // line k: Before, k, After
   const char* After;
 };
 

@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "instrument/ValueTexts.h"
 #include "views/ArchivePage.h"
 #include "views/ChoiceLists.h"
 #include "views/ChoicePages.h"
@@ -138,16 +139,15 @@ void TPageViews::AddChannelPages(TglPageControl* pc) {
                                TChoiceGridLayout{3, "TabSheet3", 0, "Тип датчика ", SensorBanner},
                                MenuTypeSensor, &ChoiceLists::SensorTypes)
           ->Grid();
-  glAskListBox1 =
-      AddPage<TFlagListPage>(
-          pc, "Тип соединения",
-          TFlagListLayout{1, "TabSheet4", "Трехпроводка", "Четырехпроводка", 120, false,
-                          "Тип соединения для всех каналов", "Тип соединения ", "-го канала"})
-          ->List();
+  glAskListBox1 = AddPage<TFlagListPage>(pc, "Тип соединения",
+                                         TFlagListLayout{1, "TabSheet4", ValueTexts::ThreeWireFlags,
+                                                         120, "Тип соединения для всех каналов",
+                                                         "Тип соединения ", "-го канала"})
+                      ->List();
   glAskListBox2 =
       AddPage<TFlagListPage>(
           pc, "Проверка обрыва",
-          TFlagListLayout{2, "TabSheet5", "Проверять", "Не проверять", 100, false,
+          TFlagListLayout{2, "TabSheet5", ValueTexts::BreakCheckFlags, 100,
                           "Проверка обрыва для всех каналов", "Проверка на обрыв ", "-го канала"})
           ->List();
   grids_[17] = AddPage<TChoiceGridPage>(
@@ -157,7 +157,7 @@ void TPageViews::AddChannelPages(TglPageControl* pc) {
   glAskListBox4 =
       AddPage<TFlagListPage>(
           pc, "Корень",
-          TFlagListLayout{4, "TabSheet7", "Извлекать", "Не извлекать", 100, false,
+          TFlagListLayout{4, "TabSheet7", ValueTexts::SquareRootFlags, 100,
                           "Извлечение корня для всех каналов", "Извлечение корня ", "-го канала"})
           ->List();
   grids_[4] = AddPage<TChoiceGridPage>(
@@ -179,8 +179,10 @@ void TPageViews::AddValuePages(TglPageControl* pc) {
     grids_[layout.Grid] = page->Grid();
     numbers.append(page);
   };
-  addNumbers(glPageControl2, "Минимумы", {6, "TabSheet17", 0, "Минимум ", 5});
-  addNumbers(glPageControl2, "Максимумы", {7, "TabSheet18", 1, "Максимум ", 5});
+  addNumbers(glPageControl2, "Минимумы",
+             {6, "TabSheet17", 0, "Минимум ", ValueTexts::ScaleDecimals});
+  addNumbers(glPageControl2, "Максимумы",
+             {7, "TabSheet18", 1, "Максимум ", ValueTexts::ScaleDecimals});
   pc->AddPage(ContainerSheet("TabSheet10"), "Физические значения");
 
   const char* captions[] = {"Первые", "Вторые", "Третие", "Четвертые"};
@@ -188,10 +190,12 @@ void TPageViews::AddValuePages(TglPageControl* pc) {
                             "Четвертая уставка "};
   const char* sheets[] = {"TabSheet19", "TabSheet20", "TabSheet21", "TabSheet22"};
   for (int k = 0; k < SetpointCount; ++k)
-    addNumbers(glPageControl3, captions[k], {8 + k, sheets[k], 2 + k, prefixes[k], 3});
+    addNumbers(glPageControl3, captions[k],
+               {8 + k, sheets[k], 2 + k, prefixes[k], ValueTexts::SetpointDecimals});
   pc->AddPage(ContainerSheet("TabSheet11"), "Уставки");
 
-  addNumbers(pc, "Гистерезис", {12, "TabSheet12", 6, "Гистерезис ", 1});
+  addNumbers(pc, "Гистерезис",
+             {12, "TabSheet12", 6, "Гистерезис ", ValueTexts::HysteresisDecimals});
   numberEditing_ = new TNumberEditing(context_, numbers, this);
 }
 
@@ -211,12 +215,12 @@ void TPageViews::AddRelayPages(TglPageControl* pc) {
   faultRelays_ = AddPage<TFaultRelayPage>(glPageControl4, "Дополнительное");
   glAskListBox5 =
       AddPage<TFlagListPage>(glPageControl4, "Управление реле",
-                             TFlagListLayout{5, "TabSheet28", "Прибор", "Компьютер", 90, true,
+                             TFlagListLayout{5, "TabSheet28", ValueTexts::RelayControlFlags, 90,
                                              "Для всех реле:", "", "-ым реле управляет:"})
           ->List();
   relayTest_ = AddPage<TFlagListPage>(glPageControl4, "Тест реле",
-                                      TFlagListLayout{6, "TabSheet29", "Включено", "Выключено", 100,
-                                                      false, "Для всех реле:", "", "-ое реле:"});
+                                      TFlagListLayout{6, "TabSheet29", ValueTexts::RelayTestFlags,
+                                                      100, "Для всех реле:", "", "-ое реле:"});
   glAskListBox6 = relayTest_->List();
   // The relay test switches the instrument's relays at once; nothing is left to write later.
   relayTest_->WriteAtOnce(

@@ -17,6 +17,7 @@
 
 #include <cmath>
 
+#include "instrument/ValueTexts.h"
 #include "views/ChoiceLists.h"
 #include "views/Design.h"
 #include "views/ImageLists.h"
@@ -130,10 +131,10 @@ QGroupBox* TSettingsPage::BuildInterface() {
   SpeedButton1->setAutoRaise(true);
   ComboBox2 = new QComboBox(interface);
   ComboBox2->setObjectName("ComboBox2");
-  ComboBox2->addItem("ModBus RTU");
+  ComboBox2->addItems(ChoiceLists::Protocols());
   ComboBox3 = new QComboBox(interface);
   ComboBox3->setObjectName("ComboBox3");
-  ComboBox3->addItems({" 9 600", "19 200"});
+  ComboBox3->addItems(ChoiceLists::Speeds());
   layout->addWidget(MakeLabel(4, "Адрес:", interface), 0, 0);
   layout->addWidget(CSpinEdit3, 0, 1);
   layout->addWidget(SpeedButton1, 0, 2);
@@ -223,7 +224,9 @@ void TSettingsPage::Render() {
   labels_[1]->setText(
       known ? "Номинальный " + TextForms::FixedText(image.NominalPeriod, 3) + " сек." : QString());
   const bool periodShown = image.Shows(group, &c.MeasurePeriod, sizeof c.MeasurePeriod);
-  Edit1->setText(periodShown ? TextForms::FixedText(c.MeasurePeriod.Get(), 3) : QString());
+  Edit1->setText(periodShown
+                     ? TextForms::FixedText(c.MeasurePeriod.Get(), ValueTexts::PeriodDecimals)
+                     : QString());
   ShowNotRead(Edit1, !periodShown);
   ShowSpin(CSpinEdit1, c.ArchivePeriod.Get(), image.Shows(group, &c.ArchivePeriod, 2));
   labels_[25]->setText(ArchivePeriodText());

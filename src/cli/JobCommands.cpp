@@ -52,16 +52,36 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
-int RunScan(const Options& options, const std::vector<std::string>& args) {
+// --fast and --recheck, anywhere among the arguments.
+bool TakeFlag(std::vector<std::string>& args, const char* flag) {
+  const auto at = std::find(args.begin(), args.end(), flag);
+  if (at == args.end()) return false;
+  args.erase(at);
+  return true;
+}
+
+int RunScan(const Options& options, const std::vector<std::string>& given) {
+  std::vector<std::string> args = given;
+  const bool fast = TakeFlag(args, "--fast");
+  const bool recheck = TakeFlag(args, "--recheck");
   long first = 1, last = 255;
-  if (!args.empty() && (args.size() != 2 || !ParseLong(args[0], 1, 255, first) ||
-                        !ParseLong(args[1], first, 255, last)))
-    return Usage("scan", "give FIRST and LAST addresses, 1 <= FIRST <= LAST <= 255");
+  if ((!args.empty() && (args.size() != 2 || !ParseLong(args[0], 1, 255, first) ||
+                         !ParseLong(args[1], first, 255, last))) ||
+      (recheck && !fast))
+    return Usage("scan",
+                 "give FIRST and LAST addresses, 1 <= FIRST <= LAST <= 255, and --fast, "
+                 "--fast --recheck or neither");
   JobRunner runner;
   if (!runner.Open(options)) return runner.OpenFailed();
   TMIP& mip = runner.Mip();
-  const TResult result =
+  mip.SearchMode = fast ? TSearchMode::Fast : TSearchMode::Standard;
+  TResult result =
       runner.RunOverRange(JobSearch, static_cast<uint16_t>(first), static_cast<uint16_t>(last));
+  if (result == RESULT_OK && recheck) {
+    mip.SearchMode = TSearchMode::SilentAgain;
+    result =
+        runner.RunOverRange(JobSearch, static_cast<uint16_t>(first), static_cast<uint16_t>(last));
+  }
   for (int i = 0; i < mip.FoundCount; ++i)
     std::printf("%u\t%s\n", mip.FoundDevices[i].Address,
                 Trimmed(ModelName(mip.FoundDevices[i].ModelCode)).c_str());
@@ -286,7 +306,11 @@ int RunSetAddress(const Options& options, const std::vector<std::string>& args) 
 
 const std::vector<Command>& JobCommands() {
   static const std::vector<Command> commands = {
-      {"scan", "[FIRST LAST]", "search the line for instruments (default 1..255)", RunScan},
+      {"scan", "[FIRST LAST] [--fast [--recheck]]",
+       "search the line for instruments (default 1..255); --fast: a timeout per address from the "
+       "rate and the replies of the instruments found so far instead of 150 ms; --recheck: then "
+       "probe the silent addresses again with 150 ms",
+       RunScan},
       {"info", "", "identity, model, firmware, counts, state, clock and settings", RunInfo},
       {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},
       {"write", "FILE.prb [--addresses LIST [--any-model]]",

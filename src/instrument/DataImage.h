@@ -46,6 +46,13 @@ struct TFoundDevice {
   uint8_t ModelCode = 0;  // low byte of identity register 5
 };
 
+// How a search probes the addresses of its range.
+enum class TSearchMode : uint8_t {
+  Standard,     // 150 ms per address
+  Fast,         // a timeout from the rate and the latency of the instruments found so far
+  SilentAgain,  // the addresses the last search found nothing at, 150 ms each; the finds are added
+};
+
 // Where the values of a parameter group in the data image came from. Values that nobody has read
 // from the instrument talked to may not be written over its own: a write of such a group reads
 // it first and puts the user's edits on top.
@@ -81,7 +88,8 @@ class TDataImage {
   std::vector<MeasurementRecord> MeasArchive;  // newest first after job 34
   uint16_t RangeFirst = 0;  // search: first address; archive: first record number
   uint16_t RangeLast = 0;   // inclusive
-  uint8_t Address = 1;      // slave address of every request; reset keeps it
+  TSearchMode SearchMode = TSearchMode::Standard;
+  uint8_t Address = 1;  // slave address of every request; reset keeps it
 
   // Identity, state and measurements; reset clears them.
   char DeviceId[DeviceIdLength + 1] = {};  // "VOSTRELIN!" for an instrument of the family

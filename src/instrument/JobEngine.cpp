@@ -1,6 +1,7 @@
 #include "instrument/JobEngine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "instrument/BusyRetry.h"
@@ -9,7 +10,8 @@
 namespace {
 
 constexpr uint16_t SearchWaitTime = 150;  // ms per probed address
-constexpr int WriteAllAttempts = 100;     // per operation while the instrument reports busy
+constexpr double FastSearchMinMarginMs = 10;
+constexpr int WriteAllAttempts = 100;  // per operation while the instrument reports busy
 constexpr int ReadAllLastOp = OpReadClock;
 constexpr int WriteAllFirstOp = FirstGroup + WriteCodeBit;
 constexpr int WriteAllLastOp = OpWriteSettings;
@@ -96,22 +98,36 @@ void TJobEngine::RunJob() {
   NotifyJobDone(state_.JobResult);
 }
 
-// Probes every address of the range with a short timeout; silent or foreign addresses are
-// skipped. Address 0 is the broadcast and never answers, so the search starts at 1.
+uint16_t FastProbeWaitMs(uint32_t baudRate, uint32_t latencyUs) {
+  const double margin = std::max(FastSearchMinMarginMs, 1.5 * latencyUs / 1000.0);
+  const double ms = std::ceil(3.5 * TModBus::CharacterMs(baudRate) + margin);
+  return static_cast<uint16_t>(std::min<double>(ms, SearchWaitTime));
+}
+
+// Probes every address of the range; silent or foreign addresses are skipped. Address 0 is the
+// broadcast and never answers, so the search starts at 1. A fast probe trusts only silence: when
+// something else than a whole reply or nothing came, a late reply may have met it, and the
+// addresses before it are probed again with the standard timeout.
 TResult TJobEngine::RunSearch() {
   const uint16_t savedWaitTime = bus_.WaitTime();
-  image_.FoundCount = 0;
+  const TSearchMode mode = image_.SearchMode;
+  if (mode != TSearchMode::SilentAgain) image_.FoundCount = 0;
   const uint32_t first = image_.RangeFirst;
   const uint32_t last = image_.RangeLast;
+  uint32_t latencyUs = 0;
   for (uint32_t a = first; a <= last; ++a) {
-    if (a >= 1 && a <= MaxSearchAddress) {
-      bus_.SetWaitTime(SearchWaitTime);
-      bus_.RequestFrame().SetAddress(static_cast<uint8_t>(a));
-      TIdentity identity;
-      if (map_.CheckIdentity(identity) == RESULT_OK && image_.FoundCount < MaxFoundDevices) {
-        image_.FoundDevices[image_.FoundCount] = {static_cast<uint8_t>(a),
-                                                  static_cast<uint8_t>(identity.ModelCode)};
-        ++image_.FoundCount;
+    const auto address = static_cast<uint8_t>(a);
+    if (a >= 1 && a <= MaxSearchAddress && !Found(address)) {
+      const bool fast = mode == TSearchMode::Fast;
+      const TResult r =
+          Probe(address, fast ? FastProbeWaitMs(bus_.BaudRate(), latencyUs) : SearchWaitTime);
+      const TTransactionTrace& trace = bus_.LastTrace();
+      if (fast && r == RESULT_OK) latencyUs = std::max(latencyUs, trace.LatencyUs);
+      const bool quiet = r == RESULT_OK || r == RESULT_WRONG_DEVICE || trace.ReplyBytes == 0;
+      if (fast && (!quiet || trace.ForeignFrames > 0)) {
+        for (uint32_t b = std::max(first, std::max(a, 4u) - 3); b <= a; ++b)
+          if (b >= 1 && !Found(static_cast<uint8_t>(b)))
+            Probe(static_cast<uint8_t>(b), SearchWaitTime);
       }
     }
     ReportProgress(static_cast<uint8_t>((a - first) * 100 / (last - first + 1)));
@@ -119,6 +135,33 @@ TResult TJobEngine::RunSearch() {
   }
   bus_.SetWaitTime(savedWaitTime);
   return RESULT_OK;
+}
+
+TResult TJobEngine::Probe(uint8_t address, uint16_t waitMs) {
+  bus_.SetWaitTime(waitMs);
+  bus_.RequestFrame().SetAddress(address);
+  TIdentity identity;
+  const TResult r = map_.CheckIdentity(identity);
+  if (r == RESULT_OK) AddFound(address, identity.ModelCode);
+  return r;
+}
+
+bool TJobEngine::Found(uint8_t address) const {
+  for (int i = 0; i < image_.FoundCount; ++i)
+    if (image_.FoundDevices[i].Address == address) return true;
+  return false;
+}
+
+// In address order: a probe repeated or made again later may find an instrument before others.
+void TJobEngine::AddFound(uint8_t address, uint16_t modelCode) {
+  if (image_.FoundCount >= MaxFoundDevices) return;
+  int at = image_.FoundCount;
+  while (at > 0 && image_.FoundDevices[at - 1].Address > address) {
+    image_.FoundDevices[at] = image_.FoundDevices[at - 1];
+    --at;
+  }
+  image_.FoundDevices[at] = {address, static_cast<uint8_t>(modelCode)};
+  ++image_.FoundCount;
 }
 
 TResult TJobEngine::RunJobCode(uint8_t code) {

@@ -19,6 +19,12 @@ inline constexpr uint8_t JobSearch = 126;
 inline constexpr uint8_t JobReadAll = 127;
 inline constexpr uint8_t JobWriteAll = 255;
 
+// The reply timeout of a fast search's probe at the rate, once the instruments found so far have
+// begun their replies latencyUs after the request (0: none found yet): three and a half
+// characters of silence and a margin of half as much again as the latency, at least 10 ms. The
+// request's own time on the wire comes on top of it in the channel.
+uint16_t FastProbeWaitMs(uint32_t baudRate, uint32_t latencyUs);
+
 // What the owner of a job engine registers and watches. The atomics may be read from any thread.
 struct TJobState {
   // Registered once by the owner before the first job; an empty one is skipped. They run on the
@@ -60,6 +66,9 @@ class TJobEngine {
   bool WaitForJob();
   void RunJob();
   TResult RunSearch();
+  TResult Probe(uint8_t address, uint16_t waitMs);
+  bool Found(uint8_t address) const;
+  void AddFound(uint8_t address, uint16_t modelCode);
   TResult RunJobCode(uint8_t code);
   TResult RunSequence(int firstOp, int lastOp, bool retryBusy,
                       const std::function<uint8_t(int)>& progressAfter);

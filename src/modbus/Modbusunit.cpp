@@ -236,8 +236,10 @@ TResult TModBus::RunTransaction() {
 
   // The first reply byte cannot come before the request has left the wire.
   const double requestWireMs = count * CharacterMs(baudRate_.load());
+  const TimePoint requestEnd = After(requestWireMs);
   TimePoint deadline = After(waitMs + std::ceil(requestWireMs));
   const ReadOutcome first = ReadReply(rx_, deadline, tx_, count);
+  NoteLatency(requestEnd, first);
   trace_.Reads = 1;
   trace_.FirstEnd = first.end;
   trace_.FirstBytes = static_cast<uint16_t>(first.bytes);
@@ -253,6 +255,7 @@ TResult TModBus::RunTransaction() {
     if (received == 0) {
       deadline = After(waitMs);
       const ReadOutcome second = ReadReply(rx_, deadline, nullptr, 0);
+      NoteLatency(requestEnd, second);
       trace_.Reads = 2;
       trace_.SecondEnd = second.end;
       trace_.SecondBytes = static_cast<uint16_t>(second.bytes);
@@ -270,6 +273,13 @@ TResult TModBus::RunTransaction() {
     }
   }
   return FinishReply(received, deadline);
+}
+
+void TModBus::NoteLatency(TimePoint requestEnd, const ReadOutcome& read) {
+  if (read.bytes == 0) return;
+  const auto us =
+      std::chrono::duration_cast<std::chrono::microseconds>(read.firstByte - requestEnd).count();
+  trace_.LatencyUs = static_cast<uint32_t>(std::clamp<long long>(us, 0, UINT32_MAX));
 }
 
 // Writes the request within WaitTime; false when ClosePort or destruction interrupted it.
@@ -374,6 +384,7 @@ TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, TimePoint firstByteBy, co
   ReadOutcome outcome;
   switch (WaitUntil(firstByteBy, true)) {
     case TWaitResult::Ready:
+      outcome.firstByte = Clock::now();
       break;
     case TWaitResult::Interrupted:
       outcome.end = TReadEnd::Abort;

@@ -110,6 +110,9 @@ struct TTransactionTrace {
   int16_t Exception = -1;         // the code of an exception reply, else -1
   uint16_t BytesWritten = 0;
   uint16_t ReplyBytes = 0;  // left in the receive area once echo and other addresses' frames went
+  // From the end of the request on the wire to the first byte of the reply (after an echo that
+  // came alone: of what followed it); 0 when nothing came.
+  uint32_t LatencyUs = 0;
 };
 
 class TTrafficLog;
@@ -174,6 +177,7 @@ class TModBus {
   struct ReadOutcome {
     size_t bytes = 0;
     TReadEnd end = TReadEnd::None;
+    TimePoint firstByte{};
   };
   TResult RunTransaction();
   bool WriteRequest(size_t count, uint16_t waitMs, size_t& written);
@@ -187,6 +191,7 @@ class TModBus {
   bool DropForeignFrames(size_t& received, TimePoint deadline);
   TResult FinishReply(size_t received, TimePoint deadline);
   TResult CheckAnswersRequest();
+  void NoteLatency(TimePoint requestEnd, const ReadOutcome& read);
   TResult Failure(TResult code) const;
   void PublishTraffic(TTrafficLog& log, int64_t startMs, TimePoint started, TResult result) const;
 

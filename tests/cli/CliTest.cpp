@@ -217,6 +217,7 @@ TEST_F(Cli, BadFilesAndBadArgumentsChangeNothing) {
                                              {"set-address", "0"},
                                              {"set-address", "256"},
                                              {"scan", "20", "10"},
+                                             {"scan", "--recheck"},
                                              {"archive", "5", "1", File("a.txt")},
                                              {"live", "--count", "0"},
                                              {"write", File("x.prb"), "--addresses", "1-"},
@@ -266,6 +267,7 @@ TEST_F(Cli, ScanFindsTheInstrumentsAndSetAddressMovesOne) {
   Outcome scan = Run({"scan", "1", "5"});
   ASSERT_EQ(scan.exitCode, 0);
   EXPECT_EQ(scan.out, "1\tК7104Т1\n2\tК7104С1\n");
+  EXPECT_EQ(Run({"scan", "1", "5", "--fast", "--recheck"}).out, scan.out);
 
   EXPECT_EQ(Run({"--address", "1", "set-address", "2"}).exitCode, 16);
   const Outcome moved = Run({"--address", "1", "set-address", "4"});

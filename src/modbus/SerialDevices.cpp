@@ -137,6 +137,13 @@ std::string ConverterName(const std::string& id) {
   return name;
 }
 
+std::string StablePath(const std::vector<TSerialDevice>& devices, const TSerialDevice& chosen) {
+  if (chosen.ById) return chosen.Path;
+  for (const TSerialDevice& device : devices)
+    if (device.ById && device.Node == chosen.Node) return device.Path;
+  return chosen.Path;
+}
+
 #ifndef _WIN32
 
 std::vector<TSerialDevice> ListSerialDevices(const TSerialScanRoots& roots) {

@@ -24,6 +24,10 @@ struct TSerialScanRoots {
 // ttyS node is listed only when the driver knows a real port behind it.
 std::vector<TSerialDevice> ListSerialDevices(const TSerialScanRoots& roots = {});
 
+// What to bind when the user picks one of the devices: the by-id link that leads to the same node
+// when there is one, since a replug keeps it while the node's number may change.
+std::string StablePath(const std::vector<TSerialDevice>& devices, const TSerialDevice& chosen);
+
 // "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" -> "FTDI FT232R USB UART A50285BI".
 std::string ConverterName(const std::string& id);
 

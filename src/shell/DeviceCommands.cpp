@@ -1,6 +1,7 @@
 // The device commands of the toolbar and the "Действие" menu: connecting, searching, choosing the
 // instrument, reading and writing.
 #include <QAction>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include "shell/ArchQwery.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/DeviceController.h"
+#include "shell/DeviceReturn.h"
 #include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
 #include "views/ChoiceLists.h"
@@ -42,6 +44,9 @@ void TDeviceController::WireCommands() {
       {17, &TDeviceController::WriteAllCommand}};
   for (const auto& [n, command] : items)
     connect(form_.MenuItem(n), &QAction::triggered, this, command);
+  connect(form_.ReconnectButton, &QPushButton::clicked, this, [this] {
+    if (!mip_.Bus.IsOpen()) ConnectCommand();
+  });
 }
 
 void TDeviceController::WireAddressChoice() {
@@ -97,6 +102,9 @@ void TDeviceController::ConnectCommand() {
     return;
   }
   form_.PresentConnection();
+  // Whichever way the port was opened, the offer to open it again is done with.
+  form_.ReconnectButton->hide();
+  deviceReturn_->Stop();
   if (bus.IsOpen()) ForgetReadValues();
   AutomaticReread();
 }

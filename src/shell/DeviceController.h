@@ -13,6 +13,7 @@
 #include "instrument/Mipunit.h"
 
 class QTimer;
+class TDeviceReturn;
 class TJobBridge;
 class TMainForm;
 class TPageViews;
@@ -96,15 +97,18 @@ class TDeviceController : public QObject {
   void PageJobRequested(uint8_t jobCode);
   void WaitBeforeRelayTest();
   void WriteRelayTest();
+  void ClosePortGone();
+  void OfferReconnect(const QString& device);
 
   TMainForm& form_;
   TMIP& mip_;
   TPageViews& pages_;
   TJobBridge& bridge_;
   TUnsavedEdits& unsaved_;
-  QTimer* pollTimer_;           // the next poll when a poll interval is set
-  bool rereadSkip_ = false;     // the end of the job a command waited for starts no re-read
-  bool renderPending_ = false;  // the current page is shown once the job under way has ended
-  bool userStop_ = false;       // the user has stopped the job under way
-  uint8_t startedJob_ = 0;      // job thread only: the job code as the job started
+  QTimer* pollTimer_;            // the next poll when a poll interval is set
+  TDeviceReturn* deviceReturn_;  // the device of a port that went away, until it is back
+  bool rereadSkip_ = false;      // the end of the job a command waited for starts no re-read
+  bool renderPending_ = false;   // the current page is shown once the job under way has ended
+  bool userStop_ = false;        // the user has stopped the job under way
+  uint8_t startedJob_ = 0;       // job thread only: the job code as the job started
 };

@@ -13,6 +13,7 @@
 #include "instrument/JobMessages.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/DeviceController.h"
+#include "shell/DeviceReturn.h"
 #include "shell/JobBridge.h"
 #include "shell/Mainunit.h"
 #include "shell/UnsavedEdits.h"
@@ -56,10 +57,12 @@ TDeviceController::TDeviceController(TMainForm& form, TMIP& mip, TPageViews& pag
       pages_(pages),
       bridge_(bridge),
       unsaved_(unsaved),
-      pollTimer_(new QTimer(this)) {
+      pollTimer_(new QTimer(this)),
+      deviceReturn_(new TDeviceReturn(this)) {
   setObjectName("DeviceController");
   pollTimer_->setSingleShot(true);
   connect(pollTimer_, &QTimer::timeout, this, &TDeviceController::StartPoll);
+  connect(deviceReturn_, &TDeviceReturn::Returned, this, &TDeviceController::OfferReconnect);
 }
 
 void TDeviceController::Wire() {
@@ -198,14 +201,30 @@ void TDeviceController::CompletionHandler(const TJobEnd& end) {
   form_.StopButton->hide();
   // The port is closed before the report, so that the window shows it off line from the first
   // box on and the user can connect again once the line is back.
-  if (PortGone(end.Result) && mip_.Bus.IsOpen()) {
-    mip_.Bus.ClosePort();
-    form_.PresentConnection();
-  }
+  if (PortGone(end.Result) && mip_.Bus.IsOpen()) ClosePortGone();
   form_.Report(message, end.Result != RESULT_OK && !stopped);
   form_.CGauge->hide();
   if (end.Result == RESULT_OK && end.JobCode == GroupCurrentValues) emit CurrentValuesRead();
   RereadAfterJob();
+}
+
+// The device itself may have gone (a converter pulled out): the window says so and watches for
+// its return.
+void TDeviceController::ClosePortGone() {
+  TModBus& bus = mip_.Bus;
+  const QString device = QString::fromStdString(bus.PortDevice(bus.PortIndex()));
+  bus.ClosePort();
+  const bool gone = TDeviceReturn::Gone(device);
+  form_.PresentConnection(gone ? QString("Устройство %1 отключено.").arg(device) : QString());
+  deviceReturn_->Watch(device);
+}
+
+void TDeviceController::OfferReconnect(const QString& device) {
+  if (mip_.Bus.IsOpen()) return;
+  form_.ReconnectButton->show();
+  form_.Report(
+      QString("Устройство %1 снова подключено: «Соединиться снова» открывает порт.").arg(device),
+      false);
 }
 
 // Sets the cancel flag of the job under way; the job ends with its next step.

@@ -83,6 +83,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   setCentralWidget(central);
   LogDialog = new TLogDialog(this);
   PortSettings = new TPortSettings(this);
+  connect(PortSettings->FindPortsButton, &QPushButton::clicked, this, &TMainForm::FindPortsCommand);
   ArchQwery = new TArchQwery(this);
   qApp->installEventFilter(this);
   archiveFeed_ = new TArchiveFeed(pages_, CGauge, ForMessage, bridge_.get(), this);
@@ -264,6 +265,11 @@ void TMainForm::BuildStatusBar() {
   StopButton->setToolTip("Остановить (Esc)");
   StopButton->setFocusPolicy(Qt::NoFocus);
   StopButton->hide();
+  ReconnectButton = new QPushButton("Соединиться снова", StatusBar);
+  ReconnectButton->setObjectName("ReconnectButton");
+  ReconnectButton->setToolTip("Устройство порта снова подключено: открыть порт");
+  ReconnectButton->setFocusPolicy(Qt::NoFocus);
+  ReconnectButton->hide();
   ImageStateConnect = new QLabel(StatusBar);
   ImageStateConnect->setObjectName("ImageStateConnect");
   ImageStateConnect->setScaledContents(true);
@@ -275,6 +281,7 @@ void TMainForm::PlaceStatusControls() {
   const int height = StatusBar->sizeHint().height() - 4;
   CGauge->setGeometry(0, 3, StatusBar->PanelWidth(1) - 4, height);
   StopButton->setGeometry(0, 2, StopButton->sizeHint().width(), height + 2);
+  ReconnectButton->setGeometry(0, 2, ReconnectButton->sizeHint().width(), height + 2);
   ForMessage->setGeometry(2, 3, ForMessage->width(), height);
   ImageStateConnect->setGeometry(0, 3, height, height);
   ImageStateConnect->setPixmap(ImageLists::Connection(1, height));
@@ -289,6 +296,7 @@ void TMainForm::LayOutStatusBar() {
   CGauge->move(panel0 + 2, CGauge->y());
   // The Stop button covers the end of the message panel, right beside the gauge.
   StopButton->move(panel0 - StopButton->width(), StopButton->y());
+  ReconnectButton->move(panel0 - ReconnectButton->width(), ReconnectButton->y());
   PlaceCsvLoggingLabel(panel0);
   ImageStateConnect->move(client - 2 * ImageStateConnect->width(), ImageStateConnect->y());
 }
@@ -384,9 +392,7 @@ void TMainForm::ShowEventLog() {
 
 void TMainForm::PortSettingsCommand() {
   TModBus& bus = mip_->Bus;
-  for (int i = 0; i < PortSettings->ComboBox1->count(); ++i)
-    PortSettings->ComboBox1->setItemData(
-        i, QString::fromStdString(bus.PortDevice(static_cast<uint8_t>(i))), Qt::ToolTipRole);
+  PortSettings->ShowDevices(PortDeviceList());
   PortSettings->CSpinEdit1->setValue(bus.WaitTime());
   PortSettings->ComboBox1->setCurrentIndex(bus.PortIndex());
   PortSettings->ComboBox2->setCurrentIndex(bus.GetBaudIndex());

@@ -34,6 +34,7 @@ class TFileController;
 class TJobBridge;
 class TLogDialog;
 class TPageViews;
+class TFindPorts;
 class TPortSettings;
 class TStatusBar;
 class TUnsavedEdits;
@@ -75,6 +76,12 @@ class TMainForm : public QMainWindow {
   void ToolTipsCommand();
   void ShowEventLog();
   void PortSettingsCommand();
+  // "Найти порты" of the port settings dialog: lists the serial devices present and binds the
+  // one chosen to a Com number, in the channel and at once in [PortDevices] of the settings file.
+  void FindPortsCommand();
+  void BindPortDevice(int index, const QString& path);
+  // The device behind each of Com1..Com20.
+  QStringList PortDeviceList() const;
   void VersionCommand();
   // The menu "Вид", after the others: the traffic monitor, and every polled set of current values
   // logged to a CSV file (the file name comes from the dialogs; a write failure stops the logging
@@ -120,11 +127,14 @@ class TMainForm : public QMainWindow {
   QLabel* ForMessage;
   QProgressBar* CGauge;
   QPushButton* StopButton;  // beside CGauge while a long job runs
+  // "Соединиться снова": in the same place once the device of a port that went away is back
+  QPushButton* ReconnectButton;
   QLabel* ImageStateConnect;
   QMenuBar* oxMenu1;
   QAction* MenuItem(int n) const;  // N2..N32 as the menu has them
   TLogDialog* LogDialog;
   TPortSettings* PortSettings;
+  TFindPorts* FindPorts = nullptr;  // made when first asked for
   TArchQwery* ArchQwery;
   QMenu* ViewMenu = nullptr;
   TTrafficMonitor* TrafficMonitor = nullptr;  // made when first shown

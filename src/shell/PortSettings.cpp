@@ -1,13 +1,35 @@
 #include "shell/PortSettings.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 
 #include "shell/Settings.h"
+#include "views/Design.h"
+
+namespace {
+
+constexpr int DeviceTextWidth = 260;  // design px; a longer path is shortened in the middle
+
+// The open list shows each Com number with its device; the items' own texts stay "Com1".."Com20".
+class TPortItemDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    const QString device = index.data(TPortSettings::DeviceRole).toString();
+    if (!device.isEmpty()) option->text += "   " + device;
+  }
+};
+
+}  // namespace
 
 TPortSettings::TPortSettings(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
@@ -16,11 +38,20 @@ TPortSettings::TPortSettings(QWidget* parent)
       CSpinEdit1(new QSpinBox(this)),
       CSpinEditPoll(new QSpinBox(this)),
       OKBtn(new QPushButton("OK", this)),
-      CancelBtn(new QPushButton("Cancel", this)) {
+      CancelBtn(new QPushButton("Cancel", this)),
+      PortDevice(new QLabel(this)),
+      FindPortsButton(new QPushButton("Найти порты", this)) {
   setObjectName("PortSettings");
   setWindowTitle("Настройки порта");
   ComboBox1->setObjectName("ComboBox1");
   for (int i = 1; i <= 20; ++i) ComboBox1->addItem(QString("Com%1").arg(i));
+  ComboBox1->setItemDelegate(new TPortItemDelegate(ComboBox1));
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TPortSettings::ShowChosenDevice);
+  PortDevice->setObjectName("PortDevice");
+  PortDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  FindPortsButton->setObjectName("FindPortsButton");
+  FindPortsButton->setAutoDefault(false);
+  FindPortsButton->setToolTip("Последовательные порты этого компьютера: назначить один номеру Com");
   ComboBox2->setObjectName("ComboBox2");
   ComboBox2->addItems({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
                        "38400", "56000", "57600", "115200", "128000", "256000"});
@@ -46,15 +77,38 @@ TPortSettings::TPortSettings(QWidget* parent)
   auto* layout = new QGridLayout(this);
   layout->addWidget(new QLabel("Порт:", this), 0, 0);
   layout->addWidget(ComboBox1, 0, 1);
+  layout->addWidget(PortDevice, 0, 2);
   layout->addWidget(new QLabel("Скорость:", this), 1, 0);
   layout->addWidget(ComboBox2, 1, 1);
   layout->addWidget(new QLabel("Таймаут", this), 2, 0);
   layout->addWidget(CSpinEdit1, 2, 1);
   layout->addWidget(new QLabel("Опрос:", this), 3, 0);
   layout->addWidget(CSpinEditPoll, 3, 1);
+  layout->addWidget(FindPortsButton, 4, 1);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(OKBtn, QDialogButtonBox::AcceptRole);
   buttons->addButton(CancelBtn, QDialogButtonBox::RejectRole);
-  layout->addWidget(buttons, 4, 0, 1, 2);
+  layout->addWidget(buttons, 5, 0, 1, 3);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  setTabOrder(CancelBtn, FindPortsButton);
+}
+
+void TPortSettings::ShowDevices(const QStringList& devices) {
+  int widest = 0;
+  for (int i = 0; i < ComboBox1->count() && i < devices.size(); ++i) {
+    ComboBox1->setItemData(i, devices[i], Qt::ToolTipRole);
+    ComboBox1->setItemData(i, devices[i], DeviceRole);
+    widest = qMax(widest, ComboBox1->fontMetrics().horizontalAdvance(ComboBox1->itemText(i) +
+                                                                     "   " + devices[i]));
+  }
+  // The open list is as wide as its longest line, which the closed box need not be.
+  ComboBox1->view()->setMinimumWidth(widest + Design::Px(24));
+  ShowChosenDevice();
+}
+
+void TPortSettings::ShowChosenDevice() {
+  const QString device = ComboBox1->currentData(DeviceRole).toString();
+  PortDevice->setText(
+      PortDevice->fontMetrics().elidedText(device, Qt::ElideMiddle, Design::Px(DeviceTextWidth)));
+  PortDevice->setToolTip(device);
 }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QSpinBox;
 
@@ -11,7 +13,14 @@ class TPortSettings : public QDialog {
   Q_OBJECT
 
  public:
+  // The item data of ComboBox1 that holds the device of each Com number.
+  static constexpr int DeviceRole = Qt::UserRole + 1;
+
   explicit TPortSettings(QWidget* parent = nullptr);
+
+  // The device behind each Com number (20 paths): named in the list, in each item's tool tip and
+  // beside the list for the number chosen.
+  void ShowDevices(const QStringList& devices);
 
   QComboBox* ComboBox1;     // Com1..Com20; each item's tool tip names its device
   QComboBox* ComboBox2;     // the 15 baud rates
@@ -19,4 +28,9 @@ class TPortSettings : public QDialog {
   QSpinBox* CSpinEditPoll;  // pause between polls: 0 (continuously) or 100..60000 ms
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
+  QLabel* PortDevice;            // the device of the Com number chosen
+  QPushButton* FindPortsButton;  // "Найти порты": the devices present, to bind one
+
+ private:
+  void ShowChosenDevice();
 };

@@ -72,6 +72,11 @@ QStringList ReadPortDevices(const TIniFile& ini) {
   return devices;
 }
 
+void WritePortDevice(TIniFile& ini, int index, const QString& path) {
+  if (index < 0 || index >= PortDeviceCount) return;
+  ini.WriteString(DevicesSection, QString("Com%1").arg(index + 1), path);
+}
+
 int ClampPollInterval(int ms) {
   if (ms <= 0) return 0;
   return qBound(PollIntervalMin, ms, PollIntervalMax);

@@ -47,6 +47,8 @@ void WritePollInterval(TIniFile& ini, int ms);
 
 // Device paths of [PortDevices] Com1..Com20; an empty entry keeps the port's default device.
 QStringList ReadPortDevices(const TIniFile& ini);
+// Binds a Com number (0 is Com1) to a device path; the file's other keys stay as they are.
+void WritePortDevice(TIniFile& ini, int index, const QString& path);
 
 // The low 8 or 16 bits of a value, as the field that receives it holds it.
 inline uint8_t Low8(int value) {

@@ -57,9 +57,27 @@ inline int ReportedLines(const TMainForm& form) {
   }
   return count;
 }
+// Reports whose sentence begins with the given words, folded repeats counted each.
+inline int ReportedStarting(const TMainForm& form, const QString& words) {
+  int count = 0;
+  for (const QString& line : form.EventLog()) {
+    const int sentence = line.indexOf("] ");
+    if (sentence < 0 || !line.mid(sentence + 2).startsWith(words)) continue;
+    const int fold = line.lastIndexOf(" (×");
+    count +=
+        fold > 0 && line.endsWith(')') ? line.mid(fold + 3, line.size() - fold - 4).toInt() : 1;
+  }
+  return count;
+}
+// The port opened or closed (with its reason), a device bound to a port, a device that went away
+// back again.
+inline int PortLines(const TMainForm& form) {
+  return Reported(form, "Порт открыт.") + ReportedStarting(form, "Порт закрыт.") +
+         ReportedStarting(form, "Порту ") + ReportedStarting(form, "Устройство ");
+}
 inline int JobEnds(const TMainForm& form) {
-  return ReportedLines(form) - JobStarts(form) - Reported(form, "Порт открыт.") -
-         Reported(form, "Порт закрыт.") - Reported(form, "Программа загружена.");
+  return ReportedLines(form) - JobStarts(form) - PortLines(form) -
+         Reported(form, "Программа загружена.");
 }
 
 // Once the port is closed or the page is no live one, no job may start any more: the window

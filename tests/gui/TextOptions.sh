@@ -11,4 +11,8 @@ case "$out" in
   *--settings*--version*|*--version*--settings*) ;;
   *) echo "--help gave: $out"; exit 1 ;;
 esac
+case "$out" in
+  *K7104_SERIAL_BY_ID*K7104_SERIAL_DEV*K7104_SERIAL_SYS*) ;;
+  *) echo "--help names no scan folders: $out"; exit 1 ;;
+esac
 echo "text options: ok"

@@ -104,6 +104,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   ManualAddressMode = true;
   pages_->Modified = false;
   RememberedPageJobCode = 0;
+  RestorePage();
   pages_->Render();
   Report("Программа загружена.", false);
   if (settingsNotRegular_)
@@ -112,8 +113,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
                .arg(QDir::toNativeSeparators(settingsPath_)),
            false);
 
-  resize(qMax(Design::Px(DesignWidth), pages_->PreferredWidth()), Design::Px(DesignHeight));
-  CenterOnDesktop();
+  PlaceWindow();
 }
 
 TMainForm::~TMainForm() {
@@ -313,6 +313,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
+void TMainForm::showEvent(QShowEvent* event) {
+  shown_ = true;
+  QMainWindow::showEvent(event);
+}
+
 void TMainForm::CenterOnDesktop() {
   const QScreen* screen = QApplication::primaryScreen();
   if (!screen) return;
@@ -321,9 +326,51 @@ void TMainForm::CenterOnDesktop() {
   move(desktop.center() - rect().center());
 }
 
+// The place of the last run where it can still be used; what cannot be used (a damaged value, a
+// screen that is gone) gives the default: the design size, centred on the desktop.
+void TMainForm::PlaceWindow() {
+  resize(qMax(Design::Px(DesignWidth), pages_->PreferredWidth()), Design::Px(DesignHeight));
+  CenterOnDesktop();
+  if (storedPlace_.Size) {
+    resize(*storedPlace_.Size);
+    CenterOnDesktop();
+  }
+  QList<QRect> screens;
+  for (const QScreen* screen : QApplication::screens()) screens << screen->availableGeometry();
+  if (storedPlace_.TopLeft) {
+    const QRect wanted(*storedPlace_.TopLeft, size());
+    if (WindowPlace::Reachable(wanted, screens, Design::Px(24))) setGeometry(wanted);
+  }
+  if (storedPlace_.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+// Page 0 is where the window starts; another page is shown as a click on its tab would.
+void TMainForm::RestorePage() {
+  const int page = storedPlace_.Page.value_or(0);
+  if (page <= 0 || page >= pages_->PageControl()->Count()) return;
+  const TglPageControl* nested = pages_->SubPages(page);
+  int subPage = storedPlace_.SubPage.value_or(0);
+  if (!nested || subPage < 0 || subPage >= nested->Count()) subPage = 0;
+  pages_->ShowPage(page, subPage);
+}
+
+TWindowPlace TMainForm::CurrentPlace() const {
+  TWindowPlace place;
+  const bool normal =
+      !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+  place.Normal = normal ? geometry() : normalGeometry();
+  place.Maximized = windowState() & Qt::WindowMaximized;
+  place.Page = pages_->PageControl()->CurrentIndex();
+  const TglPageControl* nested = pages_->SubPages(place.Page);
+  place.SubPage = nested ? nested->CurrentIndex() : 0;
+  return place;
+}
+
 void TMainForm::ReadSettings() {
   const TIniFile ini(settingsPath_);
   settingsNotRegular_ = ini.NotRegular();
+  placeInFile_ = WindowPlace::InFile(ini);
+  storedPlace_ = WindowPlace::Read(ini);
   const QStringList devices = Settings::ReadPortDevices(ini);
   for (int i = 0; i < devices.size(); ++i)
     if (!devices[i].isEmpty())
@@ -356,6 +403,7 @@ void TMainForm::WriteSettings() {
   s.MaxArch = MaxArch;
   Settings::Write(ini, s);
   Settings::WritePollInterval(ini, PollInterval);
+  if (placeInFile_ || shown_) WindowPlace::Write(ini, CurrentPlace());
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!ini.Save())
     dialogs_->Error(this, QApplication::applicationName(),

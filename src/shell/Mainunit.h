@@ -15,6 +15,7 @@
 #include "instrument/Mipunit.h"
 #include "shell/EventLog.h"
 #include "shell/Settings.h"
+#include "shell/WindowPlace.h"
 
 class QAction;
 class QLabel;
@@ -147,6 +148,7 @@ class TMainForm : public QMainWindow {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -166,6 +168,9 @@ class TMainForm : public QMainWindow {
   void LayOutStatusBar();
   void PlaceStatusControls();
   void CenterOnDesktop();
+  void PlaceWindow();
+  void RestorePage();
+  TWindowPlace CurrentPlace() const;
 
   // Declared before the instrument object: the job thread may be waiting in it until the
   // instrument object is gone.
@@ -177,6 +182,11 @@ class TMainForm : public QMainWindow {
   TDialogs* dialogs_;
   QString settingsPath_;
   bool settingsNotRegular_ = false;  // a FIFO or a device in place of the settings file
+  // The window's place as the settings file had it. A window that was never shown has no place
+  // of its own to keep and leaves the file as it found it.
+  WindowPlace::TStored storedPlace_;
+  bool placeInFile_ = false;
+  bool shown_ = false;
   TPageViews* pages_;
   std::unique_ptr<TUnsavedEdits> unsaved_;
   TDeviceController* devices_;

@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -19,6 +20,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "files/LiveCsv.h"
 #include "shell/ArchQwery.h"
@@ -238,11 +241,32 @@ void TMainForm::BuildMenu() {
   version->setObjectName("N32");
   menuItems_[32] = version;
 
+  AddShortcuts();
+
   connect(exit, &QAction::triggered, this, &TMainForm::close);
   connect(port, &QAction::triggered, this, &TMainForm::PortSettingsCommand);
   connect(hints, &QAction::triggered, this, &TMainForm::ToolTipsCommand);
   connect(log, &QAction::triggered, this, &TMainForm::ShowEventLog);
   connect(version, &QAction::triggered, this, &TMainForm::VersionCommand);
+}
+
+// Every command has its menu item, and F10 opens the menu for the arrow keys; the frequent ones
+// have keys of their own besides. The menu texts stay as they are, without mnemonics.
+void TMainForm::AddShortcuts() {
+  const std::pair<int, QKeySequence> keys[] = {
+      {2, QKeySequence::New},         {3, QKeySequence::Open},
+      {4, QKeySequence::Save},        {6, QKeySequence("Ctrl+Q")},
+      {12, QKeySequence(Qt::Key_F9)}, {21, QKeySequence::Find},
+      {14, QKeySequence(Qt::Key_F5)}, {15, QKeySequence("Shift+F5")},
+      {16, QKeySequence(Qt::Key_F6)}, {17, QKeySequence("Shift+F6")},
+      {18, QKeySequence("Ctrl+L")},   {32, QKeySequence(Qt::Key_F1)},
+  };
+  for (const auto& [n, key] : keys) menuItems_[n]->setShortcut(key);
+  auto* openMenu = new QAction(this);
+  openMenu->setObjectName("OpenMenuAction");
+  openMenu->setShortcut(QKeySequence(Qt::Key_F10));
+  addAction(openMenu);
+  connect(openMenu, &QAction::triggered, this, [this] { oxMenu1->setActiveAction(menuItems_[1]); });
 }
 
 void TMainForm::BuildStatusBar() {

@@ -154,6 +154,7 @@ class TMainForm : public QMainWindow {
  private:
   void BuildToolBar();
   void BuildMenu();
+  void AddShortcuts();
   void BuildStatusBar();
   void BuildViewMenu();
   void LogCurrentValues();

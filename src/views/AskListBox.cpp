@@ -1,6 +1,7 @@
 #include "views/AskListBox.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -23,6 +24,7 @@ TglAskListBox::TglAskListBox(QWidget* parent)
   setWidget(body_);
   setWidgetResizable(true);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void TglAskListBox::SetButtons(const QString& caption1, const QString& caption2, int width) {
@@ -143,4 +145,40 @@ void TglAskListBox::ButtonClicked(int line, TState which) {
 void TglAskListBox::ShowState(TLine& line) {
   line.First->setChecked(line.State == Button1);
   line.Second->setChecked(line.State == Button2);
+}
+
+// The first enabled line from from on in the direction of step, or -1.
+int TglAskListBox::NextEnabledLine(int from, int step) const {
+  for (int line = from; line >= 0 && line < Count(); line += step)
+    if (LineEnabled(line)) return line;
+  return -1;
+}
+
+void TglAskListBox::keyPressEvent(QKeyEvent* event) {
+  int line = -1;
+  switch (event->key()) {
+    case Qt::Key_Down:
+      line = NextEnabledLine(itemIndex_ + 1, 1);
+      break;
+    case Qt::Key_Up:
+      line = NextEnabledLine(itemIndex_ < 0 ? 0 : itemIndex_ - 1, -1);
+      break;
+    case Qt::Key_Home:
+      line = NextEnabledLine(0, 1);
+      break;
+    case Qt::Key_End:
+      line = NextEnabledLine(Count() - 1, -1);
+      break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      if (LineEnabled(itemIndex_))
+        ButtonClicked(itemIndex_, event->key() == Qt::Key_Left ? Button1 : Button2);
+      return;
+    default:
+      QScrollArea::keyPressEvent(event);
+      return;
+  }
+  if (line < 0) return;
+  SetItemIndex(line);
+  ensureWidgetVisible(lines_[line].Row, 0, 0);
 }

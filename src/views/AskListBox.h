@@ -1,6 +1,8 @@
 // A list of text lines, each with two buttons beside it of which at most one is pushed: button 1
 // (left), button 2 (right) or none. A click on a line's button pushes it; a click on the pushed
-// button releases it. StateChanged is emitted only for such a click, never for SetState.
+// button releases it. StateChanged is emitted only for such a click, never for SetState. From the
+// keyboard, Up and Down (Home, End) move between the lines that are enabled, and Left and Right
+// stand for a click on the current line's left and right button.
 #pragma once
 
 #include <QList>
@@ -47,6 +49,9 @@ class TglAskListBox : public QScrollArea {
  signals:
   void StateChanged(int line);
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   struct TLine {
     QWidget* Row;
@@ -58,6 +63,7 @@ class TglAskListBox : public QScrollArea {
   };
 
   void ButtonClicked(int line, TState which);
+  int NextEnabledLine(int from, int step) const;
   void ShowState(TLine& line);
   void ShowBackground(int line);
   QPushButton* MakeButton(QWidget* row, const QString& caption);

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -235,6 +236,29 @@ void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
   if (click)
     emit CellClicked(index.column() + (fixedCols_ > 0 ? 1 : 0), index.row() + fixedRows_,
                      globalPos);
+}
+
+// Enter and F2 stand for a click on the current cell, where the cell takes no typing.
+bool TStringGrid::OpensCell(const QKeyEvent* event) const {
+  const int key = event->key();
+  if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_F2) return false;
+  if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  if (state() == QAbstractItemView::EditingState) return false;
+  const QModelIndex index = currentIndex();
+  if (!index.isValid()) return false;
+  const Qt::ItemFlags flags = model()->flags(index);
+  return (flags & Qt::ItemIsEnabled) && !(flags & Qt::ItemIsEditable);
+}
+
+void TStringGrid::keyPressEvent(QKeyEvent* event) {
+  if (!OpensCell(event)) {
+    QTableWidget::keyPressEvent(event);
+    return;
+  }
+  const QModelIndex index = currentIndex();
+  scrollTo(index);
+  const QPoint below = viewport()->mapToGlobal(visualRect(index).bottomLeft());
+  emit CellClicked(index.column() + (fixedCols_ > 0 ? 1 : 0), index.row() + fixedRows_, below);
 }
 
 void TStringGrid::resizeEvent(QResizeEvent* event) {

@@ -53,16 +53,20 @@ class TStringGrid : public QTableWidget {
   bool RowEnabled(int row) const;
 
  signals:
-  // A left click on a cell that is not fixed, with the pointer's position on the screen.
+  // A left click on a cell that is not fixed, with the pointer's position on the screen; or
+  // Enter or F2 on the current cell where it cannot be typed into, with the position of the
+  // cell's lower left corner on the screen, so that its list opens below the cell.
   void CellClicked(int col, int row, const QPoint& globalPos);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QTableWidgetItem* EnsureItem(int modelCol, int modelRow);
+  bool OpensCell(const QKeyEvent* event) const;
   void PaintCorner(QWidget* corner);
   void StyleFixedColumn(int modelRow);
 

@@ -1,11 +1,20 @@
 // The window's habits: where it stood and which page it showed survive a run in a section of the
-// settings file of its own, and a damaged section gives the defaults without harm.
+// settings file of its own, and a damaged section gives the defaults without harm; the choice
+// lists, button lists and commands work from the keyboard as they do with the mouse.
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QToolButton>
 
-#include "GuiTestSupport.h"
+#include <memory>
+
+#include "CommandSteps.h"
 #include "shell/IniFile.h"
+#include "shell/LogDialog.h"
+#include "sim/Simulator.h"
 #include "views/PageViews.h"
+
+using namespace Steps;
 
 namespace {
 
@@ -37,6 +46,20 @@ QRect DefaultGeometry() {
   fixture.Form().show();
   if (!QTest::qWaitForWindowExposed(&fixture.Form())) return {};
   return fixture.Form().geometry();
+}
+
+void Press(QWidget* widget, Qt::Key key, int times = 1) {
+  for (int i = 0; i < times; ++i) QTest::keyClick(widget, key);
+}
+
+int ActiveItem(const TPopupList* list) {
+  return static_cast<int>(list->actions().indexOf(list->activeAction()));
+}
+
+void ShowActive(TMainForm& form) {
+  form.show();
+  form.activateWindow();
+  if (!QTest::qWaitForWindowActive(&form)) qWarning("the window did not become active");
 }
 
 }  // namespace
@@ -153,6 +176,154 @@ class TestWindowHabits : public QObject {
     QCOMPARE(ini.ReadInteger("Window", "Maximized", -1), 0);
     QCOMPARE(ini.ReadInteger("SettingsPort", "PortNumber", -1), 3);
     QCOMPARE(ini.ReadInteger("Settings", "CurrentAddress", -1), 7);
+  }
+
+  // Enter or F2 on a cell opens its list as a click does, the arrow keys move, Enter chooses and
+  // Escape closes without a change.
+  void ChoiceListsFromTheKeyboard() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    TPageViews& pages = form.Pages();
+    ShowActive(form);
+    ClickPage(form, 2);
+    TStringGrid* sensors = pages.StringGrid(3);
+    sensors->setFocus();
+    Press(sensors, Qt::Key_Down, 3);
+    Press(sensors, Qt::Key_Return);
+    TPopupList* list = pages.MenuTypeSensor;
+    QTRY_VERIFY(list->isVisible());
+    QCOMPARE(list->BannerText(), QString("Пожалуйста выбирите тип датчика для 3-го канала"));
+    Press(list, Qt::Key_Down, 22);
+    QCOMPARE(ActiveItem(list), 21);
+    Press(list, Qt::Key_Return);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(int(form.Mip().Config.TypeSensor[2]), 21);
+    QCOMPARE(sensors->Cells(1, 3), QString("21. Термосопротивление 100 M"));
+    QVERIFY(pages.Modified);
+
+    Press(sensors, Qt::Key_Up);
+    Press(sensors, Qt::Key_F2);
+    QTRY_VERIFY(list->isVisible());
+    QCOMPARE(list->BannerText(), QString("Пожалуйста выбирите тип датчика для 2-го канала"));
+    Press(list, Qt::Key_Down, 5);
+    Press(list, Qt::Key_Escape);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(int(form.Mip().Config.TypeSensor[1]), 0);
+    QCOMPARE(sensors->Cells(1, 2), QString("0. Нет датчика"));
+
+    // The logic grids: the arrow keys reach the other columns.
+    ClickPage(form, 13, 2);
+    TStringGrid* logic = pages.StringGrid(20);
+    logic->setFocus();
+    Press(logic, Qt::Key_Right);
+    Press(logic, Qt::Key_Enter);
+    TPopupList* faults = pages.MenuLogicRelay;
+    QTRY_VERIFY(faults->isVisible());
+    QCOMPARE(faults->BannerText(), QString("Логики реле для всех каналов"));
+    Press(faults, Qt::Key_Down, 3);
+    Press(faults, Qt::Key_Return);
+    QTRY_VERIFY(!faults->isVisible());
+    for (int ch = 0; ch < MaxChannels; ++ch) QCOMPARE(int(form.Mip().Config.LogicFault[2][ch]), 2);
+    QCOMPARE(logic->Cells(2, 33), QString("Выключить реле"));
+    QVERIFY(fixture.Dialogs().Asked.isEmpty());
+  }
+
+  // Items beyond the instrument's relays are passed over by the arrow keys as they refuse clicks.
+  void KeysPassOverItemsBeyondTheInstrumentsRelays() {
+    k7104sim::Line line;
+    line.AddInstrument({1, 6, 8, 4});
+    line.Start();
+    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TMainForm& form = fixture.Form();
+    TPageViews& pages = form.Pages();
+    ShowActive(form);
+    ClickPage(form, 12, 1);
+    form.ToolButton(8)->click();
+    form.ToolButton(11)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
+    QVERIFY(NoMoreJobs(form));
+    TStringGrid* relays = pages.StringGrid(14);
+    relays->setFocus();
+    Press(relays, Qt::Key_Down, 3);
+    Press(relays, Qt::Key_Return);
+    TPopupList* list = pages.MenuRelay;
+    QTRY_VERIFY(list->isVisible());
+    QSet<int> reached;
+    for (int i = 0; i < 2 * list->ItemCount(); ++i) {
+      Press(list, Qt::Key_Down);
+      reached << ActiveItem(list);
+    }
+    QCOMPARE(reached, (QSet<int>{0, 1, 2, 3, 4}));
+    while (ActiveItem(list) != 0) Press(list, Qt::Key_Down);
+    Press(list, Qt::Key_Up);
+    QCOMPARE(ActiveItem(list), 4);
+    Press(list, Qt::Key_Return);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(int(form.Mip().Config.SetpointRelay[1][2]), 4);
+    QCOMPARE(relays->Cells(1, 3), QString("Реле № 4"));
+    // A row beyond the instrument's channels cannot be reached at all.
+    Press(relays, Qt::Key_Down, 40);
+    QCOMPARE(relays->currentRow() + relays->FixedRows(), 8);
+    QVERIFY(Shown(fixture.Dialogs(), "Error").isEmpty());
+  }
+
+  // The button lists: Up and Down choose the line, Left and Right push its buttons as clicks do.
+  void ButtonListsFromTheKeyboard() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    TPageViews& pages = form.Pages();
+    ShowActive(form);
+    ClickPage(form, 3);
+    TglAskListBox* wires = pages.glAskListBox1;
+    wires->setFocus();
+    QVERIFY(wires->hasFocus());
+    Press(wires, Qt::Key_Down);
+    Press(wires, Qt::Key_Left);
+    QCOMPARE(wires->State(0), TglAskListBox::Button1);
+    for (int ch = 0; ch < MaxChannels; ++ch) QCOMPARE(int(form.Mip().Config.ThreeWire[ch]), 1);
+    Press(wires, Qt::Key_Down, 5);
+    QCOMPARE(wires->ItemIndex(), 5);
+    Press(wires, Qt::Key_Right);
+    QCOMPARE(wires->State(5), TglAskListBox::Button2);
+    QCOMPARE(int(form.Mip().Config.ThreeWire[4]), 0);
+    QCOMPARE(wires->State(0), TglAskListBox::None);
+    // The pushed button again: a channel's line keeps its button.
+    Press(wires, Qt::Key_Right);
+    QCOMPARE(wires->State(5), TglAskListBox::Button2);
+    Press(wires, Qt::Key_End);
+    QCOMPARE(wires->ItemIndex(), 32);
+    Press(wires, Qt::Key_Home);
+    QCOMPARE(wires->ItemIndex(), 0);
+    QVERIFY(pages.Modified);
+  }
+
+  // The commands' keys, and F10 for the menu, whose texts stay as they are.
+  void CommandsFromTheKeyboard() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    ShowActive(form);
+    form.Pages().StringGrid(1)->setFocus();
+    Press(QApplication::focusWidget(), Qt::Key_F10);
+    QTRY_VERIFY(form.MenuItem(1)->menu()->isVisible());
+    QCOMPARE(form.oxMenu1->activeAction(), form.MenuItem(1));
+    QCOMPARE(form.MenuItem(1)->text(), QString("Файл"));
+    Press(form.MenuItem(1)->menu(), Qt::Key_Escape);
+    QTRY_VERIFY(!form.MenuItem(1)->menu()->isVisible());
+
+    bool logShown = false;
+    WhenModalShown<TLogDialog>([&logShown](TLogDialog* log) {
+      logShown = true;
+      log->reject();
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::ControlModifier);
+    QTRY_VERIFY(logShown);
+    // Read current with the port closed says so, as the menu item does.
+    ShowActive(form);
+    Press(QApplication::focusWidget(), Qt::Key_F5);
+    QTRY_COMPARE(Shown(fixture.Dialogs(), "Error").size(), 1);
+    QVERIFY(Shown(fixture.Dialogs(), "Error").first().startsWith(PortNotOpen + " При чтении"));
+    for (int n : {2, 3, 4, 6, 12, 14, 15, 16, 17, 18, 21, 32})
+      QVERIFY2(!form.MenuItem(n)->shortcut().isEmpty(), qPrintable(form.MenuItem(n)->text()));
   }
 };
 

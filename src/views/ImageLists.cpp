@@ -1,6 +1,7 @@
 #include "views/ImageLists.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -31,17 +32,18 @@ QIcon IconFrom(const QString& path) {
 
 }  // namespace
 
-QPixmap Render(const QString& resourcePath, const QSize& size) {
+QPixmap Render(const QString& resourcePath, const QSize& size, qreal ratio) {
   static const bool loaded = (InitIconResources(), true);
   Q_UNUSED(loaded);
   if (!QFile::exists(resourcePath)) return {};
   QSvgRenderer renderer(resourcePath);
   if (!renderer.isValid()) return {};
-  QPixmap pixmap(size);
+  QPixmap pixmap(size * ratio);
+  pixmap.setDevicePixelRatio(ratio);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
-  renderer.render(&painter);
+  renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
   return pixmap;
 }
 
@@ -50,11 +52,12 @@ QIcon Toolbar(int index) {
 }
 
 QPixmap Connection(int index, int size) {
-  return Render(Numbered("ImageList3", index), QSize(size, size));
+  return Render(Numbered("ImageList3", index), QSize(size, size), qGuiApp->devicePixelRatio());
 }
 
 QPixmap State(int index) {
-  return Render(Numbered("StateImageList", index), QSize(StateImageSize, StateImageSize));
+  return Render(Numbered("StateImageList", index), QSize(StateImageSize, StateImageSize),
+                qGuiApp->devicePixelRatio());
 }
 
 QIcon WriteAddress() {

@@ -14,12 +14,14 @@ inline constexpr int StateImageCount = 4;       // measuring, operator, menu, un
 inline constexpr int StateImageSize = 41;
 
 QIcon Toolbar(int index);
+// Drawn for the screens' scale (QT_SCALE_FACTOR, a high-DPI screen), so that they stay sharp.
 QPixmap Connection(int index, int size);
 QPixmap State(int index);
 QIcon WriteAddress();
 QIcon Application();
 
-// A picture of the resource drawn at the given size; a null pixmap for an unknown path.
-QPixmap Render(const QString& resourcePath, const QSize& size);
+// A picture of the resource drawn at the given size; a null pixmap for an unknown path. With a
+// ratio above 1 it is drawn with that many device pixels to the pixel, for a scaled screen.
+QPixmap Render(const QString& resourcePath, const QSize& size, qreal ratio = 1.0);
 
 }  // namespace ImageLists

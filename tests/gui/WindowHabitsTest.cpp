@@ -1,6 +1,7 @@
 // The window's habits: where it stood and which page it showed survive a run in a section of the
 // settings file of its own, and a damaged section gives the defaults without harm; the choice
 // lists, button lists and commands work from the keyboard as they do with the mouse.
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -324,6 +325,22 @@ class TestWindowHabits : public QObject {
     QVERIFY(Shown(fixture.Dialogs(), "Error").first().startsWith(PortNotOpen + " При чтении"));
     for (int n : {2, 3, 4, 6, 12, 14, 15, 16, 17, 18, 21, 32})
       QVERIFY2(!form.MenuItem(n)->shortcut().isEmpty(), qPrintable(form.MenuItem(n)->text()));
+  }
+
+  // Run once more with QT_SCALE_FACTOR=2: the connection and state pictures have a device pixel
+  // for each pixel of the screen, not a scaled-up picture of the plain size.
+  void PicturesAreDrawnForTheScreensScale() {
+    TFormFixture fixture;
+    TMainForm& form = fixture.Form();
+    ShowForm(form);
+    const qreal ratio = form.devicePixelRatioF();
+    const QPixmap connection = form.ImageStateConnect->pixmap();
+    QCOMPARE(connection.devicePixelRatio(), ratio);
+    QCOMPARE(connection.width(), qRound(form.ImageStateConnect->height() * ratio));
+    ClickPage(form, 14);
+    const QPixmap state = form.Pages().Image1->pixmap();
+    QCOMPARE(state.devicePixelRatio(), ratio);
+    QCOMPARE(state.width(), qRound(form.Pages().Image1->width() * ratio));
   }
 };
 

@@ -267,6 +267,18 @@ void TMainForm::AddShortcuts() {
   openMenu->setShortcut(QKeySequence(Qt::Key_F10));
   addAction(openMenu);
   connect(openMenu, &QAction::triggered, this, [this] { oxMenu1->setActiveAction(menuItems_[1]); });
+  // Ctrl+PgDown and Ctrl+PgUp step through the pages as clicks on their tabs do, around the end.
+  const std::pair<QKeySequence, int> steps[] = {{QKeySequence("Ctrl+PgDown"), 1},
+                                                {QKeySequence("Ctrl+PgUp"), -1}};
+  for (const auto& [key, step] : steps) {
+    auto* turn = new QAction(this);
+    turn->setShortcut(key);
+    addAction(turn);
+    connect(turn, &QAction::triggered, this, [this, step = step] {
+      TglPageControl* pages = pages_->PageControl();
+      pages->SetCurrentIndex((pages->CurrentIndex() + step + pages->Count()) % pages->Count());
+    });
+  }
 }
 
 void TMainForm::BuildStatusBar() {

@@ -14,7 +14,6 @@
 #include "shell/ArchQwery.h"
 #include "shell/ArchiveFeed.h"
 #include "shell/DeviceController.h"
-#include "shell/DeviceReturn.h"
 #include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
 #include "views/ChoiceLists.h"
@@ -103,8 +102,7 @@ void TDeviceController::ConnectCommand() {
   }
   form_.PresentConnection();
   // Whichever way the port was opened, the offer to open it again is done with.
-  form_.ReconnectButton->hide();
-  deviceReturn_->Stop();
+  ForgetReconnectOffer();
   if (bus.IsOpen()) ForgetReadValues();
   AutomaticReread();
 }

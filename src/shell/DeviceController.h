@@ -68,6 +68,8 @@ class TDeviceController : public QObject {
   // What was read before belongs to another connection or another instrument: the current page
   // shows it as not read, and writing such a group reads it first.
   void ForgetReadValues();
+  // The device of a port that went away is no longer watched, and "Соединиться снова" goes.
+  void ForgetReconnectOffer();
 
  signals:
   // The current values were read; the data image holds them while the handlers run.

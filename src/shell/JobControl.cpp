@@ -219,6 +219,11 @@ void TDeviceController::ClosePortGone() {
   deviceReturn_->Watch(device);
 }
 
+void TDeviceController::ForgetReconnectOffer() {
+  deviceReturn_->Stop();
+  form_.ReconnectButton->hide();
+}
+
 void TDeviceController::OfferReconnect(const QString& device) {
   if (mip_.Bus.IsOpen()) return;
   form_.ReconnectButton->show();

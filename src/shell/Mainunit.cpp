@@ -481,11 +481,15 @@ void TMainForm::PortSettingsCommand() {
   PortSettings->ComboBox1->setCurrentIndex(bus.PortIndex());
   PortSettings->ComboBox2->setCurrentIndex(bus.GetBaudIndex());
   PortSettings->CSpinEditPoll->setValue(PollInterval);
-  if (PortSettings->exec() != QDialog::Accepted) return;
-  PollInterval = Settings::ClampPollInterval(PortSettings->CSpinEditPoll->value());
-  bus.SetWaitTime(static_cast<uint16_t>(PortSettings->CSpinEdit1->value()));
-  bus.SetPortIndex(static_cast<uint8_t>(PortSettings->ComboBox1->currentIndex()));
-  bus.SetBaudIndex(static_cast<uint8_t>(PortSettings->ComboBox2->currentIndex()));
+  const std::string device = bus.PortDevice(bus.PortIndex());
+  if (PortSettings->exec() == QDialog::Accepted) {
+    PollInterval = Settings::ClampPollInterval(PortSettings->CSpinEditPoll->value());
+    bus.SetWaitTime(static_cast<uint16_t>(PortSettings->CSpinEdit1->value()));
+    bus.SetPortIndex(static_cast<uint8_t>(PortSettings->ComboBox1->currentIndex()));
+    bus.SetBaudIndex(static_cast<uint8_t>(PortSettings->ComboBox2->currentIndex()));
+  }
+  // An offer to open the port again was made for the device the port had.
+  if (bus.PortDevice(bus.PortIndex()) != device) devices_->ForgetReconnectOffer();
 }
 
 void TMainForm::VersionCommand() {

@@ -155,9 +155,16 @@ class TestPortBinding : public QObject {
              folders_->ConverterLink());
   }
 
+  void UnpluggedConverterIsOfferedAgainWhenBack_data() {
+    QTest::addColumn<bool>("otherPortChosen");
+    QTest::newRow("connect again") << false;
+    QTest::newRow("another port chosen meanwhile") << true;
+  }
   // A pulled converter: the window says so at the next transaction and stops polling; once the
-  // converter is back it offers to connect again, and connecting works.
+  // converter is back it offers to connect again, and connecting works. An offer made for the
+  // device of one port does not open another.
   void UnpluggedConverterIsOfferedAgainWhenBack() {
+    QFETCH(bool, otherPortChosen);
     folders_ = std::make_unique<TScanFolders>();
     const QString link = folders_->ConverterLink();
     line_ = ConverterLine(link);
@@ -184,6 +191,16 @@ class TestPortBinding : public QObject {
     line_ = ConverterLine(link);
     QVERIFY(line_->Start());
     QTRY_VERIFY_WITH_TIMEOUT(form.ReconnectButton->isVisible(), Patience);
+    if (otherPortChosen) {
+      WhenModalShown<TPortSettings>([](TPortSettings* settings) {
+        settings->ComboBox1->setCurrentIndex(1);
+        settings->OKBtn->click();
+      });
+      form.ToolButton(4)->click();
+      QVERIFY(form.ReconnectButton->isHidden());
+      QVERIFY(!bus.IsOpen());
+      return;
+    }
     QCOMPARE(Reported(form, "Устройство " + link +
                                 " снова подключено: «Соединиться снова» открывает порт."),
              1);

@@ -35,6 +35,8 @@ struct Command {
 const std::vector<Command>& Commands();
 // The commands that run the instrument's jobs.
 const std::vector<Command>& JobCommands();
+// diff and report: the configuration against a file, and the configuration report.
+std::vector<Command> CompareCommands();
 // The command that lists the serial devices present.
 Command PortsCommand();
 

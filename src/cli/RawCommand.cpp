@@ -1,6 +1,7 @@
 // The raw command: one Modbus request as typed, with the bytes on the line and the result shown.
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "cli/CliOptions.h"
 #include "cli/Trace.h"
@@ -75,6 +76,7 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = [] {
     std::vector<Command> all = JobCommands();
+    for (Command& command : CompareCommands()) all.push_back(std::move(command));
     all.push_back({"raw", "FUNCTION [DATA...]",
                    "send one request (hexadecimal bytes after the address) and show request, "
                    "reply and result",

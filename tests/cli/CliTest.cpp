@@ -263,6 +263,37 @@ TEST_F(Cli, BatchWriteReportsTheFailingInstrumentAndChecksTheOthers) {
   EXPECT_EQ(second_->HoldingFloat(1152), first_->HoldingFloat(1152));
 }
 
+// diff: 0 for the file just read, 1 and one line per value after the instrument has changed, 2
+// for a silent line and 74 for a damaged file, which sends nothing.
+TEST_F(Cli, DiffExitsByWhetherTheInstrumentMatchesTheFile) {
+  ASSERT_EQ(Run({"read", File("first.prb")}).exitCode, 0);
+  const Outcome same = Run({"diff", File("first.prb")});
+  EXPECT_EQ(same.exitCode, 0) << same.err;
+  EXPECT_TRUE(same.out.empty()) << same.out;
+  EXPECT_NE(same.err.find("Совпадает полностью"), std::string::npos);
+
+  first_->SetHoldingRegister(608 + 3, 16);
+  first_->SetHoldingFloat(1152 + 2 * 1, 12.5f);
+  const Outcome differ = Run({"diff", File("first.prb")}, "ru_RU.UTF-8");
+  EXPECT_EQ(differ.exitCode, 1) << differ.err;
+  const std::string kxc = "КХС\tКанал 4\tКХС с 16го канала\t";
+  ASSERT_EQ(differ.out.rfind(kxc, 0), 0u) << differ.out;
+  const std::string setpoint =
+      "первых уставок\tКанал 2\t12" + std::string(HasLocale("ru_RU.UTF-8") ? "," : ".") + "500\t";
+  EXPECT_NE(differ.out.find("\n" + setpoint), std::string::npos) << differ.out;
+  EXPECT_EQ(std::count(differ.out.begin(), differ.out.end(), '\n'), 2) << differ.out;
+  EXPECT_NE(differ.err.find("КХС: 1\n"), std::string::npos) << differ.err;
+
+  EXPECT_EQ(Run({"--address", "9", "--timeout", "100", "diff", File("first.prb")}).exitCode, 2);
+  {
+    std::ofstream damaged(File("short.prb"), std::ios::binary);
+    damaged << std::string(100, '\0');
+  }
+  line_.ClearReceived();
+  EXPECT_EQ(Run({"diff", File("short.prb")}).exitCode, 74);
+  EXPECT_TRUE(line_.ReceivedFrames().empty());
+}
+
 TEST_F(Cli, ScanFindsTheInstrumentsAndSetAddressMovesOne) {
   Outcome scan = Run({"scan", "1", "5"});
   ASSERT_EQ(scan.exitCode, 0);

@@ -1,0 +1,45 @@
+// The configuration report: one HTML page, printable on A4, that records what an instrument was
+// found to hold: its identity and line settings, every group of the configuration as a table in
+// the pages' words, the device settings, optionally the last archive records, and the result of
+// a comparison with a configuration file when one was made. Every text in it is escaped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "instrument/DateTime.h"
+
+class TDataImage;
+struct TComparison;
+
+struct TReportForm {
+  std::string DecimalSeparator = ".";
+  std::function<std::string(TDateTime)> DateTimeText;  // required
+};
+
+struct TReportFacts {
+  std::string Port;          // the serial device or port name
+  uint32_t Baud = 0;         // the line's rate
+  TDateTime ReadAt = 0;      // when the configuration was read, by the computer's clock
+  std::string ComparedFile;  // empty when no comparison was made
+  const TComparison* Comparison = nullptr;
+  size_t ArchiveRecords = 0;  // the newest records of the image's archive to list; 0: none
+};
+
+// Text with &, <, >, " and ' replaced by their entities.
+std::string EscapeHtml(const std::string& text);
+
+// The identity text the instrument sends (Windows-1251) in UTF-8; what is no letter of the code
+// page becomes U+FFFD.
+std::string IdentityText(const char* text, size_t capacity);
+
+// The heading of a group's table: its page's caption, the sub-page's after the page's.
+std::string GroupHeading(uint8_t group);
+
+std::string ConfigurationReportHtml(const TDataImage& image, const TReportFacts& facts,
+                                    const TReportForm& form);
+
+// Writes the page as UTF-8, replacing an existing file only once the new one is complete.
+bool WriteConfigurationReport(const std::string& path, const std::string& html);

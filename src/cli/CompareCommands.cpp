@@ -49,10 +49,7 @@ int RunDiff(const Options& options, const std::vector<std::string>& args) {
   TConfigBlock file{};
   if (!LoadFileBlock(args[0], file)) return kExitFile;
   JobRunner runner;
-  if (!runner.Open(options)) {
-    runner.OpenFailed();
-    return kExitTrouble;
-  }
+  if (!runner.Open(options)) return kExitTrouble;
   const TResult result = runner.Run(JobReadAll);
   if (result != RESULT_OK) {
     runner.Fail(result);

@@ -50,8 +50,7 @@ constexpr const char* Style =
     "h1 { font-size: 16pt; } h2 { font-size: 12pt; margin-top: 14pt; }\n"
     "table { border-collapse: collapse; margin-bottom: 8pt; }\n"
     "th, td { border: 1px solid #888; padding: 2pt 6pt; text-align: left; }\n"
-    "th { background: #e8e8e8; }\n"
-    ".differ { color: #b00000; }\n";
+    "th { background: #e8e8e8; }\n";
 
 std::string Cell(const std::string& text, const char* tag = "td") {
   return std::string("<") + tag + ">" + EscapeHtml(text) + "</" + tag + ">";

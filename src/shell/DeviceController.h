@@ -74,6 +74,10 @@ class TDeviceController : public QObject {
  signals:
   // The current values were read; the data image holds them while the handlers run.
   void CurrentValuesRead();
+  // A job's start and its end have been reported; result is its result code. The two come in the
+  // order of the jobs: the end of a job before the start of the next.
+  void JobStarted(uint8_t jobCode);
+  void JobEnded(uint8_t jobCode, int result);
 
  private:
   // What the completion handler needs of a job, taken on the job thread when the job ends.

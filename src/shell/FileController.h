@@ -29,12 +29,13 @@ class TFileController : public QObject {
   void OpenCommand();
   // On the archive page Save exports the archive as text instead.
   void SaveCommand();
+  // Edits neither written nor saved may go: there are none, or the user says so.
+  bool MayDiscardEdits();
 
  private:
   void SaveConfigurationCommand();
   void SaveArchiveCommand();
   bool HasUnsavedEdits();
-  bool MayDiscardEdits();
   void ConfigurationReplaced(const QString& fileName);
   bool RunArchiveExport(const std::function<void()>& work, size_t total,
                         const std::function<size_t()>& done);

@@ -181,6 +181,7 @@ void TDeviceController::JobStartHandler(uint8_t jobCode) {
     form_.Report("Идет поиск приборов.", false);
   else
     form_.Report("Идет считывание данных.", false);
+  emit JobStarted(jobCode);
 }
 
 // Runs on the GUI thread while the job thread waits for it: the data image holds still.
@@ -205,6 +206,7 @@ void TDeviceController::CompletionHandler(const TJobEnd& end) {
   form_.Report(message, end.Result != RESULT_OK && !stopped);
   form_.CGauge->hide();
   if (end.Result == RESULT_OK && end.JobCode == GroupCurrentValues) emit CurrentValuesRead();
+  emit JobEnded(end.JobCode, end.Result);
   RereadAfterJob();
 }
 

@@ -97,6 +97,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   devices_->Wire();
   files_->Wire();
   BuildViewMenu();
+  BuildSetupMenu();
   connect(StopButton, &QPushButton::clicked, devices_, &TDeviceController::StopCommand);
   PlaceStatusControls();
   ReadSettings();

@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
+#include "files/ConfigCompare.h"
 #include "files/LiveCsv.h"
 #include "instrument/Mipunit.h"
 #include "shell/EventLog.h"
@@ -29,6 +31,7 @@ class QTabBar;
 class QToolBar;
 class QToolButton;
 class TArchQwery;
+class TCompareDialog;
 class TDeviceController;
 class TDialogs;
 class TFileController;
@@ -93,6 +96,11 @@ class TMainForm : public QMainWindow {
   bool StartCsvLogging();
   void StopCsvLogging();
   bool CsvLogging() const;
+  // The menu "Наладка", after "Вид": the instrument (read now when the port is open, else as last
+  // read) against a configuration file, with the file's values of the groups the user picks
+  // written and read back; and the configuration report as HTML or PDF.
+  void CompareWithFileCommand();
+  void ConfigurationReportCommand();
 
   // The device commands (with the job start, the engine's handlers and the page change) and the
   // file commands belong to their controllers; the window's actions are wired to them.
@@ -144,6 +152,10 @@ class TMainForm : public QMainWindow {
   QAction* CsvLoggingItem = nullptr;
   QAction* CsvDecimalCommaItem = nullptr;
   QLabel* CsvLoggingLabel = nullptr;  // on the status bar while logging
+  QMenu* SetupMenu = nullptr;
+  QAction* CompareWithFileItem = nullptr;
+  QAction* ConfigurationReportItem = nullptr;
+  TCompareDialog* CompareDialog = nullptr;  // made when first shown
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -159,6 +171,11 @@ class TMainForm : public QMainWindow {
   void BuildViewMenu();
   void LogCurrentValues();
   void PlaceCsvLoggingLabel(int messagePanelWidth);
+  void BuildSetupMenu();
+  bool RunJobToEnd(uint8_t job);
+  bool ReadConfigurationNow();
+  void ShowComparison();
+  void WriteGroupsFromFile(const QList<uint8_t>& groups);
   QToolButton* AddToolButton(int n, int image, const QString& hint);
   QAction* AddMenuItem(QMenu* menu, int n, const QString& caption, int image);
 
@@ -198,6 +215,12 @@ class TMainForm : public QMainWindow {
   bool closing_ = false;
   QAction* addressAction_ = nullptr;     // shows and hides CSpinEditAddress on the toolbar
   TArchiveFeed* archiveFeed_ = nullptr;  // the records of an archive read as they arrive
+  // The last comparison with a file, of the instrument at comparedAddress_.
+  QString comparedFile_;
+  TConfigBlock comparedBlock_{};
+  std::optional<TComparison> comparison_;
+  uint8_t comparedAddress_ = 0;
+  TDateTime configurationReadAt_ = 0;  // the last read of the whole configuration
   QToolButton* toolButtons_[22] = {};
   QAction* menuItems_[33] = {};
 };

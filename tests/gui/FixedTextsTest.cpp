@@ -500,7 +500,7 @@ class TestFixedTexts : public QObject {
   void Menu() {
     TMainForm& form = fixture_->Form();
     QCOMPARE(ActionTexts(form.oxMenu1->actions()),
-             (QStringList{"Файл", "Сервис", "Действие", "Версия", "Вид"}));
+             (QStringList{"Файл", "Сервис", "Действие", "Версия", "Вид", "Наладка"}));
     QCOMPARE(ActionTexts(form.MenuItem(1)->menu()->actions()),
              (QStringList{"Новый", "Открыть", "Сохранить", "-", "Выход"}));
     QCOMPARE(ActionTexts(form.MenuItem(7)->menu()->actions()),

@@ -237,6 +237,8 @@ class TestWindowHabits : public QObject {
     QTRY_VERIFY(form.MenuItem(1)->menu()->isVisible());
     QCOMPARE(form.MenuItem(1)->text(), QString("Файл"));
     Press(form.MenuItem(1)->menu(), Qt::Key_Left);
+    QTRY_VERIFY(form.SetupMenu->isVisible());
+    Press(form.SetupMenu, Qt::Key_Left);
     QTRY_VERIFY(form.ViewMenu->isVisible());
     Press(form.ViewMenu, Qt::Key_Left);
     QTRY_COMPARE(form.oxMenu1->activeAction(), form.MenuItem(32));

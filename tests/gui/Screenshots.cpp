@@ -1,22 +1,29 @@
 // k7104-screenshots DIR: the window filled from a simulated instrument, one picture per page in
 // page order, plus the popup lists, the event log, the port settings dialog, the range dialog,
 // the tabs of the instruments a search found, values not read, the rows an instrument of 8
-// channels does not have and the archive page during a deep archive read. Used to keep
-// docs/screenshots up to date and to look at every page after a layout change.
+// channels does not have, the archive page during a deep archive read, the comparison with a
+// file and a page of the configuration report. Used to keep docs/screenshots up to date and to
+// look at every page after a layout change.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <cstdio>
 
+#include "files/ConfigFile.h"
 #include "shell/ArchQwery.h"
+#include "shell/CompareDialog.h"
 #include "shell/DeviceController.h"
 #include "shell/Dialogs.h"
 #include "shell/LogDialog.h"
@@ -96,9 +103,34 @@ class TPrintedErrors : public TQtDialogs {
   QString SaveFileName(QWidget* owner, const TFileRequest& request) override {
     return SaveAs.isEmpty() ? TQtDialogs::SaveFileName(owner, request) : SaveAs;
   }
+  // The name every open dialog answers with, when set.
+  QString OpenFileName(QWidget* owner, const TFileRequest& request) override {
+    return OpenAs.isEmpty() ? TQtDialogs::OpenFileName(owner, request) : OpenAs;
+  }
   int Count = 0;
   QString SaveAs;
+  QString OpenAs;
 };
+
+// The first A4 page of an HTML report as Qt's text engine lays it out, at 96 dpi.
+bool SaveReportPage(const QString& htmlFile, const QDir& dir, const QString& name) {
+  constexpr int Width = 794;
+  constexpr int Height = 1123;
+  QFile file(htmlFile);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  QTextDocument document;
+  document.setHtml(QString::fromUtf8(file.readAll()));
+  document.setTextWidth(Width - 80);
+  QImage page(Width, Height, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  QPainter painter(&page);
+  painter.translate(40, 40);
+  document.drawContents(&painter, QRectF(0, 0, Width - 80, Height - 80));
+  painter.end();
+  const bool ok = page.save(dir.filePath(name));
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(dir.filePath(name)));
+  return ok;
+}
 
 }  // namespace
 
@@ -242,6 +274,28 @@ int main(int argc, char* argv[]) {
   form.ArchiveTrend->close();
   dialogs.SaveAs.clear();
   pages.PageControl()->SetCurrentIndex(2);
+
+  // The instrument against a file that differs in a few values, and the report made of it.
+  QTemporaryDir compareDir;
+  const QString prb = compareDir.filePath("линия-3.prb");
+  ok &= RunJob(form, JobReadAll);
+  TConfigBlock changed = mip.Config;
+  changed.TypeSensor[1] = 25;
+  changed.KXC[3] = 16;
+  changed.Filter[4] = static_cast<uint8_t>((changed.Filter[4] + 2) % 6);
+  changed.Setpoint[0][0] = 250.0f;
+  changed.SetpointRelay[0][0] = 3;
+  changed.Password = 1234;
+  ok &= SaveConfigFile(prb.toStdString(), changed);
+  dialogs.OpenAs = prb;
+  form.CompareWithFileCommand();
+  ok &= form.CompareDialog && Save(form.CompareDialog, dir, "compare.png");
+  if (form.CompareDialog) form.CompareDialog->close();
+  dialogs.SaveAs = compareDir.filePath("отчёт.html");
+  form.ConfigurationReportCommand();
+  ok &= SaveReportPage(dialogs.SaveAs, dir, "report.png");
+  dialogs.OpenAs.clear();
+  dialogs.SaveAs.clear();
 
   // A long search with its Stop button beside the gauge, then stopped.
   form.Devices().JobStart(JobSearch, [&mip] {

@@ -116,13 +116,27 @@ void TDeviceController::SearchCommand() {
   form_.AddressMax = static_cast<uint8_t>(last);
   form_.ToolButton(9)->setEnabled(false);
   form_.ToolButton(18)->setEnabled(false);
-  const bool started = JobStart(JobSearch, [this, first, last] {
+  StartSearch(form_.FastSearch ? TSearchMode::Fast : TSearchMode::Standard, first, last);
+}
+
+void TDeviceController::SearchSilentAgainCommand() {
+  if (!form_.LastSearchFast) return;
+  form_.ToolButton(9)->setEnabled(false);
+  form_.ToolButton(18)->setEnabled(false);
+  StartSearch(TSearchMode::SilentAgain, form_.AddressMin, form_.AddressMax);
+}
+
+void TDeviceController::StartSearch(TSearchMode mode, int first, int last) {
+  const bool started = JobStart(JobSearch, [this, mode, first, last] {
     mip_.RangeFirst = static_cast<uint16_t>(first);
     mip_.RangeLast = static_cast<uint16_t>(last);
+    mip_.SearchMode = mode;
   });
   if (!started) {
     form_.ToolButton(9)->setEnabled(true);
     form_.ToolButton(18)->setEnabled(true);
+  } else if (mode != TSearchMode::SilentAgain) {
+    form_.LastSearchFast = mode == TSearchMode::Fast;
   }
 }
 

@@ -34,6 +34,9 @@ class TDeviceController : public QObject {
 
   void ConnectCommand();
   void SearchCommand();
+  // The addresses of the last search's range where nothing answered, probed again with the
+  // standard timeout; what answers now joins the found instruments.
+  void SearchSilentAgainCommand();
   void ManualAddressCommand();
   void ReadCurrentCommand();
   void ReadAllCommand();
@@ -93,6 +96,7 @@ class TDeviceController : public QObject {
   void RegisterCallbacks();
   void WireCommands();
   void WirePages();
+  void StartSearch(TSearchMode mode, int first, int last);
   void JobStartHandler(uint8_t jobCode);
   void CompletionHandler(const TJobEnd& end);
   QString ApplyJobEnd(const TJobEnd& end);

@@ -98,6 +98,7 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   files_->Wire();
   BuildViewMenu();
   BuildSetupMenu();
+  BuildBatchItems();
   connect(StopButton, &QPushButton::clicked, devices_, &TDeviceController::StopCommand);
   PlaceStatusControls();
   ReadSettings();
@@ -423,6 +424,7 @@ void TMainForm::ReadSettings() {
   MinArch = Settings::Low16(s.MinArch);
   MaxArch = Settings::Low16(s.MaxArch);
   PollInterval = Settings::ReadPollInterval(ini);
+  ReadSetupSettings(ini);
 }
 
 void TMainForm::WriteSettings() {
@@ -441,6 +443,7 @@ void TMainForm::WriteSettings() {
   Settings::Write(ini, s);
   Settings::WritePollInterval(ini, PollInterval);
   if (placeInFile_ || shown_) WindowPlace::Write(ini, CurrentPlace());
+  WriteSetupSettings(ini);
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!ini.Save())
     dialogs_->Error(this, QApplication::applicationName(),

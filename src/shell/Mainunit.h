@@ -35,6 +35,7 @@ class TCompareDialog;
 class TDeviceController;
 class TDialogs;
 class TFileController;
+class TIniFile;
 class TJobBridge;
 class TLogDialog;
 class TPageViews;
@@ -101,6 +102,11 @@ class TMainForm : public QMainWindow {
   // written and read back; and the configuration report as HTML or PDF.
   void CompareWithFileCommand();
   void ConfigurationReportCommand();
+  // After them in "Наладка", for a whole line: the configuration to every instrument found
+  // (enabled once a search has found some), the fast search and the second look at the silent
+  // addresses (enabled after a fast search).
+  void BatchWriteCommand();
+  void PresentSetupItems();
 
   // The device commands (with the job start, the engine's handlers and the page change) and the
   // file commands belong to their controllers; the window's actions are wired to them.
@@ -127,6 +133,8 @@ class TMainForm : public QMainWindow {
   uint16_t MaxArch = 100;
   // Pause between the polls of a live page in ms; 0 polls continuously.
   int PollInterval = 0;
+  bool FastSearch = false;      // the search probes with the fast timeout
+  bool LastSearchFast = false;  // the last search started was a fast one
 
   QToolBar* ToolBar1;
   QToolButton* ToolButton(int n) const;  // ToolButton1..ToolButton21 as the toolbar has them
@@ -156,6 +164,9 @@ class TMainForm : public QMainWindow {
   QAction* CompareWithFileItem = nullptr;
   QAction* ConfigurationReportItem = nullptr;
   TCompareDialog* CompareDialog = nullptr;  // made when first shown
+  QAction* BatchWriteItem = nullptr;
+  QAction* FastSearchItem = nullptr;
+  QAction* SilentAgainItem = nullptr;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -169,6 +180,9 @@ class TMainForm : public QMainWindow {
   void AddShortcuts();
   void BuildStatusBar();
   void BuildViewMenu();
+  void BuildBatchItems();
+  void ReadSetupSettings(const TIniFile& ini);
+  void WriteSetupSettings(TIniFile& ini) const;
   void LogCurrentValues();
   void PlaceCsvLoggingLabel(int messagePanelWidth);
   void BuildSetupMenu();

@@ -1,0 +1,85 @@
+// "Записать во все найденные…": the configuration of the window or of a file written to every
+// instrument the last search found, one after the other, each read back and compared. The write
+// runs on an instrument object of its own with the window's port settings, while the window
+// gives its port up; the window's data image stays as it was.
+#pragma once
+
+#include <QDialog>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "instrument/BatchWrite.h"
+#include "instrument/DataImage.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class TMainForm;
+class TMIP;
+
+class TBatchWriteDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum TColumn { AddressColumn, ModelColumn, StateColumn, MessageColumn, ColumnCount };
+
+  explicit TBatchWriteDialog(TMainForm& form);
+  // Stops after the instrument under way and waits for it; the window's port is left closed.
+  ~TBatchWriteDialog() override;
+
+  bool Running() const { return running_; }
+
+  QRadioButton* CurrentImageSource;
+  QRadioButton* FileSource;
+  QLineEdit* FileName;
+  QPushButton* ChooseFileButton;
+  QTableWidget* Table;
+  QLabel* Summary;
+  QPushButton* StartButton;
+  QPushButton* BatchStopButton;
+  QPushButton* CloseButton;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  void FillTable();
+  void ChooseFile();
+  void Start();
+  void Stop();
+  bool PreparePlan();
+  bool ConfirmOtherModels(uint16_t reference);
+  bool TakeOverPort();
+  void GiveBackPort();
+  void ShowOutcome(int row, const TBatchOutcome& outcome);
+  void Finished(bool stopped);
+  void PresentButtons();
+  void RunAll();                 // on the worker thread
+  TResult RunJob(uint8_t code);  // on the worker thread
+
+  TMainForm& form_;
+  std::vector<TFoundDevice> targets_;
+  TBatchPlan plan_;
+  TConfigNeeds needs_;
+  std::unique_ptr<TMIP> mip_;
+  std::thread worker_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable jobDone_;
+  bool done_ = false;  // under mutex_
+  TResult result_ = RESULT_OK;
+  bool running_ = false;
+  bool portWasOpen_ = false;
+  bool pollingWaited_ = false;
+  int written_ = 0;
+  int failed_ = 0;
+  int skipped_ = 0;
+};

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -116,6 +117,18 @@ class TestBatchWrite : public QObject {
              QStringList({"готово", "ожидание", "ожидание", "ожидание"}));
     for (const auto& frame : line.ReceivedFrames()) QCOMPARE(int(frame[0]), 1);
     QVERIFY(dialog->Summary->text().endsWith("Запись остановлена пользователем."));
+
+    // A file one byte short is no configuration file: refused before any instrument is touched.
+    const QString damaged = fixture.Folder() + "/short.prb";
+    QVERIFY(WriteBytes(damaged, QByteArray(1737, '\0')));
+    fixture.Dialogs().FileNames = {damaged};
+    dialog->ChooseFileButton->click();
+    QVERIFY(dialog->FileSource->isChecked());
+    QCOMPARE(dialog->FileName->text(), damaged);
+    dialog->StartButton->click();
+    QVERIFY(!dialog->Running());
+    QCOMPARE(ReportedError(form, "Не могу открыть файл!"), 1);
+    QCOMPARE(Cell(*dialog, 1, TBatchWriteDialog::StateColumn), QString("ожидание"));
     dialog->CloseButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(!form.findChild<TBatchWriteDialog*>("BatchWriteDialog"), Patience);
   }

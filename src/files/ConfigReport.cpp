@@ -86,7 +86,7 @@ std::string Identity(const TDataImage& image, const TReportFacts& facts, const T
   html += Row({"Кол-во реле", std::to_string(image.DeviceRelays)});
   html += Row({"Глубина архива", std::to_string(image.ArchiveDepth)});
   html += Row({"Часы прибора", form.DateTimeText(image.DeviceClock)});
-  html += Row({"Считано", form.DateTimeText(facts.ReadAt)});
+  html += Row({"Считано", facts.ReadAt != 0 ? form.DateTimeText(facts.ReadAt) : "не известно"});
   return html + "</table>\n";
 }
 
@@ -109,7 +109,8 @@ std::string ComparisonSection(const TReportFacts& facts) {
 
 std::string GroupSection(const TGroup& group, const TDataImage& image, const TReportForm& form) {
   std::string html = Heading("h2", GroupHeading(group.Code));
-  if (!image.GroupKnown(group.Code)) return html + "<p>Не считано</p>\n";
+  // Values loaded from a file or typed in are no record of the instrument.
+  if (image.GroupSource[group.Code] != TGroupSource::Read) return html + "<p>Не считано</p>\n";
   html += "<table>\n";
   for (const TElementValue& v : GroupValues(group, image.Config, image.ChannelCount,
                                             image.RelayCount, form.DecimalSeparator))

@@ -22,7 +22,7 @@ struct TReportForm {
 struct TReportFacts {
   std::string Port;          // the serial device or port name
   uint32_t Baud = 0;         // the line's rate
-  TDateTime ReadAt = 0;      // when the configuration was read, by the computer's clock
+  TDateTime ReadAt = 0;      // when the configuration was read (computer clock); 0: unknown
   std::string ComparedFile;  // empty when no comparison was made
   const TComparison* Comparison = nullptr;
   size_t ArchiveRecords = 0;  // the newest records of the image's archive to list; 0: none

@@ -120,6 +120,7 @@ TEST_F(ConfigCompareTest, ReportHoldsIdentityAndEveryGroupEscaped) {
   EXPECT_NE(html.find("&lt;когда&gt;"), std::string::npos);
   EXPECT_NE(html.find("настройка &amp; проверка.prb"), std::string::npos);
   EXPECT_NE(html.find("<p>Совпадает полностью</p>"), std::string::npos);
+  EXPECT_NE(html.find("<td>Считано</td><td>не известно</td>"), std::string::npos);
   EXPECT_EQ(html.find("<когда>"), std::string::npos);
   for (const TGroup* group : ConfigurationGroups()) {
     const std::string heading = "<h2>" + GroupHeading(group->Code) + "</h2>";
@@ -127,6 +128,11 @@ TEST_F(ConfigCompareTest, ReportHoldsIdentityAndEveryGroupEscaped) {
   }
   EXPECT_NE(html.find("<h2>Реле: Дополнительное</h2>"), std::string::npos);
   EXPECT_NE(html.find("<h2>Дополнительно</h2>"), std::string::npos);
+
+  // A group loaded from a file is not what the instrument holds.
+  mip_->GroupSource[GroupSensorTypes] = TGroupSource::Loaded;
+  const std::string loaded = ConfigurationReportHtml(*mip_, facts, form);
+  EXPECT_NE(loaded.find("<h2>Типы датчиков</h2>\n<p>Не считано</p>"), std::string::npos);
 }
 
 }  // namespace

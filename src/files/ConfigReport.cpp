@@ -10,39 +10,9 @@
 #include "instrument/DataImage.h"
 #include "instrument/JobEngine.h"
 #include "instrument/JobMessages.h"
+#include "instrument/ValueTexts.h"
 
 namespace {
-
-// The captions of the main window's page tabs, and of the sub-pages of the pages that have them.
-constexpr const char* PageCaptions[] = {"Текущие измерения",
-                                        "Последний законченный цикл",
-                                        "Типы датчиков",
-                                        "Тип соединения",
-                                        "Проверка обрыва",
-                                        "КХС",
-                                        "Корень",
-                                        "Фильтр",
-                                        "Запятые",
-                                        "Физические значения",
-                                        "Уставки",
-                                        "Гистерезис",
-                                        "Реле",
-                                        "Логика реле",
-                                        "Дополнительно",
-                                        "Архив измерений"};
-
-struct TSubPages {
-  int Page;
-  const char* Captions[7];
-};
-constexpr TSubPages SubPageCaptions[] = {
-    {9, {"Минимумы", "Максимумы"}},
-    {10, {"Первые", "Вторые", "Третие", "Четвертые"}},
-    {12,
-     {"Первой уставки", "Второй уставки", "Третьей уставки", "Четвертой уставки", "Дополнительное",
-      "Управление реле", "Тест реле"}},
-    {13, {"Первых уставок", "Вторых уставок", "Третих уставок", "Четвертых уставок"}},
-};
 
 constexpr const char* Style =
     "@page { size: A4; margin: 15mm; }\n"
@@ -206,11 +176,11 @@ std::string GroupHeading(uint8_t code) {
   if (!group) return {};
   if (group->Kind == TElementKind::Settings) group = GroupByCode(JobReadSettingsPage);
   const TPagePlace place = group->Page;
-  if (place.Page < 0 || place.Page >= static_cast<int>(std::size(PageCaptions))) return group->Name;
-  std::string heading = PageCaptions[place.Page];
-  for (const TSubPages& sub : SubPageCaptions)
-    if (sub.Page == place.Page && sub.Captions[place.SubPage])
-      heading += std::string(": ") + sub.Captions[place.SubPage];
+  const char* page = ValueTexts::PageCaption(place.Page);
+  if (!page) return group->Name;
+  std::string heading = page;
+  if (const char* subPage = ValueTexts::SubPageCaption(place.Page, place.SubPage))
+    heading += std::string(": ") + subPage;
   return heading;
 }
 

@@ -180,4 +180,43 @@ std::string CaptionOf(TChoiceList list, unsigned code) {
   return std::to_string(code);
 }
 
+const char* PageCaption(int page) {
+  static constexpr const char* captions[PageCount] = {"Текущие измерения",
+                                                      "Последний законченный цикл",
+                                                      "Типы датчиков",
+                                                      "Тип соединения",
+                                                      "Проверка обрыва",
+                                                      "КХС",
+                                                      "Корень",
+                                                      "Фильтр",
+                                                      "Запятые",
+                                                      "Физические значения",
+                                                      "Уставки",
+                                                      "Гистерезис",
+                                                      "Реле",
+                                                      "Логика реле",
+                                                      "Дополнительно",
+                                                      "Архив измерений"};
+  return page >= 0 && page < PageCount ? captions[page] : nullptr;
+}
+
+const char* SubPageCaption(int page, int subPage) {
+  struct TSubPages {
+    int Page;
+    const char* Captions[7];
+  };
+  static constexpr TSubPages subPages[] = {
+      {9, {"Минимумы", "Максимумы"}},
+      {10, {"Первые", "Вторые", "Третие", "Четвертые"}},
+      {12,
+       {"Первой уставки", "Второй уставки", "Третьей уставки", "Четвертой уставки",
+        "Дополнительное", "Управление реле", "Тест реле"}},
+      {13, {"Первых уставок", "Вторых уставок", "Третих уставок", "Четвертых уставок"}},
+  };
+  if (subPage < 0 || subPage >= 7) return nullptr;
+  for (const TSubPages& sub : subPages)
+    if (sub.Page == page) return sub.Captions[subPage];
+  return nullptr;
+}
+
 }  // namespace ValueTexts

@@ -63,4 +63,10 @@ bool GroupChoiceList(const TGroup& group, TChoiceList& list);
 const TFlagTexts* GroupFlagTexts(const TGroup& group);
 int GroupDecimals(const TGroup& group);
 
+// The captions of the main window's page tabs, 0..15, and of the sub-pages of pages 9, 10, 12 and
+// 13; nullptr for a page or sub-page that does not exist.
+inline constexpr int PageCount = 16;
+const char* PageCaption(int page);
+const char* SubPageCaption(int page, int subPage);
+
 }  // namespace ValueTexts

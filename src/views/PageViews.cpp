@@ -21,6 +21,14 @@
 
 namespace {
 
+// The tab captions the window shares with the configuration report.
+QString Caption(int page) {
+  return QString::fromUtf8(ValueTexts::PageCaption(page));
+}
+QString SubCaption(int page, int subPage) {
+  return QString::fromUtf8(ValueTexts::SubPageCaption(page, subPage));
+}
+
 // The pages of glPageControl1 that hold a nested page control, n of its glPageControln and the
 // number of its sub-pages.
 struct TNestedPages {
@@ -131,41 +139,42 @@ void TPageViews::BuildPages(QWidget* owner) {
 
 // Pages 0 to 8: live values and the per-channel choices and flags.
 void TPageViews::AddChannelPages(TglPageControl* pc) {
-  grids_[1] = AddPage<TMeasurementPage>(pc, "Текущие измерения")->Grid();
-  lastCycle_ = AddPage<TMeasurementPage>(pc, "Последний законченный цикл");
+  grids_[1] = AddPage<TMeasurementPage>(pc, Caption(0))->Grid();
+  lastCycle_ = AddPage<TMeasurementPage>(pc, Caption(1));
   grids_[2] = lastCycle_->Grid();
   grids_[3] =
-      AddPage<TChoiceGridPage>(pc, "Типы датчиков",
+      AddPage<TChoiceGridPage>(pc, Caption(2),
                                TChoiceGridLayout{3, "TabSheet3", 0, "Тип датчика ", SensorBanner},
                                MenuTypeSensor, &ChoiceLists::SensorTypes)
           ->Grid();
-  glAskListBox1 = AddPage<TFlagListPage>(pc, "Тип соединения",
+  glAskListBox1 = AddPage<TFlagListPage>(pc, Caption(3),
                                          TFlagListLayout{1, "TabSheet4", ValueTexts::ThreeWireFlags,
                                                          120, "Тип соединения для всех каналов",
                                                          "Тип соединения ", "-го канала"})
                       ->List();
   glAskListBox2 =
       AddPage<TFlagListPage>(
-          pc, "Проверка обрыва",
+          pc, Caption(4),
           TFlagListLayout{2, "TabSheet5", ValueTexts::BreakCheckFlags, 100,
                           "Проверка обрыва для всех каналов", "Проверка на обрыв ", "-го канала"})
           ->List();
-  grids_[17] = AddPage<TChoiceGridPage>(
-                   pc, "КХС", TChoiceGridLayout{17, "TabSheet6", 0, "КХС ", ColdJunctionBanner},
-                   KXCMenu, &ChoiceLists::ColdJunctions)
-                   ->Grid();
+  grids_[17] =
+      AddPage<TChoiceGridPage>(pc, Caption(5),
+                               TChoiceGridLayout{17, "TabSheet6", 0, "КХС ", ColdJunctionBanner},
+                               KXCMenu, &ChoiceLists::ColdJunctions)
+          ->Grid();
   glAskListBox4 =
       AddPage<TFlagListPage>(
-          pc, "Корень",
+          pc, Caption(6),
           TFlagListLayout{4, "TabSheet7", ValueTexts::SquareRootFlags, 100,
                           "Извлечение корня для всех каналов", "Извлечение корня ", "-го канала"})
           ->List();
   grids_[4] = AddPage<TChoiceGridPage>(
-                  pc, "Фильтр", TChoiceGridLayout{4, "TabSheet8", 0, "Фильтр ", ChannelBanner},
+                  pc, Caption(7), TChoiceGridLayout{4, "TabSheet8", 0, "Фильтр ", ChannelBanner},
                   MenuFilter, &ChoiceLists::Filters)
                   ->Grid();
   grids_[5] = AddPage<TChoiceGridPage>(
-                  pc, "Запятые", TChoiceGridLayout{5, "TabSheet9", 0, "Запятая ", ChannelBanner},
+                  pc, Caption(8), TChoiceGridLayout{5, "TabSheet9", 0, "Запятая ", ChannelBanner},
                   MenuComma, &ChoiceLists::Commas)
                   ->Grid();
 }
@@ -179,46 +188,42 @@ void TPageViews::AddValuePages(TglPageControl* pc) {
     grids_[layout.Grid] = page->Grid();
     numbers.append(page);
   };
-  addNumbers(glPageControl2, "Минимумы",
+  addNumbers(glPageControl2, SubCaption(9, 0),
              {6, "TabSheet17", 0, "Минимум ", ValueTexts::ScaleDecimals});
-  addNumbers(glPageControl2, "Максимумы",
+  addNumbers(glPageControl2, SubCaption(9, 1),
              {7, "TabSheet18", 1, "Максимум ", ValueTexts::ScaleDecimals});
-  pc->AddPage(ContainerSheet("TabSheet10"), "Физические значения");
+  pc->AddPage(ContainerSheet("TabSheet10"), Caption(9));
 
-  const char* captions[] = {"Первые", "Вторые", "Третие", "Четвертые"};
   const char* prefixes[] = {"Первая уставка ", "Вторая уставка ", "Третия уставка ",
                             "Четвертая уставка "};
   const char* sheets[] = {"TabSheet19", "TabSheet20", "TabSheet21", "TabSheet22"};
   for (int k = 0; k < SetpointCount; ++k)
-    addNumbers(glPageControl3, captions[k],
+    addNumbers(glPageControl3, SubCaption(10, k),
                {8 + k, sheets[k], 2 + k, prefixes[k], ValueTexts::SetpointDecimals});
-  pc->AddPage(ContainerSheet("TabSheet11"), "Уставки");
+  pc->AddPage(ContainerSheet("TabSheet11"), Caption(10));
 
-  addNumbers(pc, "Гистерезис",
-             {12, "TabSheet12", 6, "Гистерезис ", ValueTexts::HysteresisDecimals});
+  addNumbers(pc, Caption(11), {12, "TabSheet12", 6, "Гистерезис ", ValueTexts::HysteresisDecimals});
   numberEditing_ = new TNumberEditing(context_, numbers, this);
 }
 
 // Page 12 and 13: the relays of the setpoints, fault relays, relay control and test, logic.
 void TPageViews::AddRelayPages(TglPageControl* pc) {
-  const char* captions[] = {"Первой уставки", "Второй уставки", "Третьей уставки",
-                            "Четвертой уставки"};
   const char* prefixes[] = {"Реле первой уставки ", "Реле второй уставки ", "Реле третий уставки ",
                             "Реле четвертой уставки "};
   const char* sheets[] = {"TabSheet23", "TabSheet24", "TabSheet25", "TabSheet26"};
   for (int k = 0; k < SetpointCount; ++k)
     grids_[13 + k] =
-        AddPage<TChoiceGridPage>(glPageControl4, captions[k],
+        AddPage<TChoiceGridPage>(glPageControl4, SubCaption(12, k),
                                  TChoiceGridLayout{13 + k, sheets[k], k, prefixes[k], RelayBanner},
                                  MenuRelay, &ChoiceLists::Relays)
             ->Grid();
-  faultRelays_ = AddPage<TFaultRelayPage>(glPageControl4, "Дополнительное");
+  faultRelays_ = AddPage<TFaultRelayPage>(glPageControl4, SubCaption(12, 4));
   glAskListBox5 =
-      AddPage<TFlagListPage>(glPageControl4, "Управление реле",
+      AddPage<TFlagListPage>(glPageControl4, SubCaption(12, 5),
                              TFlagListLayout{5, "TabSheet28", ValueTexts::RelayControlFlags, 90,
                                              "Для всех реле:", "", "-ым реле управляет:"})
           ->List();
-  relayTest_ = AddPage<TFlagListPage>(glPageControl4, "Тест реле",
+  relayTest_ = AddPage<TFlagListPage>(glPageControl4, SubCaption(12, 6),
                                       TFlagListLayout{6, "TabSheet29", ValueTexts::RelayTestFlags,
                                                       100, "Для всех реле:", "", "-ое реле:"});
   glAskListBox6 = relayTest_->List();
@@ -228,23 +233,21 @@ void TPageViews::AddRelayPages(TglPageControl* pc) {
         if (BeforeRelayTest) BeforeRelayTest();
       },
       [this] { emit RelayTestChanged(); });
-  pc->AddPage(ContainerSheet("TabSheet13"), "Реле");
+  pc->AddPage(ContainerSheet("TabSheet13"), Caption(12));
 
   TPopupList* const logicLists[TLogicGridPage::Columns] = {MenuLogicCharter, MenuLogicRelay,
                                                            MenuFilterReley};
-  const char* logicCaptions[] = {"Первых уставок", "Вторых уставок", "Третих уставок",
-                                 "Четвертых уставок"};
   for (int k = 0; k < SetpointCount; ++k)
     grids_[18 + k] =
-        AddPage<TLogicGridPage>(glPageControl5, logicCaptions[k], k, logicLists)->Grid();
-  pc->AddPage(ContainerSheet("TabSheet30"), "Логика реле");
+        AddPage<TLogicGridPage>(glPageControl5, SubCaption(13, k), k, logicLists)->Grid();
+  pc->AddPage(ContainerSheet("TabSheet30"), Caption(13));
 }
 
 // Pages 14 and 15: the device settings and the archive.
 void TPageViews::AddSettingsPages(TglPageControl* pc) {
-  settings_ = AddPage<TSettingsPage>(pc, "Дополнительно");
+  settings_ = AddPage<TSettingsPage>(pc, Caption(14));
   settings_->JobRequested = [this](uint8_t jobCode) { emit JobRequested(jobCode); };
-  archive_ = AddPage<TArchivePage>(pc, "Архив измерений");
+  archive_ = AddPage<TArchivePage>(pc, Caption(15));
 }
 
 // The sheets of the nested page controls were made empty; put the controls in now.

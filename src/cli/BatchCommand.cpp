@@ -33,9 +33,7 @@ bool Contains(const std::vector<uint8_t>& list, long address) {
 
 std::string ModelColumn(const TBatchOutcome& outcome) {
   if (outcome.ModelCode == 0) return "-";
-  std::string name = ModelName(outcome.ModelCode);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return name;
+  return ModelTitle(outcome.ModelCode);
 }
 
 }  // namespace

@@ -47,11 +47,6 @@ int CannotWrite(const std::string& path) {
   return kExitFile;
 }
 
-std::string Trimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
 // --fast and --recheck, anywhere among the arguments.
 bool TakeFlag(std::vector<std::string>& args, const char* flag) {
   const auto at = std::find(args.begin(), args.end(), flag);
@@ -84,7 +79,7 @@ int RunScan(const Options& options, const std::vector<std::string>& given) {
   }
   for (int i = 0; i < mip.FoundCount; ++i)
     std::printf("%u\t%s\n", mip.FoundDevices[i].Address,
-                Trimmed(ModelName(mip.FoundDevices[i].ModelCode)).c_str());
+                ModelTitle(mip.FoundDevices[i].ModelCode).c_str());
   if (result != RESULT_OK) return runner.Fail(result);
   if (mip.FoundCount == 0)
     std::fprintf(stderr, "no instrument answered at %ld..%ld\n", first, last);
@@ -106,7 +101,7 @@ void PrintInfo(const TMIP& mip) {
                             ? mip.NominalPeriod
                             : static_cast<double>(mip.Config.MeasurePeriod.Get());
   std::printf("identity        %s\n", mip.DeviceId);
-  std::printf("model           %s\n", Trimmed(ModelName(mip.ModelCode)).c_str());
+  std::printf("model           %s\n", ModelTitle(mip.ModelCode).c_str());
   std::printf("firmware        %u.%u\n", mip.FirmwareVersion >> 8, mip.FirmwareVersion & 0xFF);
   std::printf("channels        %u\n", mip.DeviceChannels);
   std::printf("relays          %u\n", mip.DeviceRelays);

@@ -36,18 +36,13 @@ std::string Heading(const char* level, const std::string& text) {
   return std::string("<") + level + ">" + EscapeHtml(text) + "</" + level + ">\n";
 }
 
-std::string Trimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
 std::string Identity(const TDataImage& image, const TReportFacts& facts, const TReportForm& form) {
   const auto version = std::to_string(image.FirmwareVersion >> 8) + "." +
                        std::to_string(image.FirmwareVersion & 0xFF);
   std::string html = Heading("h2", "Прибор");
   html += "<table>\n";
   html += Row({"Идентификатор", IdentityText(image.DeviceId, sizeof image.DeviceId)});
-  html += Row({"Модель", Trimmed(ModelName(image.ModelCode))});
+  html += Row({"Модель", ModelTitle(image.ModelCode)});
   html += Row({"Версия ПО", version});
   html += Row({"Адрес", std::to_string(image.Address)});
   html += Row({"Порт", facts.Port});
@@ -186,7 +181,7 @@ std::string GroupHeading(uint8_t code) {
 
 std::string ConfigurationReportHtml(const TDataImage& image, const TReportFacts& facts,
                                     const TReportForm& form) {
-  const std::string model = Trimmed(ModelName(image.ModelCode));
+  const std::string model = ModelTitle(image.ModelCode);
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
       EscapeHtml("Отчёт о настройке " + model + ", адрес " + std::to_string(image.Address)) +

@@ -10,11 +10,6 @@
 
 namespace {
 
-std::string Trimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
 uint16_t Highest(uint16_t so_far, unsigned number) {
   return static_cast<uint16_t>(std::max<unsigned>(so_far, number));
 }
@@ -94,8 +89,7 @@ std::string BatchOutcomeText(const TBatchOutcome& outcome, const TConfigNeeds& n
     case TBatchState::Skipped:
       switch (outcome.Skip) {
         case TBatchSkip::OtherModel:
-          return "Не записано: прибор другой модели (" + Trimmed(ModelName(outcome.ModelCode)) +
-                 ").";
+          return "Не записано: прибор другой модели (" + ModelTitle(outcome.ModelCode) + ").";
         case TBatchSkip::FewerChannels:
           return "Не записано: у прибора " + std::to_string(outcome.Channels) +
                  " каналов, а настройка задаёт " + std::to_string(needs.Channels) + ".";

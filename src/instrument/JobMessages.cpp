@@ -71,6 +71,12 @@ std::string ModelName(uint16_t modelCode) {
   return modelCode < std::size(kModelNames) ? kModelNames[modelCode] : kModelNames[0];
 }
 
+std::string ModelTitle(uint16_t modelCode) {
+  std::string name = ModelName(modelCode);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
+}
+
 std::string StateName(uint16_t deviceState) {
   switch (deviceState) {
     case StateMeasuring:

@@ -24,6 +24,8 @@ std::string WriteSuccessSentence(uint16_t channels, uint16_t relays);
 
 // "К7104Т1 " for model code 1; "Неизвес. " for codes without a name. Each ends in a blank.
 std::string ModelName(uint16_t modelCode);
+// The same name without its blank, for a text that goes on after it: "К7104Т1".
+std::string ModelTitle(uint16_t modelCode);
 
 // "Измерения", "Оператор", "Меню" or "Неизвестно", and the picture that goes with it (0..3).
 std::string StateName(uint16_t deviceState);

@@ -22,8 +22,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
+#include "shell/window/Dialogs.h"
 #include "views/PageViews.h"
 
 namespace {

@@ -15,9 +15,9 @@
 #include "files/ConfigCompare.h"
 #include "files/LiveCsv.h"
 #include "instrument/Mipunit.h"
-#include "shell/EventLog.h"
-#include "shell/Settings.h"
-#include "shell/WindowPlace.h"
+#include "shell/settings/Settings.h"
+#include "shell/settings/WindowPlace.h"
+#include "shell/window/EventLog.h"
 
 class QAction;
 class QLabel;

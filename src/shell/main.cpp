@@ -6,8 +6,8 @@
 #include <cstring>
 #include <exception>
 
-#include "shell/Application.h"
 #include "shell/Mainunit.h"
+#include "shell/window/Application.h"
 #include "views/ImageLists.h"
 
 namespace {

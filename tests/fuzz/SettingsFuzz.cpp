@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "shell/IniFile.h"
-#include "shell/Settings.h"
+#include "shell/settings/IniFile.h"
+#include "shell/settings/Settings.h"
 
 namespace {
 

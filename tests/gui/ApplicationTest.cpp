@@ -10,8 +10,8 @@
 #include <stdexcept>
 
 #include "CommandSteps.h"
-#include "shell/Application.h"
-#include "shell/CheckMark.h"
+#include "shell/window/Application.h"
+#include "shell/window/CheckMark.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "CommandSteps.h"
-#include "shell/ArchQwery.h"
+#include "shell/device/ArchQwery.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

@@ -13,8 +13,8 @@
 #include <QToolButton>
 
 #include "CommandSteps.h"
-#include "shell/BatchWriteDialog.h"
 #include "shell/Mainunit.h"
+#include "shell/setup/BatchWriteDialog.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

@@ -10,7 +10,7 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
-#include "shell/ArchQwery.h"
+#include "shell/device/ArchQwery.h"
 #include "views/PageViews.h"
 
 namespace Steps {

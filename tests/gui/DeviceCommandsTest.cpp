@@ -21,9 +21,9 @@
 
 #include "CommandSteps.h"
 #include "modbus/Modbusunit.h"
-#include "shell/ArchQwery.h"
-#include "shell/JobBridge.h"
-#include "shell/StatusBar.h"
+#include "shell/device/ArchQwery.h"
+#include "shell/window/JobBridge.h"
+#include "shell/window/StatusBar.h"
 #include "sim/Simulator.h"
 #include "views/PageViews.h"
 

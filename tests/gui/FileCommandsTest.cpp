@@ -14,7 +14,7 @@
 #include "CommandSteps.h"
 #include "files/ConfigFile.h"
 #include "modbus/Modbusunit.h"
-#include "shell/ArchQwery.h"
+#include "shell/device/ArchQwery.h"
 #include "sim/Simulator.h"
 #include "views/PopupList.h"
 #include "views/StringGrid.h"

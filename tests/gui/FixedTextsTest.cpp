@@ -13,7 +13,7 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
-#include "shell/StatusBar.h"
+#include "shell/window/StatusBar.h"
 #include "views/ImageLists.h"
 #include "views/PageViews.h"
 

@@ -15,9 +15,9 @@
 #include <functional>
 #include <memory>
 
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
+#include "shell/device/DeviceController.h"
+#include "shell/window/Dialogs.h"
 
 struct TAskedDialog {
   QString Kind;       // "Ask", "Error", "Message", "About", "Open", "Save"

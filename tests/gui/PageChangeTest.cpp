@@ -11,7 +11,7 @@
 
 #include "CommandSteps.h"
 #include "modbus/Modbusunit.h"
-#include "shell/ArchQwery.h"
+#include "shell/device/ArchQwery.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

@@ -12,9 +12,9 @@
 #include <memory>
 
 #include "CommandSteps.h"
-#include "shell/FindPorts.h"
-#include "shell/IniFile.h"
-#include "shell/PortSettings.h"
+#include "shell/port/FindPorts.h"
+#include "shell/port/PortSettings.h"
+#include "shell/settings/IniFile.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

@@ -14,9 +14,9 @@
 #include <unistd.h>
 
 #include "GuiTestSupport.h"
-#include "shell/IniFile.h"
-#include "shell/PortSettings.h"
-#include "shell/Showaboutunit.h"
+#include "shell/port/PortSettings.h"
+#include "shell/settings/IniFile.h"
+#include "shell/window/Showaboutunit.h"
 
 namespace {
 

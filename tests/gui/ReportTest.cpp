@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
-#include "shell/LogDialog.h"
+#include "shell/window/LogDialog.h"
 
 namespace {
 

@@ -22,15 +22,15 @@
 #include <cstdio>
 
 #include "files/ConfigFile.h"
-#include "shell/ArchQwery.h"
-#include "shell/CompareDialog.h"
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
-#include "shell/LogDialog.h"
 #include "shell/Mainunit.h"
-#include "shell/PortSettings.h"
-#include "shell/TrafficMonitor.h"
-#include "shell/TrendWindow.h"
+#include "shell/device/ArchQwery.h"
+#include "shell/device/DeviceController.h"
+#include "shell/port/PortSettings.h"
+#include "shell/setup/CompareDialog.h"
+#include "shell/view/TrafficMonitor.h"
+#include "shell/view/TrendWindow.h"
+#include "shell/window/Dialogs.h"
+#include "shell/window/LogDialog.h"
 #include "sim/Simulator.h"
 #include "views/PageViews.h"
 

@@ -20,9 +20,9 @@
 #include <thread>
 
 #include "GuiTestSupport.h"
-#include "shell/IniFile.h"
-#include "shell/Settings.h"
-#include "shell/StatusBar.h"
+#include "shell/settings/IniFile.h"
+#include "shell/settings/Settings.h"
+#include "shell/window/StatusBar.h"
 #include "views/PageViews.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include "files/ConfigFile.h"
 #include "files/ConfigReport.h"
 #include "files/ConfigValues.h"
-#include "shell/CompareDialog.h"
 #include "shell/Mainunit.h"
+#include "shell/setup/CompareDialog.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

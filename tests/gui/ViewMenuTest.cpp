@@ -18,8 +18,8 @@
 #include "CommandSteps.h"
 #include "modbus/Traffic.h"
 #include "shell/Mainunit.h"
-#include "shell/TrafficMonitor.h"
-#include "shell/TrendWindow.h"
+#include "shell/view/TrafficMonitor.h"
+#include "shell/view/TrendWindow.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

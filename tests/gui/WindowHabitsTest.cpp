@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "CommandSteps.h"
-#include "shell/IniFile.h"
+#include "shell/settings/IniFile.h"
 #include "sim/Simulator.h"
 
 using namespace Steps;

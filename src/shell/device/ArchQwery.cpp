@@ -1,4 +1,4 @@
-#include "shell/ArchQwery.h"
+#include "shell/device/ArchQwery.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

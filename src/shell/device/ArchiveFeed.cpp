@@ -1,11 +1,11 @@
-#include "shell/ArchiveFeed.h"
+#include "shell/device/ArchiveFeed.h"
 
 #include <QLabel>
 #include <QProgressBar>
 
 #include <cmath>
 
-#include "shell/JobBridge.h"
+#include "shell/window/JobBridge.h"
 #include "views/PageViews.h"
 #include "views/TextForms.h"
 

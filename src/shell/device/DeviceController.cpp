@@ -11,11 +11,11 @@
 
 #include "instrument/Groups.h"
 #include "instrument/JobMessages.h"
-#include "shell/ArchQwery.h"
-#include "shell/ArchiveFeed.h"
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
+#include "shell/device/ArchQwery.h"
+#include "shell/device/ArchiveFeed.h"
+#include "shell/device/DeviceController.h"
+#include "shell/window/Dialogs.h"
 #include "views/ChoiceLists.h"
 #include "views/PageViews.h"
 

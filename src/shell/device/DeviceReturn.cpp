@@ -1,4 +1,4 @@
-#include "shell/DeviceReturn.h"
+#include "shell/device/DeviceReturn.h"
 
 #include <QFileInfo>
 #include <QTimer>

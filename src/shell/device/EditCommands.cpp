@@ -1,8 +1,8 @@
 // What the pages' edits ask of the window: the device settings page's own writes (clock and
 // address), the relay test list that writes at once, and the reason a typed number was refused.
 #include "instrument/Groups.h"
-#include "shell/DeviceController.h"
 #include "shell/Mainunit.h"
+#include "shell/device/DeviceController.h"
 #include "views/PageViews.h"
 
 namespace {

@@ -11,12 +11,12 @@
 
 #include "instrument/Groups.h"
 #include "instrument/JobMessages.h"
-#include "shell/ArchiveFeed.h"
-#include "shell/DeviceController.h"
-#include "shell/DeviceReturn.h"
-#include "shell/JobBridge.h"
 #include "shell/Mainunit.h"
-#include "shell/UnsavedEdits.h"
+#include "shell/device/ArchiveFeed.h"
+#include "shell/device/DeviceController.h"
+#include "shell/device/DeviceReturn.h"
+#include "shell/window/JobBridge.h"
+#include "shell/window/UnsavedEdits.h"
 #include "views/PageViews.h"
 
 namespace {

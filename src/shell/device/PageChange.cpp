@@ -1,10 +1,10 @@
 // What switching pages does: the edits of the page left are offered for writing, the new page is
 // shown with fresh content and the polling of live pages follows the new page.
 #include "instrument/Groups.h"
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
-#include "shell/UnsavedEdits.h"
+#include "shell/device/DeviceController.h"
+#include "shell/window/Dialogs.h"
+#include "shell/window/UnsavedEdits.h"
 #include "views/PageViews.h"
 
 void TDeviceController::PageChange() {

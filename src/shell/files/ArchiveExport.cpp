@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "files/ArchiveText.h"
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
-#include "shell/FileController.h"
 #include "shell/Mainunit.h"
+#include "shell/device/DeviceController.h"
+#include "shell/files/FileController.h"
+#include "shell/window/Dialogs.h"
 #include "views/TextForms.h"
 
 namespace {

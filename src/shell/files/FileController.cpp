@@ -4,11 +4,11 @@
 #include <QToolButton>
 
 #include "files/ConfigFile.h"
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
-#include "shell/FileController.h"
 #include "shell/Mainunit.h"
-#include "shell/UnsavedEdits.h"
+#include "shell/device/DeviceController.h"
+#include "shell/files/FileController.h"
+#include "shell/window/Dialogs.h"
+#include "shell/window/UnsavedEdits.h"
 #include "views/PageViews.h"
 
 namespace {

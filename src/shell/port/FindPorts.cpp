@@ -1,4 +1,4 @@
-#include "shell/FindPorts.h"
+#include "shell/port/FindPorts.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -4,10 +4,10 @@
 #include <QFileInfo>
 
 #include "modbus/SerialDevices.h"
-#include "shell/FindPorts.h"
-#include "shell/IniFile.h"
 #include "shell/Mainunit.h"
-#include "shell/PortSettings.h"
+#include "shell/port/FindPorts.h"
+#include "shell/port/PortSettings.h"
+#include "shell/settings/IniFile.h"
 
 QStringList TMainForm::PortDeviceList() const {
   QStringList devices;

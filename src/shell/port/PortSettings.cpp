@@ -1,4 +1,4 @@
-#include "shell/PortSettings.h"
+#include "shell/port/PortSettings.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 
-#include "shell/Settings.h"
+#include "shell/settings/Settings.h"
 #include "views/Design.h"
 
 namespace {

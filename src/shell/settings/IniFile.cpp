@@ -1,4 +1,4 @@
-#include "shell/IniFile.h"
+#include "shell/settings/IniFile.h"
 
 #include <QFile>
 #include <QStringConverter>

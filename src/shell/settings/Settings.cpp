@@ -1,4 +1,4 @@
-#include "shell/Settings.h"
+#include "shell/settings/Settings.h"
 
 #include <QDir>
 #include <QFileInfo>

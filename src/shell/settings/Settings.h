@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "shell/IniFile.h"
+#include "shell/settings/IniFile.h"
 
 // The values as they stand in the file; the receivers narrow them to their own widths.
 struct TAppSettings {

@@ -1,6 +1,6 @@
-#include "shell/WindowPlace.h"
+#include "shell/settings/WindowPlace.h"
 
-#include "shell/IniFile.h"
+#include "shell/settings/IniFile.h"
 
 namespace WindowPlace {
 

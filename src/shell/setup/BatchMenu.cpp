@@ -4,10 +4,10 @@
 #include <QMenuBar>
 #include <QTabBar>
 
-#include "shell/BatchWriteDialog.h"
-#include "shell/DeviceController.h"
-#include "shell/IniFile.h"
 #include "shell/Mainunit.h"
+#include "shell/device/DeviceController.h"
+#include "shell/settings/IniFile.h"
+#include "shell/setup/BatchWriteDialog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/BatchWriteDialog.h"
+#include "shell/setup/BatchWriteDialog.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -19,9 +19,9 @@
 #include "files/ConfigFile.h"
 #include "instrument/JobMessages.h"
 #include "instrument/Mipunit.h"
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
+#include "shell/device/DeviceController.h"
+#include "shell/window/Dialogs.h"
 
 namespace {
 

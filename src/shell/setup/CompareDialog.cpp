@@ -1,4 +1,4 @@
-#include "shell/CompareDialog.h"
+#include "shell/setup/CompareDialog.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

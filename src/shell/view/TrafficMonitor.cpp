@@ -1,4 +1,4 @@
-#include "shell/TrafficMonitor.h"
+#include "shell/view/TrafficMonitor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,7 +16,7 @@
 #include <set>
 
 #include "files/SafeWrite.h"
-#include "shell/Dialogs.h"
+#include "shell/window/Dialogs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/TrendWindow.h"
+#include "shell/view/TrendWindow.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -20,7 +20,7 @@
 #include <limits>
 
 #include "instrument/JobMessages.h"
-#include "shell/Dialogs.h"
+#include "shell/window/Dialogs.h"
 #include "views/TextForms.h"
 
 namespace {

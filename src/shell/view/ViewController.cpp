@@ -14,12 +14,12 @@
 #include <cstring>
 
 #include "files/LiveCsv.h"
-#include "shell/DeviceController.h"
-#include "shell/Dialogs.h"
 #include "shell/Mainunit.h"
-#include "shell/StatusBar.h"
-#include "shell/TrafficMonitor.h"
-#include "shell/TrendWindow.h"
+#include "shell/device/DeviceController.h"
+#include "shell/view/TrafficMonitor.h"
+#include "shell/view/TrendWindow.h"
+#include "shell/window/Dialogs.h"
+#include "shell/window/StatusBar.h"
 
 namespace {
 

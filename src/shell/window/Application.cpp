@@ -1,4 +1,4 @@
-#include "shell/Application.h"
+#include "shell/window/Application.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>

@@ -1,4 +1,4 @@
-#include "shell/CheckMark.h"
+#include "shell/window/CheckMark.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "shell/Dialogs.h"
+#include "shell/window/Dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

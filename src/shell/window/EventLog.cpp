@@ -1,4 +1,4 @@
-#include "shell/EventLog.h"
+#include "shell/window/EventLog.h"
 
 // A line identical to the newest folds into it, and so does the alternating pair of lines the
 // polling of a live page gives (its start and its end). Errors never fold into such a pair, so

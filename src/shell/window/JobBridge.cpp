@@ -1,4 +1,4 @@
-#include "shell/JobBridge.h"
+#include "shell/window/JobBridge.h"
 
 #include <QThread>
 

@@ -1,4 +1,4 @@
-#include "shell/LogDialog.h"
+#include "shell/window/LogDialog.h"
 
 #include <QListWidget>
 #include <QVBoxLayout>

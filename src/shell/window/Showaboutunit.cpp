@@ -1,6 +1,6 @@
-#include "shell/Showaboutunit.h"
+#include "shell/window/Showaboutunit.h"
 
-#include "shell/Dialogs.h"
+#include "shell/window/Dialogs.h"
 
 TVersionInfo ProgramVersionInfo() {
   TVersionInfo info;

@@ -1,4 +1,4 @@
-#include "shell/StatusBar.h"
+#include "shell/window/StatusBar.h"
 
 #include <QPainter>
 #include <QStyle>

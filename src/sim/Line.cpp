@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <deque>
 #include <thread>
 
 #include "modbus/Crc.h"
@@ -27,6 +28,9 @@ using Nanoseconds = std::chrono::nanoseconds;
 using std::chrono::milliseconds;
 
 constexpr size_t kMaxPending = 512;
+// The requests kept for ReceivedFrames: the tests look at the recent ones, and a line polled for
+// days must not keep every request it ever got.
+constexpr size_t kReceivedKept = 10000;
 constexpr Nanoseconds kMinFrameGap = milliseconds(5);       // ends a frame of unknown length
 constexpr Nanoseconds kMinDropGap = milliseconds(20);       // abandons a frame that stopped short
 constexpr Nanoseconds kClientReadWait = milliseconds(250);  // a hang-up lets the client read first
@@ -219,7 +223,7 @@ struct Line::Impl {
   LineOptions options;
   std::vector<std::unique_ptr<Instrument>> instruments;
   std::vector<Fault> faults;
-  std::vector<std::vector<uint8_t>> received;
+  std::deque<std::vector<uint8_t>> received;
   std::string slavePath;
   PseudoTerminal terminal;  // the thread's while it runs
   std::thread thread;
@@ -316,6 +320,7 @@ void Line::Impl::Handle(const std::vector<uint8_t>& frame, TimePoint firstByte) 
   LineOptions settings;
   {
     std::lock_guard lock(mutex);
+    if (received.size() >= kReceivedKept) received.pop_front();
     received.push_back(frame);
     settings.paceBaud = options.paceBaud;
     settings.replyDelayMs = options.replyDelayMs;
@@ -716,7 +721,7 @@ std::string Line::SlavePath() const {
 
 std::vector<std::vector<uint8_t>> Line::ReceivedFrames() const {
   std::lock_guard lock(impl_->mutex);
-  return impl_->received;
+  return {impl_->received.begin(), impl_->received.end()};
 }
 
 void Line::ClearReceived() {

@@ -152,7 +152,7 @@ class Line {
   void Stop();
   bool Running() const;
   std::string SlavePath() const;  // the client opens this (or the link)
-  // Every complete request received, whatever its address or CRC, with CRC, in order.
+  // The last 10,000 complete requests received, whatever their address or CRC, with CRC, in order.
   std::vector<std::vector<uint8_t>> ReceivedFrames() const;
   void ClearReceived();
   uint32_t HangUps() const;  // how many times the line has hung up since it was made

@@ -145,6 +145,29 @@ TEST_F(ProtocolTest, ReceivedFramesKeepEveryCompleteRequestInOrder) {
   EXPECT_TRUE(line.ReceivedFrames().empty());
 }
 
+// A line polled for days keeps the recent requests only, not every one it ever got. The requests
+// go in bursts the line takes whole: 59 to a silent address, then one that it answers.
+TEST_F(ProtocolTest, ReceivedFramesKeepTheLastTenThousand) {
+  constexpr uint16_t kBurst = 60;
+  constexpr uint16_t kSent = 168 * kBurst;
+  const auto frame = [](uint16_t k) {
+    return k % kBurst == kBurst - 1 ? ReadRequest(1, 3, 97, 1) : ReadRequest(9, 3, k, 1);
+  };
+  for (uint16_t first = 0; first < kSent; first += kBurst) {
+    Bytes burst;
+    for (uint16_t k = first; k < first + kBurst; ++k) {
+      const Bytes request = frame(k);
+      burst.insert(burst.end(), request.begin(), request.end());
+    }
+    client->Write(burst);
+    ASSERT_EQ(client->ReadCount(7, 60000).size(), 7u) << "the burst from " << first;
+  }
+  const std::vector<Bytes> kept = line.ReceivedFrames();
+  ASSERT_EQ(kept.size(), 10000u);
+  EXPECT_EQ(kept.front(), frame(kSent - 10000));
+  EXPECT_EQ(kept.back(), frame(kSent - 1));
+}
+
 TEST(ProtocolLine, BroadcastIsCarriedOutByEveryInstrumentWithoutReply) {
   k7104sim::Line line;
   k7104sim::Instrument& first = line.AddInstrument({.address = 1});

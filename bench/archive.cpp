@@ -1,6 +1,8 @@
 // Archive read throughput: 1000 records of 32 channels from a simulated instrument whose line is
 // paced at 115200 Bd, against what the line itself allows (an 8-character request and a
-// 141-character reply per record, 12 bit times a character). Prints figures; asserts nothing.
+// 141-character reply per record, 12 bit times a character). A record that fails (a paced line on
+// a loaded machine may stall mid-reply) is counted and the read goes on from it, up to ten times.
+// Prints figures; asserts nothing.
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -19,6 +21,7 @@ constexpr uint16_t Channels = 32;
 constexpr double RequestCharacters = 8;
 constexpr double ReplyCharacters = 4 * Channels + 9 + 4;  // 141: data, address, function, CRC
 constexpr double BitsPerCharacter = 12;
+constexpr int MaxFailures = 10;
 
 double LineLimitRecordsPerSecond() {
   return Baud / (BitsPerCharacter * (RequestCharacters + ReplyCharacters));
@@ -55,24 +58,33 @@ int main() {
     finished.notify_all();
   };
 
-  mip.RangeFirst = 1;
-  mip.RangeLast = Records;
+  size_t records = 0;
+  int failed = 0;
   const auto start = std::chrono::steady_clock::now();
-  if (!mip.StartJob(JobReadArchive)) return 1;
-  {
-    std::unique_lock<std::mutex> lock(mutex);
-    finished.wait(lock, [&] { return done; });
+  while (records < Records && failed <= MaxFailures) {
+    mip.RangeFirst = static_cast<uint16_t>(records + 1);
+    mip.RangeLast = Records;
+    done = false;
+    if (!mip.StartJob(JobReadArchive)) return 1;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      finished.wait(lock, [&] { return done; });
+    }
+    records += mip.ArchiveCount();
+    if (result == RESULT_OK) break;  // read to the end of the archive
+    std::fprintf(stderr, "record %zu failed: %u %s\n", records + 1, result, ResultMessage(result));
+    ++failed;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  const double measured = static_cast<double>(mip.ArchiveCount()) / seconds;
+  const double measured = static_cast<double>(records) / seconds;
   const double limit = LineLimitRecordsPerSecond();
-  std::printf("archive read at %u Bd, %u channels: result %u, %zu records in %.3f s\n", Baud,
-              Channels, result, mip.ArchiveCount(), seconds);
+  std::printf("archive read at %u Bd, %u channels: %zu records in %.3f s, %d failed%s\n", Baud,
+              Channels, records, seconds, failed, failed > 0 ? " (read again from each)" : "");
   std::printf("  records per second:      %8.2f\n", measured);
   std::printf("  line limit (%g + %g characters a record): %8.2f records per second\n",
               RequestCharacters, ReplyCharacters, limit);
   std::printf("  ratio to the line limit: %8.3f\n", measured / limit);
-  return result == RESULT_OK && mip.ArchiveCount() == Records ? 0 : 1;
+  return records == Records ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/JobRunner.h"
+#include "cli/Output.h"
 #include "files/ConfigFile.h"
 #include "files/RegularFile.h"
 #include "instrument/BatchWrite.h"
@@ -98,12 +99,17 @@ int RunBatchWrite(const Options& options, const std::vector<std::string>& args) 
   int written = 0;
   for (uint8_t address : addresses) {
     const TBatchOutcome outcome = WriteAndVerify(runner.Mip(), run, plan, address);
-    if (runner.Interrupted()) break;
     const bool ok = outcome.State == TBatchState::Done;
     if (ok) ++written;
     std::printf("%u\t%s\t%s\n", address, ModelColumn(outcome).c_str(),
                 ok ? "ok" : BatchOutcomeText(outcome, needs).c_str());
-    std::fflush(stdout);
+    // The lines are the only record of which instrument got what: no instrument is written whose
+    // line could not be kept.
+    if (!OutputReached()) {
+      std::fprintf(stderr, "k7104-cli: stopped after address %u, whose line was lost\n", address);
+      return kExitFile;
+    }
+    if (runner.Interrupted()) break;
   }
   std::fprintf(stderr, "written and checked: %d of %zu\n", written, addresses.size());
   return written == static_cast<int>(addresses.size()) ? 0 : kExitNotAllWritten;

@@ -46,6 +46,13 @@ int RunBatchWrite(const Options& options, const std::vector<std::string>& args);
 // address once in the order given; false for anything else.
 bool ParseAddressList(const std::string& text, std::vector<uint8_t>& addresses);
 
+// Configuration, archive and report files are regular files only: a FIFO or a device is refused
+// before anything is sent on the line, and so is a name that names no file. A missing file is fine
+// where one is to be made. False, with the reason on stderr, for a path that will not do.
+bool RegularOrMissing(const std::string& path);
+// Says on stderr why the file could not be written, from errno; returns kExitFile.
+int CannotWrite(const std::string& path);
+
 // Opens the channel as the options say; prints why on stderr and returns false when it cannot.
 bool OpenChannel(TModBus& bus, const Options& options);
 // Prints bytes as two-digit hexadecimal numbers separated by spaces.

@@ -11,7 +11,6 @@
 #include "files/ConfigCompare.h"
 #include "files/ConfigFile.h"
 #include "files/ConfigReport.h"
-#include "files/RegularFile.h"
 #include "instrument/JobMessages.h"
 
 namespace cli {
@@ -30,10 +29,7 @@ int Usage(const char* command, const char* what) {
 
 // The file's block, checked before anything is sent on the line.
 bool LoadFileBlock(const std::string& path, TConfigBlock& block) {
-  if (FileKindOf(path) == TFileKind::Other) {
-    std::fprintf(stderr, "k7104-cli: %s is not a regular file\n", path.c_str());
-    return false;
-  }
+  if (!RegularOrMissing(path)) return false;
   if (LoadConfigFile(path, block)) return true;
   std::fprintf(stderr, "k7104-cli: %s is no configuration file that can be read\n", path.c_str());
   return false;
@@ -105,10 +101,7 @@ int RunReport(const Options& options, const std::vector<std::string>& args) {
     return Usage("report",
                  "give the HTML file, and optionally --compare FILE.prb and "
                  "--archive N (1..1000)");
-  if (FileKindOf(report.path) == TFileKind::Other) {
-    std::fprintf(stderr, "k7104-cli: %s is not a regular file\n", report.path.c_str());
-    return kExitFile;
-  }
+  if (!RegularOrMissing(report.path)) return kExitFile;
   TConfigBlock file{};
   if (!report.comparePath.empty() && !LoadFileBlock(report.comparePath, file)) return kExitFile;
   JobRunner runner;
@@ -132,10 +125,8 @@ int RunReport(const Options& options, const std::vector<std::string>& args) {
     facts.ComparedFile = report.comparePath;
     facts.Comparison = &comparison;
   }
-  if (!WriteConfigurationReport(report.path, ConfigurationReportHtml(mip, facts, form))) {
-    std::fprintf(stderr, "k7104-cli: cannot write %s\n", report.path.c_str());
-    return kExitFile;
-  }
+  if (!WriteConfigurationReport(report.path, ConfigurationReportHtml(mip, facts, form)))
+    return CannotWrite(report.path);
   std::fprintf(stderr, "report written to %s\n", report.path.c_str());
   return 0;
 }

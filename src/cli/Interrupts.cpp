@@ -33,10 +33,24 @@ void OnSignal(int signal) {
   errno = savedErrno;
 }
 
+void MakeWakePipe() {
+  if (wakePipe[0] < 0 && pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) wakePipe[0] = -1;
+}
+
 }  // namespace
 
+void CatchBrokenPipe() {
+  MakeWakePipe();
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  // Not reset: every later write to the gone reader raises it again.
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGPIPE, &action, nullptr);
+}
+
 TInterrupts::TInterrupts() {
-  if (wakePipe[0] < 0 && pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) wakePipe[0] = -1;
+  MakeWakePipe();
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -64,6 +78,21 @@ void TInterrupts::Wake() {
 
 int InterruptSignal() {
   return caught;
+}
+
+const char* InterruptName() {
+  switch (caught) {
+    case SIGINT:
+      return "SIGINT";
+    case SIGPIPE:
+      return "SIGPIPE";
+    default:
+      return "SIGTERM";
+  }
+}
+
+bool ReaderGone() {
+  return caught == SIGPIPE;
 }
 
 int ExitCodeAfterInterrupt(int code) {

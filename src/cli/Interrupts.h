@@ -1,5 +1,7 @@
 // SIGINT and SIGTERM while k7104-cli works: the handler only notes the signal and writes a byte
 // to a pipe, so that the thread waiting for the job wakes and cancels it as a closed port does.
+// SIGPIPE (a reader of standard output or error has gone, as `| head` does) is noted the same way
+// for the whole run; the job then stops after the group in progress.
 // On Windows Ctrl+C counts as SIGINT and Ctrl+Break or closing the console as SIGTERM
 // (InterruptsWin32.cpp).
 #pragma once
@@ -20,8 +22,15 @@ class TInterrupts {
   void Wake();
 };
 
-// The first signal that came (SIGINT or SIGTERM), or 0.
+// Notes SIGPIPE from here on instead of dying of it; the writes that met it fail with EPIPE.
+void CatchBrokenPipe();
+
+// The first signal that came (SIGINT, SIGTERM or SIGPIPE), or 0.
 int InterruptSignal();
+// "SIGINT", "SIGTERM" or "SIGPIPE": the signal that came.
+const char* InterruptName();
+// The signal was SIGPIPE: what the program prints has no reader any more.
+bool ReaderGone();
 // 128 + the signal when one came, as a shell reports a program that a signal ended; else code.
 int ExitCodeAfterInterrupt(int code);
 

@@ -47,8 +47,19 @@ void TInterrupts::Wake() {
   SetEvent(wakeEvent);
 }
 
+// Windows has no SIGPIPE: a write to a closed pipe fails with an error the output check sees.
+void CatchBrokenPipe() {}
+
 int InterruptSignal() {
   return caught;
+}
+
+const char* InterruptName() {
+  return caught == SIGINT ? "SIGINT" : "SIGTERM";
+}
+
+bool ReaderGone() {
+  return false;
 }
 
 int ExitCodeAfterInterrupt(int code) {

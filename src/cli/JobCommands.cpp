@@ -9,10 +9,12 @@
 
 #include "cli/CliOptions.h"
 #include "cli/JobRunner.h"
+#include "cli/Output.h"
 #include "files/ArchiveText.h"
 #include "files/ConfigFile.h"
 #include "files/LiveCsv.h"
 #include "files/RegularFile.h"
+#include "instrument/BatchWrite.h"
 #include "instrument/JobMessages.h"
 
 namespace cli {
@@ -28,23 +30,6 @@ bool ParseLong(const std::string& text, long low, long high, long& value) {
 int Usage(const char* command, const char* what) {
   std::fprintf(stderr, "k7104-cli %s: %s\n", command, what);
   return kExitUsage;
-}
-
-// Configuration and archive files are regular files only: a FIFO or a device is refused before
-// anything is sent on the line. A missing file is fine where one is to be made.
-bool RegularOrMissing(const std::string& path) {
-  if (FileKindOf(path) != TFileKind::Other) return true;
-  std::fprintf(stderr, "k7104-cli: %s is not a regular file\n", path.c_str());
-  return false;
-}
-
-int CannotWrite(const std::string& path) {
-  const int error = errno;
-  if (FileKindOf(path) == TFileKind::Other)
-    std::fprintf(stderr, "k7104-cli: cannot write %s: not a regular file\n", path.c_str());
-  else
-    std::fprintf(stderr, "k7104-cli: cannot write %s: %s\n", path.c_str(), std::strerror(error));
-  return kExitFile;
 }
 
 // --fast and --recheck, anywhere among the arguments.
@@ -155,7 +140,12 @@ int RunWrite(const Options& options, const std::vector<std::string>& args) {
   }
   if (!runner.Open(options)) return runner.OpenFailed();
   const TResult result = runner.Run(JobWriteAll);
-  if (result != RESULT_OK) return runner.Fail(result);
+  if (result != RESULT_OK) {
+    const int code = runner.Fail(result);
+    // What the instrument holds now: the file's groups up to the failure, its own after it.
+    std::fprintf(stderr, "%s\n", WrittenSoFarText(GroupsWritten(mip)).c_str());
+    return code;
+  }
   std::fprintf(stderr, "%s\n", WriteSuccessSentence(mip.ChannelCount, mip.RelayCount).c_str());
   return 0;
 }
@@ -206,7 +196,7 @@ int RunLive(const Options& options, const std::vector<std::string>& args) {
     std::string line = RegionalDateTime(now);
     for (int i = 0; i < mip.ChannelCount; ++i) line += "\t" + MeasurementText(mip.CurrentValue[i]);
     std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    if (!OutputReached()) return kExitFile;  // polling on with nowhere to show it is no success
   }
   return 0;
 }
@@ -298,6 +288,25 @@ int RunSetAddress(const Options& options, const std::vector<std::string>& args) 
 }
 
 }  // namespace
+
+bool RegularOrMissing(const std::string& path) {
+  if (path.empty() || path.back() == '/') {
+    std::fprintf(stderr, "k7104-cli: cannot use '%s': %s\n", path.c_str(),
+                 path.empty() ? "the file name is empty" : "a name ending in '/' names a folder");
+    return false;
+  }
+  if (FileKindOf(path) != TFileKind::Other) return true;
+  std::fprintf(stderr, "k7104-cli: %s is not a regular file\n", path.c_str());
+  return false;
+}
+
+int CannotWrite(const std::string& path) {
+  const int error = errno;
+  const bool other = error == EINVAL && FileKindOf(path) == TFileKind::Other;
+  std::fprintf(stderr, "k7104-cli: cannot write %s: %s\n", path.c_str(),
+               other ? "not a regular file" : std::strerror(error));
+  return kExitFile;
+}
 
 const std::vector<Command>& JobCommands() {
   static const std::vector<Command> commands = {

@@ -3,7 +3,6 @@
 #include "cli/Trace.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 
 #include "files/ArchiveText.h"
@@ -57,13 +56,14 @@ void JobRunner::WaitForJobEnd() {
   }
 }
 
-// The transaction under way gives up at once with 13; the job checks Cancel and stops.
+// The transaction under way gives up at once with 13; the job checks Cancel and stops. A reader
+// that has gone is no reason to break off a transaction: the job stops after the group in
+// progress, so that no group is left with its request sent and its reply unheard.
 void JobRunner::CancelJob() {
   cancelled_ = true;
   mip_.Cancel = 1;
-  mip_.Bus.ClosePort();
-  std::fprintf(stderr, "%sk7104-cli: stopped by %s\n", showProgress_ ? "\n" : "",
-               InterruptSignal() == SIGINT ? "SIGINT" : "SIGTERM");
+  if (!ReaderGone()) mip_.Bus.ClosePort();
+  std::fprintf(stderr, "%sk7104-cli: stopped by %s\n", showProgress_ ? "\n" : "", InterruptName());
 }
 
 TResult JobRunner::RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last) {

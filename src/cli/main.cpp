@@ -7,6 +7,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Interrupts.h"
+#include "cli/Output.h"
 #include "cli/Platform.h"
 #include "cli/Trace.h"
 
@@ -84,10 +85,7 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
   return i;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  cli::PrepareProcess(argc, argv);
+int RunCommandLine(int argc, char** argv) {
   cli::Options options;
   const int at = ParseOptions(argc, argv, options);
   if (at == -2) {
@@ -111,11 +109,19 @@ int main(int argc, char** argv) {
                   command.help);
       return 0;
     }
-    const int code = command.run(options, args);
-    cli::StopTrace();
-    return cli::ExitCodeAfterInterrupt(code);
+    return command.run(options, args);
   }
   std::fprintf(stderr, "k7104-cli: unknown command %s\n", name.c_str());
   PrintUsage(stderr);
   return cli::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  cli::PrepareProcess(argc, argv);
+  cli::CatchBrokenPipe();
+  const int code = RunCommandLine(argc, argv);
+  cli::StopTrace();
+  return cli::ExitCodeAfterInterrupt(cli::FinishOutput(code));
 }

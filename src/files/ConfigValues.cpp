@@ -23,10 +23,10 @@ std::string Code(unsigned value) {
   return "c" + std::to_string(value);
 }
 
-// Nine significant digits tell every single-precision value apart.
+// Nine significant digits tell every single-precision value apart; an exponent is written "E+38".
 std::string PreciseText(float value, const std::string& separator) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  std::snprintf(text, sizeof text, "%.9G", static_cast<double>(value));
   std::string result = text;
   const size_t point = result.find('.');
   if (point != std::string::npos) result.replace(point, 1, separator);
@@ -40,8 +40,11 @@ TElementValue Choice(std::string element, TChoiceList list, unsigned code) {
 TElementValue Number(std::string element, float value, int decimals, const std::string& separator) {
   char bits[16];
   std::snprintf(bits, sizeof bits, "f%08x", std::bit_cast<uint32_t>(value));
-  return {std::move(element), FixedText(value, decimals, separator), bits,
-          PreciseText(value, separator)};
+  std::string text = FixedText(value, decimals, separator);
+  // Past the fixed form a page writes the exponent as wide as its decimals: here every number
+  // that needs one is written one way.
+  if (text.find('E') != std::string::npos) text = PreciseText(value, separator);
+  return {std::move(element), std::move(text), bits, PreciseText(value, separator)};
 }
 
 TElementValue Whole(std::string element, unsigned value) {

@@ -5,8 +5,11 @@
 #include <string>
 
 // Writes the bytes to a temporary file in the target's folder, flushes it to the disk and only
-// then renames it over the target. False when any step fails; the target is then unchanged and
-// the temporary file is gone.
+// then renames it over the target. False when any step fails; the target is then unchanged, the
+// temporary file is gone and errno says why (ENOENT for an empty name or a missing folder, EISDIR
+// for a folder or a name ending in a slash, ELOOP for links in a loop, EINVAL for something else
+// than a regular file, ENOSPC, EROFS, ...). A symbolic link is followed: the file it names is
+// replaced, or made when it does not exist yet, and the link stays.
 bool WriteFileReplacing(const std::string& path, const void* bytes, size_t count);
 
 // The same replacement for a file written in pieces: the pieces go to the temporary file, and
@@ -25,9 +28,11 @@ class TFileReplacement {
 
  private:
   void Discard();
+  bool Refuse(int error);
 
   std::string path_;
   std::string temp_;
   int fd_ = -1;
   bool failed_ = false;
+  int error_ = 0;  // of the write that failed
 };

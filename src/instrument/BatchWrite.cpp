@@ -43,7 +43,55 @@ TBatchSkip SkipReason(const TBatchPlan& plan, const TBatchOutcome& outcome) {
   return TBatchSkip::None;
 }
 
+std::string JoinedGroupNames(const std::vector<uint8_t>& groups) {
+  std::string names;
+  for (uint8_t group : groups) names += (names.empty() ? "" : ", ") + GroupName(group);
+  return names;
+}
+
+// The failure sentence of a write all that stopped: a failure of the identity check names no
+// group, so it says that the instrument was being checked.
+std::string WriteFailureSentence(const TBatchOutcome& outcome) {
+  if (GroupByCode(outcome.Operation) == nullptr)
+    return std::string(ResultMessage(outcome.Result)) + " При проверке прибора!!!";
+  return FailureSentence(outcome.Result, outcome.Operation, outcome.Exception);
+}
+
+// The group the write stopped at: the first one the instrument did not take. Write all goes in
+// the order of the codes, and a cancelled write stops after a group it completed.
+uint8_t StoppedAt(const std::vector<uint8_t>& written) {
+  for (int code = FirstGroup; code <= LastGroup; ++code)
+    if (std::find(written.begin(), written.end(), code) == written.end())
+      return static_cast<uint8_t>(code + WriteCodeBit);
+  return OpWriteSettings;
+}
+
+std::string FailureText(const TBatchOutcome& outcome) {
+  if (outcome.MismatchGroup != 0)
+    return "Записано, проверка не удалась: Прибор вернул не то, что записано!!! При проверке " +
+           GroupName(outcome.MismatchGroup) + "!!!";
+  if (outcome.Checking) return "Записано, проверка не удалась: " + WriteFailureSentence(outcome);
+  if (outcome.Written.empty()) return "Не записано: " + WriteFailureSentence(outcome);
+  TBatchOutcome stopped = outcome;
+  stopped.Operation = StoppedAt(outcome.Written);
+  return "Записано частично: " + JoinedGroupNames(outcome.Written) + "; " +
+         WriteFailureSentence(stopped);
+}
+
 }  // namespace
+
+std::vector<uint8_t> GroupsWritten(const TDataImage& image) {
+  std::vector<uint8_t> written;
+  for (int code = FirstGroup; code <= LastGroup; ++code)
+    if (image.GroupSource[code] == TGroupSource::Read)
+      written.push_back(static_cast<uint8_t>(code));
+  return written;
+}
+
+std::string WrittenSoFarText(const std::vector<uint8_t>& written) {
+  if (written.empty()) return "Не записано.";
+  return "Записано частично: " + JoinedGroupNames(written) + ".";
+}
 
 TConfigNeeds NeedsOf(const TConfigBlock& block) {
   TConfigNeeds needs;
@@ -82,10 +130,7 @@ std::string BatchOutcomeText(const TBatchOutcome& outcome, const TConfigNeeds& n
     case TBatchState::Done:
       return "Записано и проверено.";
     case TBatchState::Failed:
-      if (outcome.MismatchGroup != 0)
-        return "Прибор вернул не то, что записано!!! При проверке " +
-               GroupName(outcome.MismatchGroup) + "!!!";
-      return FailureSentence(outcome.Result, outcome.Operation, outcome.Exception);
+      return FailureText(outcome);
     case TBatchState::Skipped:
       switch (outcome.Skip) {
         case TBatchSkip::OtherModel:
@@ -153,8 +198,10 @@ TBatchOutcome WriteAndVerify(TMIP& mip, const TRunJob& run, TBatchPlan& plan, ui
   mip.Config = plan.Block;
   mip.SetGroupSources(TGroupSource::Loaded);
   result = run(JobWriteAll);
+  outcome.Written = GroupsWritten(mip);
   if (result != RESULT_OK) return failed(result);
 
+  outcome.Checking = true;
   enter(TBatchState::Verifying);
   // Whatever the read leaves out stays unlike what was written.
   const auto* written = reinterpret_cast<const uint8_t*>(&plan.Block);

@@ -11,6 +11,7 @@
 #include "instrument/ConfigBlock.h"
 #include "modbus/Modbusunit.h"
 
+class TDataImage;
 class TMIP;
 
 enum class TBatchState : uint8_t { Waiting, Writing, Verifying, Done, Failed, Skipped };
@@ -38,13 +39,25 @@ struct TBatchOutcome {
   int16_t Exception = -1;
   uint8_t MismatchGroup = 0;  // the first group read back with other values than written
   TBatchSkip Skip = TBatchSkip::None;
+  // The groups the instrument took before a failure, in the order written: all of them when the
+  // failure came with the read-back.
+  std::vector<uint8_t> Written;
+  bool Checking = false;  // the write went through; the read-back failed
 };
+
+// The parameter groups a write job has put on the instrument since the image's groups were
+// loaded: those marked read since, in the order the write goes.
+std::vector<uint8_t> GroupsWritten(const TDataImage& image);
+// What a write all that failed left on the instrument: "Не записано." or "Записано частично: "
+// and the groups taken.
+std::string WrittenSoFarText(const std::vector<uint8_t>& written);
 
 // "ожидание", "запись", "проверка", "готово", "ошибка", "пропущен".
 std::string BatchStateName(TBatchState state);
-// What became of the instrument, as one sentence: that it was written and checked, the failure
-// sentence of the job, the group that came back otherwise, or why it was left alone; empty while
-// it is waiting or under way.
+// What became of the instrument, as one line: that it was written and checked; a failure with
+// the state it left the instrument in ("Не записано: ", "Записано частично: <groups>; " or
+// "Записано, проверка не удалась: ") before the failure sentence of the job or the group that came
+// back otherwise; or why it was left alone. Empty while it is waiting or under way.
 std::string BatchOutcomeText(const TBatchOutcome& outcome, const TConfigNeeds& needs);
 
 // The first parameter group whose transferred values differ between the two blocks, over the

@@ -4,10 +4,13 @@
 
 #include <asm/termbits.h>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -42,6 +45,27 @@ uint32_t ParityFlags(uint8_t parity) {
   }
 }
 
+constexpr unsigned kPtySlaveFirstMajor = 136;  // Unix98 pseudo-terminal slaves: majors 136..143
+constexpr unsigned kPtySlaveLastMajor = 143;
+
+// The program's own controlling terminal answers TIOCGSID; any other terminal but a master
+// refuses it.
+bool IsOwnTerminal(int fd) {
+  pid_t session = 0;
+  return ioctl(fd, TIOCGSID, &session) == 0;
+}
+
+// A serial line: a port the serial driver knows (a UART, a USB converter) or a pseudo-terminal,
+// as the simulator and socat-style bridges are; a console or the user's own terminal is none.
+bool IsSerialLine(int fd) {
+  struct stat st {};
+  if (!isatty(fd) || fstat(fd, &st) != 0 || IsOwnTerminal(fd)) return false;
+  const unsigned deviceMajor = major(st.st_rdev);
+  if (deviceMajor >= kPtySlaveFirstMajor && deviceMajor <= kPtySlaveLastMajor) return true;
+  serial_struct serial{};
+  return ioctl(fd, TIOCGSERIAL, &serial) == 0;
+}
+
 class TPosixSerialPort final : public TSerialPort {
  public:
   TPosixSerialPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
@@ -54,12 +78,14 @@ class TPosixSerialPort final : public TSerialPort {
     if (IsOpen()) return true;
     failure_ = TOpenFailure::None;
     error_ = 0;
+    // A socket, a FIFO or a plain file is refused before an open that could wait or take it over.
+    struct stat st {};
+    if (stat(device.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return NotSerial();
     const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Failed(errno);
-    if (!isatty(fd)) {
+    if (!IsSerialLine(fd)) {
       close(fd);
-      failure_ = TOpenFailure::NotSerial;
-      return false;
+      return NotSerial();
     }
     // TIOCEXCL keeps other users out; flock also keeps out root, whom TIOCEXCL does not stop.
     if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -69,13 +95,16 @@ class TPosixSerialPort final : public TSerialPort {
     }
     int modemLines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &modemLines);  // DTR and RTS held off; a pty refuses, which is harmless
+    foundKept_ = ioctl(fd, TCGETS2, &found_) == 0;
     fd_.store(fd);
     return true;
   }
 
+  // The line is left with the settings it had when it was opened.
   bool Close() override {
     const int fd = fd_.exchange(-1);
     if (fd < 0) return true;
+    if (foundKept_) ioctl(fd, TCSETS2, &found_);
     ioctl(fd, TIOCNXCL);
     close(fd);  // Linux releases the descriptor even when close reports an error
     return true;
@@ -139,6 +168,11 @@ class TPosixSerialPort final : public TSerialPort {
     return false;
   }
 
+  bool NotSerial() {
+    failure_ = TOpenFailure::NotSerial;
+    return false;
+  }
+
   TWaitResult Wait(short events, int timeoutMs) {
     pollfd fds[2] = {{fd_.load(), events, 0}, {wakeFd_, POLLIN, 0}};
     if (fds[0].fd < 0) return TWaitResult::HangUp;
@@ -154,6 +188,8 @@ class TPosixSerialPort final : public TSerialPort {
   int wakeFd_;
   TOpenFailure failure_ = TOpenFailure::None;
   int error_ = 0;
+  struct termios2 found_ {};
+  bool foundKept_ = false;
 };
 
 }  // namespace

@@ -1,7 +1,9 @@
 // k7104-sim: simulated К7104 instruments on a pseudo-terminal, for anyone without hardware.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -18,6 +20,15 @@ using k7104sim::InstrumentSpec;
 
 constexpr int kExitUsage = 2;
 constexpr int kExitFailed = 1;
+constexpr int kExitOutput = 74;  // what was printed did not reach standard output
+
+// The terminal's path is what the user needs of the program: it must have reached standard output.
+bool OutputReached() {
+  std::cout.flush();
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good()) return true;
+  std::fprintf(stderr, "k7104-sim: cannot write standard output: %s\n", std::strerror(errno));
+  return false;
+}
 
 struct Settings {
   k7104sim::LineOptions line;
@@ -177,10 +188,10 @@ int main(int argc, char** argv) {
   switch (ParseArguments(argc, argv, settings)) {
     case ParseOutcome::Help:
       PrintHelp();
-      return 0;
+      return OutputReached() ? 0 : kExitOutput;
     case ParseOutcome::Version:
       std::printf("k7104-sim %s\n", K7104_VERSION_TEXT);
-      return 0;
+      return OutputReached() ? 0 : kExitOutput;
     case ParseOutcome::Error:
       return kExitUsage;
     case ParseOutcome::Run:
@@ -210,7 +221,7 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   std::printf("%s\n", line.SlavePath().c_str());
-  std::fflush(stdout);
+  if (!OutputReached()) return kExitOutput;
   if (!quiet) {
     for (const InstrumentSpec& wanted : settings.instruments) {
       std::fprintf(stderr, "k7104-sim: %s at address %d, %d channels, %d relays\n",

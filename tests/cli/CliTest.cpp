@@ -1,11 +1,16 @@
 // k7104-cli end to end: the program itself, run as a shell would run it, against simulated
 // instruments on a pseudo-terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +26,7 @@
 #include "modbus/Modbusunit.h"
 #include "modbus/Traffic.h"
 #include "sim/Simulator.h"
+#include "support/TmpfsMount.h"
 
 extern char** environ;
 
@@ -41,14 +47,33 @@ struct Running {
   int errFd = -1;
 };
 
+// Where the program's standard output and error go besides their own pipes.
+struct Streams {
+  std::string outFile = {};  // standard output into this file (/dev/full, a file on a full disk)
+  std::string errFile = {};  // standard error into this file
+  bool together = false;     // standard error into standard output's pipe, as 2>&1 | head does
+};
+
 // Starts k7104-cli with the arguments and the locale given.
-Running StartCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
+Running StartCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8",
+                 const Streams& streams = {}) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, streams.together ? outPipe[1] : errPipe[1],
+                                   STDERR_FILENO);
+  if (!streams.outFile.empty())
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, streams.outFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!streams.errFile.empty())
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, streams.errFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // The program holds no end of the pipes but its own outputs: the test's closing of the reading
+  // end must reach it.
+  for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+    posix_spawn_file_actions_addclose(&actions, fd);
   std::vector<std::string> words = {K7104_CLI_PATH};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -58,9 +83,19 @@ Running StartCli(const std::vector<std::string>& args, const std::string& locale
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
+  // As a shell starts it: SIGPIPE at its default, whatever this process does with it.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   Running running;
-  if (posix_spawn(&running.pid, K7104_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0)
+  if (posix_spawn(&running.pid, K7104_CLI_PATH, &actions, &attributes, argv.data(), envp.data()) !=
+      0)
     running.pid = -1;
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
@@ -99,8 +134,51 @@ Outcome Finish(Running running) {
   return outcome;
 }
 
-Outcome RunCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
-  return Finish(StartCli(args, locale));
+Outcome RunCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8",
+               const Streams& streams = {}) {
+  return Finish(StartCli(args, locale, streams));
+}
+
+// Waits up to a minute for the process to end: its exit code, or -1 (then it is killed).
+int ExitCode(pid_t pid) {
+  int status = 0;
+  for (int i = 0; i < 6000; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -1;
+}
+
+// Runs k7104-cli as a shell on the terminal would: in a session of its own whose controlling
+// terminal is that one, with its outputs on pipes.
+Outcome RunOnOwnTerminal(const char* terminal, const std::vector<std::string>& args) {
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return {};
+  std::vector<std::string> words = {K7104_CLI_PATH};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  std::string locale = "LC_ALL=C.UTF-8";
+  char* envp[] = {locale.data(), nullptr};
+  Running running;
+  running.pid = fork();
+  if (running.pid == 0) {
+    setsid();
+    const int fd = open(terminal, O_RDWR);  // the session's first terminal becomes its own
+    dup2(fd, STDIN_FILENO);
+    dup2(outPipe[1], STDOUT_FILENO);
+    dup2(errPipe[1], STDERR_FILENO);
+    execve(K7104_CLI_PATH, argv.data(), envp);
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  running.outFd = outPipe[0];
+  running.errFd = errPipe[0];
+  return Finish(running);
 }
 
 bool Asks(const std::vector<uint8_t>& frame, uint8_t function, uint16_t firstRegister) {
@@ -130,13 +208,14 @@ class Cli : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Outcome Run(std::vector<std::string> args, const std::string& locale = "C.UTF-8") {
+  Outcome Run(std::vector<std::string> args, const std::string& locale = "C.UTF-8",
+              const Streams& streams = {}) {
     args.insert(args.begin(), {"--port", line_.SlavePath()});
-    return RunCli(args, locale);
+    return RunCli(args, locale, streams);
   }
-  Running Start(std::vector<std::string> args) {
+  Running Start(std::vector<std::string> args, const Streams& streams = {}) {
     args.insert(args.begin(), {"--port", line_.SlavePath()});
-    return StartCli(args);
+    return StartCli(args, "C.UTF-8", streams);
   }
   std::string File(const char* name) const { return (dir_ / name).string(); }
 
@@ -243,16 +322,22 @@ TEST_F(Cli, BatchWriteReportsTheFailingInstrumentAndChecksTheOthers) {
     for (uint16_t i = 0; i < 32; ++i) target->SetHoldingFloat(1152 + 2 * i, 999.5f);
   ASSERT_EQ(Run({"--address", "1", "read", File("line.prb")}).exitCode, 0);
   line_.AddFault({k7104sim::FaultKind::Exception, 4, 3, 16, 1280, 1343});
+  // The read back of 4 loses the first setpoints once: written, but not checked.
+  line_.AddFault({k7104sim::FaultKind::NoReply, 0, 4, 3, 1152, 1152, 1});
 
-  const Outcome batch = Run({"write", File("line.prb"), "--addresses", "1,3-5,2"});
+  const Outcome batch =
+      Run({"--timeout", "300", "write", File("line.prb"), "--addresses", "1,3-5,2"});
   EXPECT_EQ(batch.exitCode, 1) << batch.err;
-  EXPECT_EQ(batch.out,
-            "1\tК7104Т1\tok\n"
-            "3\tК7104Т1\tНеизвестная ошибка!!! При записи вторых уставок!!! (исключение 4 от "
-            "прибора)\n"
-            "4\tК7104Т1\tok\n"
-            "5\tК7104Т1\tНе записано: у прибора 16 каналов, а настройка задаёт 31.\n"
-            "2\tК7104С1\tНе записано: прибор другой модели (К7104С1).\n");
+  EXPECT_EQ(
+      batch.out,
+      "1\tК7104Т1\tok\n"
+      "3\tК7104Т1\tЗаписано частично: типы датчиков, типы соединения, проверка на обрыв, КХС, "
+      "извлечение корня, фильтра каналов, запятых, минимумов, максимумов, первых уставок; "
+      "Неизвестная ошибка!!! При записи вторых уставок!!! (исключение 4 от прибора)\n"
+      "4\tК7104Т1\tЗаписано, проверка не удалась: Вышло время ожидания!!! При чтении первых "
+      "уставок!!!\n"
+      "5\tК7104Т1\tНе записано: у прибора 16 каналов, а настройка задаёт 31.\n"
+      "2\tК7104С1\tНе записано: прибор другой модели (К7104С1).\n");
   for (uint16_t i = 0; i < 32; ++i)
     EXPECT_EQ(fourth.HoldingFloat(1152 + 2 * i), first_->HoldingFloat(1152 + 2 * i)) << i;
 
@@ -283,6 +368,14 @@ TEST_F(Cli, DiffExitsByWhetherTheInstrumentMatchesTheFile) {
   EXPECT_NE(differ.out.find("\n" + setpoint), std::string::npos) << differ.out;
   EXPECT_EQ(std::count(differ.out.begin(), differ.out.end(), '\n'), 2) << differ.out;
   EXPECT_NE(differ.err.find("КХС: 1\n"), std::string::npos) << differ.err;
+
+  // Numbers past the fixed form are written one way, whatever their page's decimals.
+  first_->SetHoldingFloat(1152 + 2 * 2, 0x1p127f);
+  first_->SetHoldingFloat(1664 + 2 * 2, -0x1p127f);
+  const Outcome huge = Run({"diff", File("first.prb")});
+  EXPECT_NE(huge.out.find("\t1.70141183E+38\t"), std::string::npos) << huge.out;
+  EXPECT_NE(huge.out.find("\t-1.70141183E+38\t"), std::string::npos) << huge.out;
+  EXPECT_EQ(huge.out.find("E+0"), std::string::npos) << huge.out;
 
   EXPECT_EQ(Run({"--address", "9", "--timeout", "100", "diff", File("first.prb")}).exitCode, 2);
   {
@@ -567,6 +660,150 @@ TEST_F(Cli, VersionAndPortsNeedNoInstrument) {
   EXPECT_EQ(none.out, "");
   EXPECT_NE(none.err.find("no serial devices"), std::string::npos);
   EXPECT_EQ(RunCli({"ports", "--by-id"}).exitCode, 64);
+}
+
+// What the program prints must arrive: standard output on /dev/full or a full disk is exit 74 with
+// the reason on standard error, and a batch stops before an instrument whose line would be lost.
+TEST_F(Cli, OutputThatDoesNotArriveIsAFailure) {
+  const Streams full{.outFile = "/dev/full"};
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"scan", "1", "3"}, {"info"}}) {
+    const Outcome lost = Run(args, "C.UTF-8", full);
+    EXPECT_EQ(lost.exitCode, 74) << args[0];
+    EXPECT_NE(lost.err.find("cannot write standard output: No space left on device"),
+              std::string::npos)
+        << lost.err;
+  }
+  const Outcome read = Run({"read", File("line.prb")}, "C.UTF-8", {.errFile = "/dev/full"});
+  EXPECT_EQ(read.exitCode, 74) << "its report on standard error was lost";
+
+  line_.AddInstrument({3, 1, 32, 32});
+  line_.ClearReceived();
+  const Outcome batch = Run({"write", File("line.prb"), "--addresses", "1,3"}, "C.UTF-8", full);
+  EXPECT_EQ(batch.exitCode, 74);
+  EXPECT_NE(batch.err.find("stopped after address 1"), std::string::npos) << batch.err;
+  for (const auto& frame : line_.ReceivedFrames()) ASSERT_EQ(frame[0], 1) << "3 was not touched";
+
+  TmpfsMount disk(File("full"), 16);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  ASSERT_TRUE(disk.Fill());
+  const Outcome scan = Run({"scan", "1", "3"}, "C.UTF-8", {.outFile = File("full/found.txt")});
+  EXPECT_EQ(scan.exitCode, 74);
+  EXPECT_NE(scan.err.find("No space left on device"), std::string::npos) << scan.err;
+}
+
+// --trace write FILE 2>&1 | head -3: the reader goes after three lines. The write stops after the
+// group in progress instead of dying between a request and its reply, and exits with 141.
+TEST_F(Cli, AReaderThatGoesStopsTheJobBetweenGroups) {
+  ASSERT_EQ(Run({"read", File("t1.prb")}).exitCode, 0);
+  line_.SetReplyDelay(100);
+  line_.ClearReceived();
+  Running write = Start({"--trace", "write", File("t1.prb")}, {.together = true});
+  std::string head;
+  char c = 0;
+  while (std::count(head.begin(), head.end(), '\n') < 3 && read(write.outFd, &c, 1) == 1) head += c;
+  close(write.outFd);
+  close(write.errFd);
+  EXPECT_EQ(ExitCode(write.pid), 141) << head;
+  const auto frames = line_.ReceivedFrames();
+  const auto writes = std::count_if(frames.begin(), frames.end(), [](const auto& frame) {
+    return frame[1] == 15 || frame[1] == 16;
+  });
+  EXPECT_GT(writes, 0);
+  EXPECT_LT(writes, 28) << "the write stopped when its reader went, before its 28 requests";
+}
+
+// A link is followed to the file it names, which is made when missing; a loop, a link into a
+// missing folder or onto a read-only disk is refused with its reason and stays as it was. The
+// longest names the file system takes are taken, and a name that names no file says so.
+TEST_F(Cli, FilesFollowLinksAndARefusedPathSaysWhy) {
+  fs::create_directories(dir_ / "sub");
+  fs::create_symlink("sub/wanted.prb", dir_ / "d.prb");
+  const Outcome through = Run({"read", File("d.prb")});
+  ASSERT_EQ(through.exitCode, 0) << through.err;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "d.prb"));
+  EXPECT_EQ(FileBytes(dir_ / "sub" / "wanted.prb").size(), ConfigFileSize);
+
+  fs::create_symlink("loop.prb", dir_ / "loop.prb");
+  fs::create_symlink("no-folder/x.prb", dir_ / "m.prb");
+  for (const auto& [name, reason] : {std::pair{"loop.prb", "Too many levels of symbolic links"},
+                                     std::pair{"m.prb", "No such file or directory"}}) {
+    const Outcome refused = Run({"read", File(name)});
+    EXPECT_EQ(refused.exitCode, 74) << name;
+    EXPECT_NE(refused.err.find(reason), std::string::npos) << refused.err;
+    EXPECT_TRUE(fs::is_symlink(dir_ / name)) << name;
+  }
+  const Outcome report = Run({"report", File("no-folder/r.html")});
+  EXPECT_EQ(report.exitCode, 74);
+  EXPECT_NE(report.err.find("No such file or directory"), std::string::npos) << report.err;
+
+  const std::string longest = std::string(251, 'n') + ".prb";
+  const Outcome longName = Run({"read", File(longest.c_str())});
+  EXPECT_EQ(longName.exitCode, 0) << longName.err;
+  EXPECT_EQ(FileBytes(dir_ / longest).size(), ConfigFileSize);
+
+  line_.ClearReceived();
+  for (const auto& [path, reason] : {std::pair{std::string(), "the file name is empty"},
+                                     std::pair{File("x.prb") + "/", "names a folder"}}) {
+    const Outcome refused = Run({"read", path});
+    EXPECT_EQ(refused.exitCode, 74) << path;
+    EXPECT_NE(refused.err.find(reason), std::string::npos) << refused.err;
+  }
+  EXPECT_TRUE(line_.ReceivedFrames().empty()) << "nothing is read for a name that names no file";
+
+  TmpfsMount readOnly(File("ro"), 16, true);
+  if (!readOnly.Mounted()) GTEST_SKIP() << readOnly.Why();
+  fs::create_symlink("ro/new.prb", dir_ / "r.prb");
+  const Outcome refused = Run({"read", File("r.prb")});
+  EXPECT_EQ(refused.exitCode, 74);
+  EXPECT_NE(refused.err.find("Read-only file system"), std::string::npos) << refused.err;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "r.prb"));
+}
+
+// The user's own terminal and a socket are no serial ports: refused before a byte is sent. A
+// terminal that is used as a line is left with the settings it had.
+TEST_F(Cli, OnlySerialLinesAreTakenAndLeftAsTheyWereFound) {
+  int master = -1, slave = -1;
+  char name[128] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  termios cooked{};
+  ASSERT_EQ(tcgetattr(slave, &cooked), 0);
+  ASSERT_TRUE(cooked.c_lflag & ICANON);
+  ASSERT_TRUE(cooked.c_lflag & ECHO);
+  const Outcome own = RunOnOwnTerminal(name, {"--port", "/dev/tty", "--timeout", "100", "info"});
+  EXPECT_EQ(own.exitCode, 7);
+  EXPECT_NE(own.err.find("/dev/tty не последовательный порт."), std::string::npos) << own.err;
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  EXPECT_EQ(read(master, name, sizeof name), -1) << "nothing was written onto the terminal";
+  termios after{};
+  ASSERT_EQ(tcgetattr(slave, &after), 0);
+  EXPECT_EQ(after.c_lflag, cooked.c_lflag);
+  close(slave);
+  close(master);
+
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ASSERT_EQ(tcgetattr(slave, &cooked), 0);
+  const Outcome used = RunCli({"--port", name, "--timeout", "100", "info"});
+  EXPECT_EQ(used.exitCode, 9) << used.err;
+  ASSERT_EQ(tcgetattr(slave, &after), 0);
+  EXPECT_EQ(after.c_iflag, cooked.c_iflag);
+  EXPECT_EQ(after.c_oflag, cooked.c_oflag);
+  EXPECT_EQ(after.c_cflag, cooked.c_cflag);
+  EXPECT_EQ(after.c_lflag, cooked.c_lflag);
+  close(slave);
+  close(master);
+
+  const std::string socketPath = File("line.sock");
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const Outcome socketPort = RunCli({"--port", socketPath, "info"});
+  EXPECT_EQ(socketPort.exitCode, 7);
+  EXPECT_NE(socketPort.err.find(socketPath + " не последовательный порт."), std::string::npos)
+      << socketPort.err;
+  close(listener);
 }
 
 }  // namespace

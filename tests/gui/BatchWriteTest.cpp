@@ -87,7 +87,9 @@ class TestBatchWrite : public QObject {
     QCOMPARE(Column(*dialog, TBatchWriteDialog::StateColumn),
              QStringList({"готово", "ошибка", "готово", "пропущен"}));
     const QString failure =
-        "Неизвестная ошибка!!! При записи вторых уставок!!! (исключение 4 от прибора)";
+        "Записано частично: типы датчиков, типы соединения, проверка на обрыв, КХС, извлечение "
+        "корня, фильтра каналов, запятых, минимумов, максимумов, первых уставок; Неизвестная "
+        "ошибка!!! При записи вторых уставок!!! (исключение 4 от прибора)";
     QCOMPARE(Cell(*dialog, 1, TBatchWriteDialog::MessageColumn), failure);
     QCOMPARE(Cell(*dialog, 3, TBatchWriteDialog::MessageColumn),
              QString("Не записано: прибор другой модели (К7104С1)."));

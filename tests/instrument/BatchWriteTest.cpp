@@ -38,13 +38,34 @@ TEST_F(BatchWriteTest, ValuesThatDoNotComeBackAsWrittenAreNamed) {
   EXPECT_EQ(outcome.MismatchGroup, 15);
   EXPECT_EQ(plan.Models, std::vector<uint16_t>{1}) << "the first instrument gives the model";
   EXPECT_EQ(BatchOutcomeText(outcome, NeedsOf(plan.Block)),
-            "Прибор вернул не то, что записано!!! При проверке гистерезисов!!!");
+            "Записано, проверка не удалась: Прибор вернул не то, что записано!!! При проверке "
+            "гистерезисов!!!");
   EXPECT_EQ(target.HoldingRegister(128 + 31), 3) << "the write itself went through";
 
   states.clear();
   const TBatchOutcome again = WriteAndVerify(*mip_, Runner(), plan, 7, {});
   EXPECT_EQ(again.State, TBatchState::Done);
   EXPECT_EQ(BatchOutcomeText(again, NeedsOf(plan.Block)), "Записано и проверено.");
+}
+
+// An instrument that stops answering after it was identified, before the write took anything:
+// its line says that nothing was written, and which check failed.
+TEST_F(BatchWriteTest, AFailureBeforeTheFirstWriteSaysNothingWasWritten) {
+  Add(7, 1, 32, 32);
+  Connect();
+  mip_->Bus.SetWaitTime(100);
+  TBatchPlan plan;
+  plan.Block.TypeSensor[0] = 3;
+  const TRunJob silentOnWrite = [this](uint8_t job) {
+    if (job == JobWriteAll) line_->AddFault({k7104sim::FaultKind::NoReply, 0, 7, 3, 0, 8, 1});
+    return RunJob(job);
+  };
+  const TBatchOutcome outcome = WriteAndVerify(*mip_, silentOnWrite, plan, 7);
+  EXPECT_EQ(outcome.State, TBatchState::Failed);
+  EXPECT_TRUE(outcome.Written.empty());
+  EXPECT_EQ(BatchOutcomeText(outcome, NeedsOf(plan.Block)),
+            "Не записано: Вышло время ожидания!!! При проверке прибора!!!");
+  for (const Frame& frame : line_->ReceivedFrames()) EXPECT_EQ(frame[1], 3) << "no write was sent";
 }
 
 TEST_F(BatchWriteTest, NeedsCountTheHighestChannelAndRelayInUse) {

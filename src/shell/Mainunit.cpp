@@ -117,6 +117,11 @@ TMainForm::TMainForm(const TMainFormOptions& options)
                    "при выходе не записываются.")
                .arg(QDir::toNativeSeparators(settingsPath_)),
            false);
+  if (settingsTooLarge_)
+    Report(QString("Файл настроек %1 больше 1 МБ: он не прочитан, настройки взяты по умолчанию и "
+                   "при выходе не записываются.")
+               .arg(QDir::toNativeSeparators(settingsPath_)),
+           false);
 
   PlaceWindow();
 }
@@ -407,6 +412,7 @@ TWindowPlace TMainForm::CurrentPlace() const {
 void TMainForm::ReadSettings() {
   const TIniFile ini(settingsPath_);
   settingsNotRegular_ = ini.NotRegular();
+  settingsTooLarge_ = ini.TooLarge();
   placeInFile_ = WindowPlace::InFile(ini);
   storedPlace_ = WindowPlace::Read(ini);
   const QStringList devices = Settings::ReadPortDevices(ini);
@@ -428,7 +434,7 @@ void TMainForm::ReadSettings() {
 }
 
 void TMainForm::WriteSettings() {
-  if (settingsNotRegular_) return;
+  if (settingsNotRegular_ || settingsTooLarge_) return;
   TIniFile ini(settingsPath_);
   TAppSettings s;
   s.PortNumber = mip_->Bus.PortIndex();

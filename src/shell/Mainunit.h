@@ -214,6 +214,7 @@ class TMainForm : public QMainWindow {
   TDialogs* dialogs_;
   QString settingsPath_;
   bool settingsNotRegular_ = false;  // a FIFO or a device in place of the settings file
+  bool settingsTooLarge_ = false;    // a settings file too large to be read is left alone
   // The window's place as the settings file had it. A window that was never shown has no place
   // of its own to keep and leaves the file as it found it.
   WindowPlace::TStored storedPlace_;

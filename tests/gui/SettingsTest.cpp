@@ -19,6 +19,7 @@
 #include <csignal>
 #include <thread>
 
+#include "CommandSteps.h"
 #include "GuiTestSupport.h"
 #include "shell/settings/IniFile.h"
 #include "shell/settings/Settings.h"
@@ -309,6 +310,47 @@ class TestSettings : public QObject {
     struct stat st {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
     QVERIFY(S_ISFIFO(st.st_mode));
+  }
+
+  // The bytes of the lines the window does not change survive as they were, whatever their
+  // encoding: a comment in Windows-1251, a Latin-1 device path, CR LF ends, blanks around a value
+  // and a last line without an end. A file over 1 MB is not read, said so, and left alone.
+  void SettingsFileKeepsTheBytesItDoesNotChange() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("k7104-configurator.ini");
+    const QByteArray kept =
+        "; \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8\r\n"  // "; настройки" in Windows-1251
+        "[SettingsPort]\r\n  PortNumber = 0 \r\nBaudRate=6\r\nWaitTime=1300\r\n\r\n"
+        "[Settings]\r\nCurrentAddress=1\r\nShowHint=1\r\nAddressMin=1\r\nAddressMax=255\r\n"
+        "MinArch=1\r\nMaxArch=100\r\n[PortDevices]\r\nCom2=/dev/ttyUSB-caf\xE9";
+    TScriptedDialogs dialogs;
+    TMainFormOptions options;
+    options.SettingsPath = path;
+    options.Dialogs = &dialogs;
+    QVERIFY(Steps::WriteBytes(path, kept));
+    { TMainForm form(options); }
+    QCOMPARE(Steps::FileBytes(path), kept);
+    {
+      TMainForm form(options);
+      form.Mip().Bus.SetPortIndex(4);
+    }
+    QByteArray changed = kept;
+    changed.replace("  PortNumber = 0 \r\n", "PortNumber=4\r\n");
+    QCOMPARE(Steps::FileBytes(path), changed);
+
+    const QByteArray large(TIniFile::MaxFileSize + 1, '\xFF');
+    QVERIFY(Steps::WriteBytes(path, large));
+    {
+      TMainForm form(options);
+      QCOMPARE(int(form.Mip().Bus.PortIndex()), 0);
+      QVERIFY(form.EventLog().first().endsWith(
+          "Файл настроек " + path +
+          " больше 1 МБ: он не прочитан, настройки взяты по умолчанию и при выходе не "
+          "записываются."));
+      form.Mip().Bus.SetPortIndex(7);
+    }
+    QVERIFY(Steps::FileBytes(path) == large);
+    QVERIFY(dialogs.Asked.isEmpty());
   }
 
   // A write that fails part way (here: the file size limit, as on a full disk) leaves the old

@@ -40,8 +40,11 @@ void TMainForm::BindPortDevice(int index, const QString& path) {
                          .arg(index + 1)
                          .arg(QDir::toNativeSeparators(path));
   if (inUse) sentence += " Порт открыт: назначение действует со следующего соединения.";
-  if (settingsNotRegular_) {
-    Report(sentence + " Файл настроек не является обычным файлом: назначение не записано.", false);
+  if (settingsNotRegular_ || settingsTooLarge_) {
+    Report(sentence + (settingsTooLarge_
+                           ? " Файл настроек больше 1 МБ: назначение не записано."
+                           : " Файл настроек не является обычным файлом: назначение не записано."),
+           false);
     return;
   }
   TIniFile ini(settingsPath_);

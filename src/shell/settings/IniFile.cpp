@@ -1,8 +1,6 @@
 #include "shell/settings/IniFile.h"
 
 #include <QFile>
-#include <QStringConverter>
-#include <QTextStream>
 
 #include <limits>
 #include <string>
@@ -21,8 +19,21 @@ std::string CorePath(const QString& fileName) {
 #endif
 }
 
-bool IsSectionLine(const QString& trimmed) {
+bool IsSectionLine(const QByteArray& trimmed) {
   return trimmed.startsWith('[') && trimmed.endsWith(']');
+}
+
+// The line without its end (LF or CR LF).
+QByteArray Content(const QByteArray& line) {
+  QByteArray text = line;
+  if (text.endsWith('\n')) text.chop(1);
+  if (text.endsWith('\r')) text.chop(1);
+  return text;
+}
+
+QByteArray LineEnd(const QByteArray& line) {
+  if (line.endsWith("\r\n")) return "\r\n";
+  return line.endsWith('\n') ? "\n" : "";
 }
 
 }  // namespace
@@ -38,21 +49,28 @@ TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {
     CloseRegularFile(fd);
     return;
   }
-  QTextStream in(&file);
-  in.setEncoding(QStringConverter::Utf8);
+  // A byte beyond the limit tells a file that is too large, even one that grows meanwhile.
+  const QByteArray bytes = file.read(MaxFileSize + 1);
+  tooLarge_ = bytes.size() > MaxFileSize;
+  if (!tooLarge_) Parse(bytes);
+}
+
+void TIniFile::Parse(const QByteArray& bytes) {
   QString section;
-  while (!in.atEnd()) {
-    QString text = in.readLine();
-    if (text.endsWith('\r')) text.chop(1);
-    const QString trimmed = text.trimmed();
-    TLine line{text, section, QString()};
+  for (qsizetype start = 0; start < bytes.size();) {
+    const qsizetype newline = bytes.indexOf('\n', start);
+    const qsizetype end = newline < 0 ? bytes.size() : newline + 1;
+    TLine line{bytes.mid(start, end - start), section, QString()};
+    QByteArray trimmed = Content(line.Bytes).trimmed();
+    if (start == 0 && trimmed.startsWith("\xEF\xBB\xBF")) trimmed = trimmed.mid(3).trimmed();
     if (IsSectionLine(trimmed)) {
-      section = trimmed.mid(1, trimmed.size() - 2).trimmed();
+      section = QString::fromUtf8(trimmed.mid(1, trimmed.size() - 2)).trimmed();
       line.Section = section;
     } else if (!trimmed.startsWith(';') && trimmed.contains('=')) {
-      line.Key = trimmed.left(trimmed.indexOf('=')).trimmed();
+      line.Key = QString::fromUtf8(trimmed.left(trimmed.indexOf('='))).trimmed();
     }
     lines_.append(line);
+    start = end;
   }
 }
 
@@ -80,8 +98,8 @@ int TIniFile::SectionEnd(const QString& section) const {
 std::optional<QString> TIniFile::ReadString(const QString& section, const QString& key) const {
   const int i = FindKey(section, key);
   if (i < 0) return std::nullopt;
-  const QString& text = lines_[i].Text;
-  return text.mid(text.indexOf('=') + 1).trimmed();
+  const QByteArray text = Content(lines_[i].Bytes);
+  return QString::fromUtf8(text.mid(text.indexOf('=') + 1)).trimmed();
 }
 
 std::optional<int> TIniFile::ParseInteger(const QString& text) {
@@ -111,20 +129,30 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool default
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-  const QString text = key + "=" + value;
   const int existing = FindKey(section, key);
   if (existing >= 0) {
-    lines_[existing].Text = text;
+    // A value that stays the same keeps its line as it stands, bytes and blanks alike.
+    if (ReadString(section, key) == value) return;
+    TLine& line = lines_[existing];
+    line.Bytes = (key + "=" + value).toUtf8() + LineEnd(line.Bytes);
     return;
   }
   int end = SectionEnd(section);
   if (end < 0) {
-    if (!lines_.isEmpty() && !lines_.last().Text.trimmed().isEmpty())
-      lines_.append({QString(), lines_.last().Section, QString()});
-    lines_.append({"[" + section + "]", section, QString()});
+    if (!lines_.isEmpty() && !Content(lines_.last().Bytes).trimmed().isEmpty())
+      Insert(static_cast<int>(lines_.size()), QString(), lines_.last().Section, QString());
+    Insert(static_cast<int>(lines_.size()), "[" + section + "]", section, QString());
     end = static_cast<int>(lines_.size());
   }
-  lines_.insert(end, {text, section, key});
+  Insert(end, key + "=" + value, section, key);
+}
+
+// A new line ends as the file's first line does; the last line of a file that had no line end
+// gets one when a line comes after it.
+void TIniFile::Insert(int at, const QString& text, const QString& section, const QString& key) {
+  const QByteArray end = !lines_.isEmpty() && lines_.first().Bytes.endsWith("\r\n") ? "\r\n" : "\n";
+  if (at > 0 && !lines_[at - 1].Bytes.endsWith('\n')) lines_[at - 1].Bytes += end;
+  lines_.insert(at, {text.toUtf8() + end, section, key});
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -136,8 +164,9 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 }
 
 bool TIniFile::Save() const {
+  if (notRegular_ || tooLarge_) return false;
   QByteArray bytes;
-  for (const TLine& line : lines_) bytes += line.Text.toUtf8() + '\n';
+  for (const TLine& line : lines_) bytes += line.Bytes;
   // Written beside the target, flushed and renamed over it: a failure leaves the old file whole.
   return WriteFileReplacing(CorePath(fileName_), bytes.constData(),
                             static_cast<size_t>(bytes.size()));

@@ -21,6 +21,7 @@
 #include "shell/view/TrafficMonitor.h"
 #include "shell/view/TrendWindow.h"
 #include "sim/Simulator.h"
+#include "support/TmpfsMount.h"
 
 using namespace Steps;
 
@@ -167,6 +168,24 @@ class TestViewMenu : public QObject {
     QVERIFY(archiveTrend && archiveTrend->isVisible());
     QCOMPARE(archiveTrend->PointCount(1), 3);
     QCOMPARE(archiveTrend->PieceCount(1), 2);
+
+    // The picture replaces the old one whole or not at all: on a full disk the old one stays and
+    // the save says that it failed.
+    QTemporaryDir dir;
+    fixture.Dialogs().FileNames = {dir.filePath("chart.png")};
+    archiveTrend->SaveButton->click();
+    QVERIFY(FileBytes(dir.filePath("chart.png")).startsWith("\x89PNG"));
+    QVERIFY(FileBytes(dir.filePath("chart.png")).endsWith("IEND\xAE\x42\x60\x82"));
+    QVERIFY(Shown(fixture.Dialogs(), "Error").isEmpty());
+    TmpfsMount disk(dir.filePath("full").toStdString(), 64);
+    if (!disk.Mounted()) QSKIP(disk.Why().c_str());
+    const QString old = dir.filePath("full/chart.png");
+    QVERIFY(WriteBytes(old, "the old picture"));
+    QVERIFY(disk.Fill());
+    fixture.Dialogs().FileNames = {old};
+    archiveTrend->SaveButton->click();
+    QCOMPARE(FileBytes(old), QByteArray("the old picture"));
+    QCOMPARE(Shown(fixture.Dialogs(), "Error"), QStringList{"Не удалось записать файл " + old});
   }
 };
 

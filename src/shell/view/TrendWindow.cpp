@@ -1,8 +1,10 @@
 #include "shell/view/TrendWindow.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -19,6 +21,7 @@
 #include <cmath>
 #include <limits>
 
+#include "files/SafeWrite.h"
 #include "instrument/JobMessages.h"
 #include "shell/window/Dialogs.h"
 #include "views/TextForms.h"
@@ -345,6 +348,11 @@ void TTrendWindow::SavePicture() {
   const QString name =
       dialogs_.SaveFileName(this, {"Сохранить график", "Рисунки PNG|*.png|Все файлы|*.*", "png"});
   if (name.isEmpty()) return;
-  if (!ChartView->grab().save(name, "PNG"))
+  // Made in memory first, so that the old picture is replaced by a whole new one or not at all.
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !ChartView->grab().save(&buffer, "PNG") ||
+      !WriteFileReplacing(QFile::encodeName(name).toStdString(), png.constData(),
+                          static_cast<size_t>(png.size())))
     dialogs_.Error(this, "", "Не удалось записать файл " + name);
 }

@@ -1,4 +1,5 @@
 // The k7104-sim program: its option texts, and the program itself run as a separate process.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -198,6 +199,32 @@ TEST_F(ProgramTest, VersionIsOneLineAndTheEnd) {
   Program program({"--version"});
   EXPECT_EQ(program.FirstLine(), std::string("k7104-sim ") + K7104_VERSION_TEXT);
   EXPECT_EQ(program.Wait(), 0);
+}
+
+// The terminal's path is what the user needs of the program: when standard output cannot take
+// it (here /dev/full), the program says so and ends with 74 instead of serving unseen.
+TEST_F(ProgramTest, OutputThatDoesNotArriveEndsTheProgram) {
+  for (std::vector<std::string> arguments :
+       {std::vector<std::string>{"--quiet"}, std::vector<std::string>{"--version"}}) {
+    arguments.insert(arguments.begin(), K7104_SIM_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/full", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    int waited = 0;
+    while (waitpid(pid, &status, WNOHANG) != pid && ++waited < 6000) usleep(10000);
+    if (waited == 6000) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 74) << arguments[1];
+  }
 }
 
 TEST_F(ProgramTest, UsageErrorsEndWithCodeTwo) {

@@ -15,15 +15,14 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "shell/Mainunit.h"
-#include "shell/window/Dialogs.h"
+#include "GuiTestSupport.h"
 #include "views/PageViews.h"
 
 namespace {
@@ -31,19 +30,6 @@ namespace {
 constexpr int ArchivePage = 15;
 constexpr int ScrollSteps = 100;
 const int Sizes[] = {1000, 10000, 65535};
-
-// Answers the save dialog with one name; any box is noted and otherwise ignored.
-class TBenchDialogs : public TDialogs {
- public:
-  QString FileName;
-  int Errors = 0;
-  bool Ask(QWidget*, const QString&, const QString&) override { return false; }
-  void Error(QWidget*, const QString&, const QString&) override { ++Errors; }
-  void Message(QWidget*, const QString&, const QString&) override {}
-  void About(QWidget*, const QString&, const QString&) override {}
-  QString OpenFileName(QWidget*, const TFileRequest&) override { return {}; }
-  QString SaveFileName(QWidget*, const TFileRequest&) override { return FileName; }
-};
 
 // As the archive read does it: the record buffer appended record by record, then sorted. Values
 // of every channel, with the instrument's markers among them.
@@ -76,12 +62,9 @@ void ClickPage(TMainForm& form, int page) {
 }
 
 int RunOne(int count) {
-  TBenchDialogs dialogs;
-  QTemporaryDir folder;
-  TMainFormOptions options;
-  options.SettingsPath = folder.filePath("k7104-configurator.ini");
-  options.Dialogs = &dialogs;
-  TMainForm form(options);
+  // The window of the window tests: its dialogs answer from a script and note every box.
+  TFormFixture fixture;
+  TMainForm& form = fixture.Form();
   form.show();
   QApplication::processEvents();
   TArchiveGrid* grid = form.Pages().ArchiveGrid();
@@ -116,9 +99,9 @@ int RunOne(int count) {
   }
   const double scrollMs = Ms(timer);
 
-  dialogs.FileName = folder.filePath("archive.txt");
+  fixture.Dialogs().FileNames << fixture.Folder() + "/archive.txt";
   timer.start();
-  form.ToolButton(3)->click();
+  Button(form, "ToolButton3")->click();
   const double exportMs = Ms(timer);
 
   rusage usage{};
@@ -128,7 +111,11 @@ int RunOne(int count) {
       "export_ms=%.1f peak_mb=%.1f\n",
       count, renderMs, paintMs, pageChangeMs, scrollMs, exportMs, usage.ru_maxrss / 1024.0);
   std::fflush(stdout);
-  return dialogs.Errors == 0 && bar->value() == bar->maximum() ? 0 : 1;
+  const bool errorShown =
+      fixture.Dialogs().Asked.end() !=
+      std::find_if(fixture.Dialogs().Asked.begin(), fixture.Dialogs().Asked.end(),
+                   [](const TAskedDialog& asked) { return asked.Kind == "Error"; });
+  return !errorShown && bar->value() == bar->maximum() ? 0 : 1;
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -16,24 +15,27 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
-#include "files/LiveCsv.h"
-#include "shell/device/ArchQwery.h"
-#include "shell/device/ArchiveFeed.h"
 #include "shell/device/DeviceController.h"
+#include "shell/device/JobControl.h"
 #include "shell/files/FileController.h"
-#include "shell/port/PortSettings.h"
-#include "shell/view/TrafficMonitor.h"
+#include "shell/port/PortController.h"
+#include "shell/settings/IniFile.h"
+#include "shell/settings/Settings.h"
+#include "shell/setup/SetupController.h"
+#include "shell/view/ViewController.h"
+#include "shell/window/AddressBar.h"
 #include "shell/window/CheckMark.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/JobBridge.h"
 #include "shell/window/LogDialog.h"
+#include "shell/window/Progress.h"
 #include "shell/window/Showaboutunit.h"
 #include "shell/window/StatusBar.h"
 #include "shell/window/UnsavedEdits.h"
@@ -69,46 +71,17 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   pages_ = new TPageViews(this, *mip_);
   BuildMenu();
   BuildToolBar();
-  auto* central = new QWidget(this);
-  central->setObjectName("ClientArea");
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(pages_->PageControl(), 1);
-  TabSet1 = new QTabBar(central);
-  TabSet1->setObjectName("TabSet1");
-  TabSet1->setShape(QTabBar::RoundedSouth);
-  TabSet1->setMinimumHeight(Design::Px(21));
-  TabSet1->setEnabled(false);
-  layout->addWidget(TabSet1);
-  BuildStatusBar();
-  layout->addWidget(StatusBar);
-  setCentralWidget(central);
+  BuildPages();
+  WireWindowCommands();
   LogDialog = new TLogDialog(this);
-  PortSettings = new TPortSettings(this);
-  connect(PortSettings->FindPortsButton, &QPushButton::clicked, this, &TMainForm::FindPortsCommand);
-  ArchQwery = new TArchQwery(this);
   qApp->installEventFilter(this);
-  archiveFeed_ = new TArchiveFeed(pages_, CGauge, ForMessage, bridge_.get(), this);
-
-  unsaved_ = std::make_unique<TUnsavedEdits>();
-  devices_ = new TDeviceController(*this, *mip_, *pages_, *bridge_, *unsaved_);
-  files_ = new TFileController(*this, *mip_, *pages_, *devices_, *unsaved_);
-  devices_->Wire();
-  files_->Wire();
-  BuildViewMenu();
-  BuildSetupMenu();
-  BuildBatchItems();
-  connect(StopButton, &QPushButton::clicked, devices_, &TDeviceController::StopCommand);
-  PlaceStatusControls();
   ReadSettings();
-  CSpinEditAddress->setValue(mip_->Address);
-  devices_->WireAddressChoice();
+  BuildFeatures();
+  PlaceStatusControls();
   SetShowHint(showHint_);
   pages_->SetFixedTexts(NowLocal());
-  ManualAddressMode = true;
+  state_.ManualAddressMode = true;
   pages_->Modified = false;
-  RememberedPageJobCode = 0;
   RestorePage();
   pages_->Render();
   Report("Программа загружена.", false);
@@ -131,21 +104,63 @@ TMainForm::~TMainForm() {
   // From here no job's end reaches the controls, and a job thread waiting for one goes on.
   bridge_->Shutdown();
   WriteSettings();
-  // The monitor lets go of the channel while the channel is still there.
-  delete TrafficMonitor;
+  // The traffic monitor lets go of the channel while the channel is still there.
+  delete view_;
   // Stops the job thread and closes the port before any control goes.
   mip_.reset();
 }
 
-QToolButton* TMainForm::ToolButton(int n) const {
-  return n >= 1 && n <= 21 ? toolButtons_[n] : nullptr;
+// The features' controllers build their menus and items first, in the order of the menu bar,
+// then each wires the items and buttons it carries out; the address box shows the address the
+// settings gave before the device feature follows it.
+void TMainForm::BuildFeatures() {
+  addresses_ = new TAddressBar(CSpinEditAddress, addressAction_, TabSet1, toolButtons_[18],
+                               menuItems_[27], this);
+  addresses_->SetTyped(mip_->Address);
+  unsaved_ = std::make_unique<TUnsavedEdits>();
+  port_ = new TPortController(*this, *mip_, state_, this);
+  devices_ = new TDeviceController(*this, *mip_, *pages_, *bridge_, *unsaved_, state_, this);
+  TJobs& jobs = devices_->Jobs();
+  files_ = new TFileController(*this, *mip_, *pages_, jobs, *unsaved_, this);
+  view_ = new TViewController(*this, *mip_, jobs, this);
+  setup_ = new TSetupController(*this, *mip_, *pages_, jobs, *unsaved_, state_, this);
+  port_->Build();
+  devices_->Build();
+  view_->Build();
+  setup_->Build();
+  devices_->Wire();
+  files_->Wire();
+  view_->Wire();
+  setup_->Wire();
+  port_->Wire();
+  connect(port_, &TPortController::PortDeviceChanged, devices_,
+          &TDeviceController::ForgetReconnectOffer);
 }
 
-QAction* TMainForm::MenuItem(int n) const {
-  return n >= 1 && n <= 32 ? menuItems_[n] : nullptr;
+QAction* TMainForm::Item(const QString& name) const {
+  return findChild<QAction*>(name);
 }
 
-QToolButton* TMainForm::AddToolButton(int n, int image, const QString& hint) {
+QAbstractButton* TMainForm::Button(const QString& name) const {
+  return findChild<QAbstractButton*>(name);
+}
+
+QMenu* TMainForm::AddMenu(const QString& caption, const QString& name) {
+  QMenu* menu = oxMenu1->addMenu(caption);
+  menu->setObjectName(name);
+  return menu;
+}
+
+QToolButton* TMainForm::AddToolButton(const QString& name) {
+  ToolBar1->addSeparator();
+  auto* button = new QToolButton(ToolBar1);
+  button->setObjectName(name);
+  button->setAutoRaise(true);
+  ToolBar1->addWidget(button);
+  return button;
+}
+
+QToolButton* TMainForm::AddSpecifiedButton(int n, int image, const QString& hint) {
   auto* button = new QToolButton(ToolBar1);
   button->setObjectName(QString("ToolButton%1").arg(n));
   button->setIcon(ImageLists::Toolbar(image));
@@ -162,23 +177,23 @@ void TMainForm::BuildToolBar() {
   ToolBar1->setMovable(false);
   ToolBar1->setFloatable(false);
   ToolBar1->setIconSize(QSize(Design::Px(16), Design::Px(16)));
-  AddToolButton(1, 0, "Новый");
-  AddToolButton(2, 1, "Открыть");
-  AddToolButton(3, 2, "Сохранить");
+  AddSpecifiedButton(1, 0, "Новый");
+  AddSpecifiedButton(2, 1, "Открыть");
+  AddSpecifiedButton(3, 2, "Сохранить");
   ToolBar1->addSeparator();
-  AddToolButton(4, 3, "Настройки порта");
+  AddSpecifiedButton(4, 3, "Настройки порта");
   ToolBar1->addSeparator();
-  AddToolButton(6, 5, "Показывать подсказки")->setCheckable(true);
-  AddToolButton(7, 6, "Просмотр событий");
+  AddSpecifiedButton(6, 5, "Показывать подсказки")->setCheckable(true);
+  AddSpecifiedButton(7, 6, "Просмотр событий");
   ToolBar1->addSeparator();
-  AddToolButton(8, 7, "Соединиться")->setCheckable(true);
+  AddSpecifiedButton(8, 7, "Соединиться")->setCheckable(true);
   ToolBar1->addSeparator();
-  AddToolButton(10, 9, "Считать текущее");
-  AddToolButton(11, 10, "Считать все");
-  AddToolButton(12, 11, "Записать текущее");
+  AddSpecifiedButton(10, 9, "Считать текущее");
+  AddSpecifiedButton(11, 10, "Считать все");
+  AddSpecifiedButton(12, 11, "Записать текущее");
   ToolBar1->addSeparator();
-  AddToolButton(9, 8, "Поиск приборов");
-  QToolButton* manual = AddToolButton(18, 13, "При нажатой кнопке адрес вводится вручную");
+  AddSpecifiedButton(9, 8, "Поиск приборов");
+  QToolButton* manual = AddSpecifiedButton(18, 13, "При нажатой кнопке адрес вводится вручную");
   manual->setCheckable(true);
   manual->setChecked(true);
   CSpinEditAddress = new QSpinBox(ToolBar1);
@@ -188,12 +203,7 @@ void TMainForm::BuildToolBar() {
   CSpinEditAddress->setValue(1);
   addressAction_ = ToolBar1->addWidget(CSpinEditAddress);
   ToolBar1->addSeparator();
-  AddToolButton(21, 14, "Выход");
-
-  connect(toolButtons_[4], &QToolButton::clicked, this, &TMainForm::PortSettingsCommand);
-  connect(toolButtons_[6], &QToolButton::clicked, this, &TMainForm::ToolTipsCommand);
-  connect(toolButtons_[7], &QToolButton::clicked, this, &TMainForm::ShowEventLog);
-  connect(toolButtons_[21], &QToolButton::clicked, this, &TMainForm::close);
+  AddSpecifiedButton(21, 14, "Выход");
 }
 
 QAction* TMainForm::AddMenuItem(QMenu* menu, int n, const QString& caption, int image) {
@@ -208,8 +218,7 @@ void TMainForm::BuildMenu() {
   oxMenu1 = menuBar();
   oxMenu1->setObjectName("oxMenu1");
   auto addMenu = [this](int n, const QString& caption) {
-    QMenu* menu = oxMenu1->addMenu(caption);
-    menu->setObjectName(QString("N%1").arg(n) + "Menu");
+    QMenu* menu = AddMenu(caption, QString("N%1").arg(n) + "Menu");
     menu->menuAction()->setObjectName(QString("N%1").arg(n));
     menuItems_[n] = menu->menuAction();
     return menu;
@@ -219,10 +228,10 @@ void TMainForm::BuildMenu() {
   AddMenuItem(file, 3, "Открыть", 1);
   AddMenuItem(file, 4, "Сохранить", 2);
   file->addSeparator()->setObjectName("N5");
-  QAction* exit = AddMenuItem(file, 6, "Выход", 14);
+  AddMenuItem(file, 6, "Выход", 14);
 
   QMenu* service = addMenu(7, "Сервис");
-  QAction* port = AddMenuItem(service, 8, "Настройки порта", 3);
+  AddMenuItem(service, 8, "Настройки порта", 3);
   QAction* manual = AddMenuItem(service, 27, "Адрес вводиться вручную", 13);
   manual->setCheckable(true);
   manual->setChecked(true);
@@ -230,7 +239,7 @@ void TMainForm::BuildMenu() {
   QAction* hints = AddMenuItem(service, 10, "Всплывающие подсказки", 5);
   hints->setCheckable(true);
   hints->setIcon(CheckMark::WithCheckMark(hints->icon()));
-  QAction* log = AddMenuItem(service, 18, "Просмотр событий", 6);
+  AddMenuItem(service, 18, "Просмотр событий", 6);
 
   QMenu* action = addMenu(11, "Действие");
   QAction* connectItem = AddMenuItem(action, 12, "Соединиться", 7);
@@ -249,12 +258,17 @@ void TMainForm::BuildMenu() {
   menuItems_[32] = version;
 
   AddShortcuts();
+}
 
-  connect(exit, &QAction::triggered, this, &TMainForm::close);
-  connect(port, &QAction::triggered, this, &TMainForm::PortSettingsCommand);
-  connect(hints, &QAction::triggered, this, &TMainForm::ToolTipsCommand);
-  connect(log, &QAction::triggered, this, &TMainForm::ShowEventLog);
-  connect(version, &QAction::triggered, this, &TMainForm::VersionCommand);
+// The window's own commands: hints, the event log, the version and the exit.
+void TMainForm::WireWindowCommands() {
+  connect(toolButtons_[6], &QToolButton::clicked, this, &TMainForm::ToolTipsCommand);
+  connect(toolButtons_[7], &QToolButton::clicked, this, &TMainForm::ShowEventLog);
+  connect(toolButtons_[21], &QToolButton::clicked, this, &TMainForm::close);
+  connect(menuItems_[6], &QAction::triggered, this, &TMainForm::close);
+  connect(menuItems_[10], &QAction::triggered, this, &TMainForm::ToolTipsCommand);
+  connect(menuItems_[18], &QAction::triggered, this, &TMainForm::ShowEventLog);
+  connect(menuItems_[32], &QAction::triggered, this, &TMainForm::VersionCommand);
 }
 
 // Every command has its menu item, and F10 opens the menu for the arrow keys; the frequent ones
@@ -288,6 +302,25 @@ void TMainForm::AddShortcuts() {
   }
 }
 
+// The pages, the found-instrument tabs under them and the status bar.
+void TMainForm::BuildPages() {
+  auto* central = new QWidget(this);
+  central->setObjectName("ClientArea");
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(pages_->PageControl(), 1);
+  TabSet1 = new QTabBar(central);
+  TabSet1->setObjectName("TabSet1");
+  TabSet1->setShape(QTabBar::RoundedSouth);
+  TabSet1->setMinimumHeight(Design::Px(21));
+  TabSet1->setEnabled(false);
+  layout->addWidget(TabSet1);
+  BuildStatusBar();
+  layout->addWidget(StatusBar);
+  setCentralWidget(central);
+}
+
 void TMainForm::BuildStatusBar() {
   StatusBar = new TStatusBar;
   StatusBar->SetPanelWidth(0, Design::Px(200));
@@ -316,6 +349,7 @@ void TMainForm::BuildStatusBar() {
   ImageStateConnect = new QLabel(StatusBar);
   ImageStateConnect->setObjectName("ImageStateConnect");
   ImageStateConnect->setScaledContents(true);
+  progress_ = std::make_unique<TProgress>(CGauge, StopButton, ForMessage);
   connect(StatusBar, &TStatusBar::Resized, this, &TMainForm::LayOutStatusBar);
 }
 
@@ -340,8 +374,28 @@ void TMainForm::LayOutStatusBar() {
   // The Stop button covers the end of the message panel, right beside the gauge.
   StopButton->move(panel0 - StopButton->width(), StopButton->y());
   ReconnectButton->move(panel0 - ReconnectButton->width(), ReconnectButton->y());
-  PlaceCsvLoggingLabel(panel0);
+  PlaceStatusNote(panel0);
   ImageStateConnect->move(client - 2 * ImageStateConnect->width(), ImageStateConnect->y());
+}
+
+void TMainForm::AddStatusNote(QLabel* note) {
+  statusNote_ = note;
+  note->setParent(StatusBar);
+  note->hide();
+}
+
+void TMainForm::ShowStatusNote(bool shown) {
+  statusNote_->setVisible(shown);
+  LayOutStatusBar();
+}
+
+// The note covers the end of the message panel while it is shown.
+void TMainForm::PlaceStatusNote(int messagePanelWidth) {
+  if (!statusNote_ || statusNote_->isHidden()) return;
+  const int width = statusNote_->sizeHint().width() + 8;
+  const int end = StopButton->isVisible() ? StopButton->x() : messagePanelWidth;
+  statusNote_->setGeometry(end - width, ForMessage->y(), width, ForMessage->height());
+  ForMessage->resize(std::max(0, end - width - 4), ForMessage->height());
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
@@ -425,16 +479,22 @@ void TMainForm::ReadSettings() {
   mip_->Bus.SetWaitTime(Settings::Low16(s.WaitTime));
   mip_->Address = Settings::Low8(s.CurrentAddress);
   showHint_ = s.ShowHint;
-  AddressMin = Settings::Low8(s.AddressMin);
-  AddressMax = Settings::Low8(s.AddressMax);
-  MinArch = Settings::Low16(s.MinArch);
-  MaxArch = Settings::Low16(s.MaxArch);
-  PollInterval = Settings::ReadPollInterval(ini);
-  ReadSetupSettings(ini);
+  state_.AddressMin = Settings::Low8(s.AddressMin);
+  state_.AddressMax = Settings::Low8(s.AddressMax);
+  state_.MinArch = Settings::Low16(s.MinArch);
+  state_.MaxArch = Settings::Low16(s.MaxArch);
+  state_.PollInterval = Settings::ReadPollInterval(ini);
+  state_.FastSearch = Settings::ReadFastSearch(ini);
+}
+
+TSettingsFileState TMainForm::SettingsFileState() const {
+  if (settingsNotRegular_) return TSettingsFileState::NotRegular;
+  if (settingsTooLarge_) return TSettingsFileState::TooLarge;
+  return TSettingsFileState::Kept;
 }
 
 void TMainForm::WriteSettings() {
-  if (settingsNotRegular_ || settingsTooLarge_) return;
+  if (SettingsFileState() != TSettingsFileState::Kept) return;
   TIniFile ini(settingsPath_);
   TAppSettings s;
   s.PortNumber = mip_->Bus.PortIndex();
@@ -442,14 +502,14 @@ void TMainForm::WriteSettings() {
   s.WaitTime = mip_->Bus.WaitTime();
   s.CurrentAddress = mip_->Address;
   s.ShowHint = showHint_;
-  s.AddressMin = AddressMin;
-  s.AddressMax = AddressMax;
-  s.MinArch = MinArch;
-  s.MaxArch = MaxArch;
+  s.AddressMin = state_.AddressMin;
+  s.AddressMax = state_.AddressMax;
+  s.MinArch = state_.MinArch;
+  s.MaxArch = state_.MaxArch;
   Settings::Write(ini, s);
-  Settings::WritePollInterval(ini, PollInterval);
+  Settings::WritePollInterval(ini, state_.PollInterval);
   if (placeInFile_ || shown_) WindowPlace::Write(ini, CurrentPlace());
-  WriteSetupSettings(ini);
+  Settings::WriteFastSearch(ini, state_.FastSearch);
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!ini.Save())
     dialogs_->Error(this, QApplication::applicationName(),
@@ -484,24 +544,6 @@ void TMainForm::ShowEventLog() {
   LogDialog->ShowLog(eventLog_.Lines());
 }
 
-void TMainForm::PortSettingsCommand() {
-  TModBus& bus = mip_->Bus;
-  PortSettings->ShowDevices(PortDeviceList());
-  PortSettings->CSpinEdit1->setValue(bus.WaitTime());
-  PortSettings->ComboBox1->setCurrentIndex(bus.PortIndex());
-  PortSettings->ComboBox2->setCurrentIndex(bus.GetBaudIndex());
-  PortSettings->CSpinEditPoll->setValue(PollInterval);
-  const std::string device = bus.PortDevice(bus.PortIndex());
-  if (PortSettings->exec() == QDialog::Accepted) {
-    PollInterval = Settings::ClampPollInterval(PortSettings->CSpinEditPoll->value());
-    bus.SetWaitTime(static_cast<uint16_t>(PortSettings->CSpinEdit1->value()));
-    bus.SetPortIndex(static_cast<uint8_t>(PortSettings->ComboBox1->currentIndex()));
-    bus.SetBaudIndex(static_cast<uint8_t>(PortSettings->ComboBox2->currentIndex()));
-  }
-  // An offer to open the port again was made for the device the port had.
-  if (bus.PortDevice(bus.PortIndex()) != device) devices_->ForgetReconnectOffer();
-}
-
 void TMainForm::VersionCommand() {
   ShowAbout(this, *dialogs_, ProgramVersionInfo());
 }
@@ -533,10 +575,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 void TMainForm::PresentConnection(const QString& whyClosed) {
   const bool open = mip_->Bus.IsOpen();
   const QString action = open ? "Разорвать связь" : "Соединиться";
-  ToolButton(8)->setChecked(open);
-  ToolButton(8)->setToolTip(action);
-  MenuItem(12)->setChecked(open);
-  MenuItem(12)->setText(action);
+  QToolButton* connectButton = toolButtons_[8];
+  QAction* connectItem = menuItems_[12];
+  connectButton->setChecked(open);
+  connectButton->setToolTip(action);
+  connectItem->setChecked(open);
+  connectItem->setText(action);
   StatusBar->SetPanelText(2, open ? "OnLine" : "OffLine");
   const int picture = open ? 0 : 1;
   ImageStateConnect->setPixmap(ImageLists::Connection(picture, ImageStateConnect->height()));
@@ -546,19 +590,9 @@ void TMainForm::PresentConnection(const QString& whyClosed) {
          false);
   // The connect button and its menu item carry the connection picture too.
   const QIcon icon(ImageLists::Connection(picture, ConnectIconSize));
-  ToolButton(8)->setIcon(icon);
-  MenuItem(12)->setIcon(CheckMark::WithCheckMark(icon));
+  connectButton->setIcon(icon);
+  connectItem->setIcon(CheckMark::WithCheckMark(icon));
   ImageStateConnect->update();
-}
-
-void TMainForm::ShowAddressMode() {
-  TabSet1->setEnabled(!ManualAddressMode);
-  ToolButton(18)->setChecked(ManualAddressMode);
-  MenuItem(27)->setChecked(ManualAddressMode);
-  // The toolbar shows and hides its widgets by their actions at its next layout; the box itself
-  // follows at once.
-  addressAction_->setVisible(ManualAddressMode);
-  CSpinEditAddress->setVisible(ManualAddressMode);
 }
 
 void TMainForm::ShowConfigurationFile(const QString& fileName) {

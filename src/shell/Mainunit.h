@@ -1,28 +1,23 @@
-// The main window: toolbar, menu, the pages, the found-instrument tabs and the status bar. It
-// owns the instrument object, the event log and the controllers that carry out the device and
-// file commands of its actions; it reads the settings at creation and writes them back when it
-// is destroyed, and reports every outcome through one routine.
+// The main window: toolbar, menus, the pages, the found-instrument tabs and the status bar, with
+// the names the specification gives them. It owns the instrument object, the event log, the
+// working state and one controller per feature (device, files, setup, view, port), which build
+// their own menu items and wire the window's to their commands; they reach the window only through
+// the seam it implements (window/WindowSeam.h). It reads the settings at creation and writes them
+// back when it is destroyed, and reports every outcome through one routine.
 #pragma once
 
-#include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 
-#include "files/ConfigCompare.h"
-#include "files/LiveCsv.h"
 #include "instrument/Mipunit.h"
-#include "shell/settings/Settings.h"
 #include "shell/settings/WindowPlace.h"
+#include "shell/settings/WorkingState.h"
 #include "shell/window/EventLog.h"
+#include "shell/window/WindowSeam.h"
 
-class QAction;
 class QLabel;
-class TArchiveFeed;
-class QMenu;
 class QMenuBar;
 class QProgressBar;
 class QPushButton;
@@ -30,28 +25,23 @@ class QSpinBox;
 class QTabBar;
 class QToolBar;
 class QToolButton;
-class TArchQwery;
-class TCompareDialog;
 class TDeviceController;
-class TDialogs;
 class TFileController;
-class TIniFile;
 class TJobBridge;
 class TLogDialog;
 class TPageViews;
-class TFindPorts;
-class TPortSettings;
+class TPortController;
+class TSetupController;
 class TStatusBar;
 class TUnsavedEdits;
-class TTrafficMonitor;
-class TTrendWindow;
+class TViewController;
 
 struct TMainFormOptions {
   QString SettingsPath;         // empty: the place next to the program
   TDialogs* Dialogs = nullptr;  // not owned; empty: the Qt message boxes and file dialogs
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TWindowSeam {
   Q_OBJECT
 
  public:
@@ -64,109 +54,30 @@ class TMainForm : public QMainWindow {
 
   TMIP& Mip() { return *mip_; }
   TPageViews& Pages() { return *pages_; }
-  TDialogs& Dialogs() { return *dialogs_; }
-  QString SettingsPath() const { return settingsPath_; }
-
-  // Time-stamps the sentence, shows it in the status line, keeps it in the event log (newest
-  // first, at most 1000 lines) and, for an error, shows it in an error box. GUI thread only.
-  void Report(const QString& sentence, bool error);
+  TWorkingState& State() { return state_; }
+  // The event log's lines, newest first, at most 1000; reports made since the window was
+  // created, folded repeats counting each.
   const QStringList& EventLog() const { return eventLog_.Lines(); }
-  // Reports made since the window was created; folded repeats count each.
   int ReportCount() const { return reportCount_; }
-
   bool ShowHint() const { return showHint_; }
-  void SetShowHint(bool on);
 
-  // Commands of the toolbar and menu.
-  void ToolTipsCommand();
-  void ShowEventLog();
-  void PortSettingsCommand();
-  // "Найти порты" of the port settings dialog: lists the serial devices present and binds the
-  // one chosen to a Com number, in the channel and at once in [PortDevices] of the settings file.
-  void FindPortsCommand();
-  void BindPortDevice(int index, const QString& path);
-  // The device behind each of Com1..Com20.
-  QStringList PortDeviceList() const;
-  void VersionCommand();
-  // The menu "Вид", after the others: the traffic monitor, and every polled set of current values
-  // logged to a CSV file (the file name comes from the dialogs; a write failure stops the logging
-  // with a message, never the polling).
-  void ShowTrafficMonitor();
-  void ShowLiveTrend();
-  void ShowArchiveTrend();
-  bool StartCsvLogging();
-  void StopCsvLogging();
-  bool CsvLogging() const;
-  // The menu "Наладка", after "Вид": the instrument (read now when the port is open, else as last
-  // read) against a configuration file, with the file's values of the groups the user picks
-  // written and read back; and the configuration report as HTML or PDF.
-  void CompareWithFileCommand();
-  void ConfigurationReportCommand();
-  // After them in "Наладка", for a whole line: the configuration to every instrument found
-  // (enabled once a search has found some), the fast search and the second look at the silent
-  // addresses (enabled after a fast search).
-  void BatchWriteCommand();
-  void PresentSetupItems();
-
-  // The device commands (with the job start, the engine's handlers and the page change) and the
-  // file commands belong to their controllers; the window's actions are wired to them.
-  TDeviceController& Devices() { return *devices_; }
-  TFileController& Files() { return *files_; }
-
-  // A closing window starts no more jobs; a job start waiting for the engine gives up.
-  bool Closing() const { return closing_; }
-  TArchiveFeed& ArchiveFeed() { return *archiveFeed_; }
-  // Shows whether the port is open on the connect button, its menu item and the status bar, and
-  // reports it; a port that would not open gives the reason after "Порт закрыт.", no error box.
-  void PresentConnection(const QString& whyClosed = QString());
-  // The found-instrument tabs, the address box and the manual address button follow the mode.
-  void ShowAddressMode();
-  // The title names the configuration file last opened or saved.
-  void ShowConfigurationFile(const QString& fileName);
-
-  // Window state kept between commands.
-  bool ManualAddressMode = true;
-  uint8_t RememberedPageJobCode = 0;
-  uint8_t AddressMin = 1;
-  uint8_t AddressMax = 255;
-  uint16_t MinArch = 1;
-  uint16_t MaxArch = 100;
-  // Pause between the polls of a live page in ms; 0 polls continuously.
-  int PollInterval = 0;
-  bool FastSearch = false;      // the search probes with the fast timeout
-  bool LastSearchFast = false;  // the last search started was a fast one
-
-  QToolBar* ToolBar1;
-  QToolButton* ToolButton(int n) const;  // ToolButton1..ToolButton21 as the toolbar has them
-  QSpinBox* CSpinEditAddress;
-  QTabBar* TabSet1;
-  TStatusBar* StatusBar;
-  QLabel* ForMessage;
-  QProgressBar* CGauge;
-  QPushButton* StopButton;  // beside CGauge while a long job runs
-  // "Соединиться снова": in the same place once the device of a port that went away is back
-  QPushButton* ReconnectButton;
-  QLabel* ImageStateConnect;
-  QMenuBar* oxMenu1;
-  QAction* MenuItem(int n) const;  // N2..N32 as the menu has them
-  TLogDialog* LogDialog;
-  TPortSettings* PortSettings;
-  TFindPorts* FindPorts = nullptr;  // made when first asked for
-  TArchQwery* ArchQwery;
-  QMenu* ViewMenu = nullptr;
-  TTrafficMonitor* TrafficMonitor = nullptr;  // made when first shown
-  TTrendWindow* LiveTrend = nullptr;
-  TTrendWindow* ArchiveTrend = nullptr;
-  QAction* CsvLoggingItem = nullptr;
-  QAction* CsvDecimalCommaItem = nullptr;
-  QLabel* CsvLoggingLabel = nullptr;  // on the status bar while logging
-  QMenu* SetupMenu = nullptr;
-  QAction* CompareWithFileItem = nullptr;
-  QAction* ConfigurationReportItem = nullptr;
-  TCompareDialog* CompareDialog = nullptr;  // made when first shown
-  QAction* BatchWriteItem = nullptr;
-  QAction* FastSearchItem = nullptr;
-  QAction* SilentAgainItem = nullptr;
+  // The seam.
+  QWidget* Window() override { return this; }
+  bool Closing() const override { return closing_; }
+  void Report(const QString& sentence, bool error) override;
+  TDialogs& Dialogs() override { return *dialogs_; }
+  TProgress& Progress() override { return *progress_; }
+  void PresentConnection(const QString& whyClosed = QString()) override;
+  TAddressBar& Addresses() override { return *addresses_; }
+  void ShowConfigurationFile(const QString& fileName) override;
+  QString SettingsPath() const override { return settingsPath_; }
+  TSettingsFileState SettingsFileState() const override;
+  QAction* Item(const QString& name) const override;
+  QAbstractButton* Button(const QString& name) const override;
+  QMenu* AddMenu(const QString& caption, const QString& name) override;
+  QToolButton* AddToolButton(const QString& name) override;
+  void AddStatusNote(QLabel* note) override;
+  void ShowStatusNote(bool shown) override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -178,20 +89,16 @@ class TMainForm : public QMainWindow {
   void BuildToolBar();
   void BuildMenu();
   void AddShortcuts();
+  void BuildPages();
   void BuildStatusBar();
-  void BuildViewMenu();
-  void BuildBatchItems();
-  void ReadSetupSettings(const TIniFile& ini);
-  void WriteSetupSettings(TIniFile& ini) const;
-  void LogCurrentValues();
-  void PlaceCsvLoggingLabel(int messagePanelWidth);
-  void BuildSetupMenu();
-  bool RunJobToEnd(uint8_t job);
-  bool ReadConfigurationNow();
-  void ShowComparison();
-  void WriteGroupsFromFile(const QList<uint8_t>& groups);
-  QToolButton* AddToolButton(int n, int image, const QString& hint);
+  void BuildFeatures();
+  QToolButton* AddSpecifiedButton(int n, int image, const QString& hint);
   QAction* AddMenuItem(QMenu* menu, int n, const QString& caption, int image);
+  void WireWindowCommands();
+  void SetShowHint(bool on);
+  void ToolTipsCommand();
+  void ShowEventLog();
+  void VersionCommand();
 
   bool IsStopKey(QObject* watched, QEvent* event) const;
   bool IsSwallowedEnter(QObject* watched, QEvent* event) const;
@@ -199,6 +106,7 @@ class TMainForm : public QMainWindow {
   void WriteSettings();
   void LayOutStatusBar();
   void PlaceStatusControls();
+  void PlaceStatusNote(int messagePanelWidth);
   void CenterOnDesktop();
   void PlaceWindow();
   void RestorePage();
@@ -207,8 +115,6 @@ class TMainForm : public QMainWindow {
   // Declared before the instrument object: the job thread may be waiting in it until the
   // instrument object is gone.
   std::unique_ptr<TJobBridge> bridge_;
-  std::unique_ptr<TLiveCsvLog> csvLog_;
-  TLiveCsvForm csvForm_;
   std::unique_ptr<TMIP> mip_;
   std::unique_ptr<TDialogs> ownDialogs_;
   TDialogs* dialogs_;
@@ -220,22 +126,36 @@ class TMainForm : public QMainWindow {
   WindowPlace::TStored storedPlace_;
   bool placeInFile_ = false;
   bool shown_ = false;
-  TPageViews* pages_;
-  std::unique_ptr<TUnsavedEdits> unsaved_;
-  TDeviceController* devices_;
-  TFileController* files_;
+  TWorkingState state_;
   TEventLog eventLog_{EventLogLimit};
   int reportCount_ = 0;
   bool showHint_ = true;
   bool closing_ = false;
-  QAction* addressAction_ = nullptr;     // shows and hides CSpinEditAddress on the toolbar
-  TArchiveFeed* archiveFeed_ = nullptr;  // the records of an archive read as they arrive
-  // The last comparison with a file, of the instrument at comparedAddress_.
-  QString comparedFile_;
-  TConfigBlock comparedBlock_{};
-  std::optional<TComparison> comparison_;
-  uint8_t comparedAddress_ = 0;
-  TDateTime configurationReadAt_ = 0;  // the last read of the whole configuration
+
+  TPageViews* pages_;
+  QToolBar* ToolBar1;
+  QSpinBox* CSpinEditAddress;
+  QTabBar* TabSet1;
+  TStatusBar* StatusBar;
+  QLabel* ForMessage;
+  QProgressBar* CGauge;
+  QPushButton* StopButton;  // beside CGauge while a long job runs
+  // "Соединиться снова": in the same place once the device of a port that went away is back
+  QPushButton* ReconnectButton;
+  QLabel* ImageStateConnect;
+  QMenuBar* oxMenu1;
+  TLogDialog* LogDialog;
+  QLabel* statusNote_ = nullptr;      // a feature's label over the end of the message panel
+  QAction* addressAction_ = nullptr;  // shows and hides CSpinEditAddress on the toolbar
   QToolButton* toolButtons_[22] = {};
   QAction* menuItems_[33] = {};
+  std::unique_ptr<TProgress> progress_;
+  TAddressBar* addresses_ = nullptr;
+
+  std::unique_ptr<TUnsavedEdits> unsaved_;
+  TDeviceController* devices_ = nullptr;
+  TFileController* files_ = nullptr;
+  TViewController* view_ = nullptr;
+  TSetupController* setup_ = nullptr;
+  TPortController* port_ = nullptr;
 };

@@ -36,8 +36,8 @@ int TickPixels(QMenu* menu, QAction* item) {
 // Opens the menu by clicking its title in the menu bar, as the user does.
 QMenu* OpenMenu(TMainForm& form, const QString& name) {
   auto* menu = form.findChild<QMenu*>(name);
-  const QRect title = form.oxMenu1->actionGeometry(menu->menuAction());
-  QTest::mouseClick(form.oxMenu1, Qt::LeftButton, {}, title.center());
+  const QRect title = Control<QMenuBar>(form, "oxMenu1")->actionGeometry(menu->menuAction());
+  QTest::mouseClick(Control<QMenuBar>(form, "oxMenu1"), Qt::LeftButton, {}, title.center());
   if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, Patience)) return nullptr;
   return menu;
 }
@@ -71,7 +71,7 @@ class TestApplication : public QObject {
     QCOMPARE(fixture.Dialogs().Asked[0].Caption, QString("Ошибка"));
 
     // The window still answers.
-    QTest::mouseClick(form.ToolButton(6), Qt::LeftButton);
+    QTest::mouseClick(Button(form, "ToolButton6"), Qt::LeftButton);
     QVERIFY(!form.ShowHint());
     App()->SetErrorReport({});
   }
@@ -102,30 +102,30 @@ class TestApplication : public QObject {
 
     QMenu* service = OpenMenu(form, "N7Menu");
     QVERIFY(service);
-    QVERIFY(form.MenuItem(10)->isChecked() && form.MenuItem(27)->isChecked());
-    QVERIFY(TickPixels(service, form.MenuItem(10)) > 5);
-    QVERIFY(TickPixels(service, form.MenuItem(27)) > 5);
-    QVERIFY(TickPixels(service, form.MenuItem(8)) == 0);
+    QVERIFY(Item(form, "N10")->isChecked() && Item(form, "N27")->isChecked());
+    QVERIFY(TickPixels(service, Item(form, "N10")) > 5);
+    QVERIFY(TickPixels(service, Item(form, "N27")) > 5);
+    QVERIFY(TickPixels(service, Item(form, "N8")) == 0);
     // Clicking the item unchecks it, and the check goes.
     QTest::mouseClick(service, Qt::LeftButton, {},
-                      service->actionGeometry(form.MenuItem(10)).center());
+                      service->actionGeometry(Item(form, "N10")).center());
     QTRY_VERIFY_WITH_TIMEOUT(!service->isVisible(), Patience);
     QVERIFY(!form.ShowHint());
     service = OpenMenu(form, "N7Menu");
     QVERIFY(service);
-    QCOMPARE(TickPixels(service, form.MenuItem(10)), 0);
+    QCOMPARE(TickPixels(service, Item(form, "N10")), 0);
     service->close();
 
     QMenu* action = OpenMenu(form, "N11Menu");
     QVERIFY(action);
-    QCOMPARE(TickPixels(action, form.MenuItem(12)), 0);
+    QCOMPARE(TickPixels(action, Item(form, "N12")), 0);
     QTest::mouseClick(action, Qt::LeftButton, {},
-                      action->actionGeometry(form.MenuItem(12)).center());
+                      action->actionGeometry(Item(form, "N12")).center());
     QTRY_VERIFY_WITH_TIMEOUT(!action->isVisible(), Patience);
     QVERIFY(form.Mip().Bus.IsOpen());
     action = OpenMenu(form, "N11Menu");
     QVERIFY(action);
-    QVERIFY(TickPixels(action, form.MenuItem(12)) > 5);
+    QVERIFY(TickPixels(action, Item(form, "N12")) > 5);
     action->close();
   }
 };

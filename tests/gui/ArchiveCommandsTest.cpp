@@ -92,7 +92,7 @@ class TestArchiveCommands : public QObject {
     };
     const QString path = InFolder("archive.txt");
     Dialogs().FileNames = {path};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
 
     const TAskedDialog save = Dialogs().Asked.value(0);
     QCOMPARE(save.Kind, QString("Save"));
@@ -113,7 +113,7 @@ class TestArchiveCommands : public QObject {
     ClickPage(form, ArchivePage);
     const QString path = InFolder("empty.txt");
     Dialogs().FileNames = {path};
-    form.MenuItem(4)->trigger();
+    TriggerItem(form, "N4");
     QString header = "#Зап\tДата Время";
     for (int k = 1; k <= 32; ++k) header += "\tКанал_" + QString::number(k);
     QCOMPARE(FileBytes(path), Lines({header}));
@@ -128,7 +128,7 @@ class TestArchiveCommands : public QObject {
     const QString path = InFolder("old.txt");
     QVERIFY(WriteBytes(path, QByteArray(3000, 'x')));
     Dialogs().FileNames = {path};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(FileBytes(path), Lines({"#Зап\tДата Время\tКанал_1", "1\t02.01.2020\t1,3"}));
     QCOMPARE(form.Pages().ArchiveGrid()->RowCount(), 2);
     QCOMPARE(form.Pages().ArchiveGrid()->Cells(0, 1), QString());
@@ -138,7 +138,7 @@ class TestArchiveCommands : public QObject {
   void CancelledExportWritesNothing() {
     TMainForm& form = fixture_->Form();
     ClickPage(form, ArchivePage);
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(Dialogs().Asked.size(), 1);
     QCOMPARE(QDir(fixture_->Folder()).entryList(QDir::Files), QStringList{});
   }
@@ -156,7 +156,7 @@ class TestArchiveCommands : public QObject {
     ClickPage(form, ArchivePage);
     form.Mip().MeasArchive = {Record(5, EncodeDate(2021, 5, 6), {1.0f})};
     Dialogs().FileNames = {InFolder(name)};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(Shown(Dialogs(), "Error"), QStringList{CannotSave});
     QCOMPARE(Dialogs().Asked.last().Caption, QString());
     QVERIFY(Dialogs().Asked.last().Owner == &form);
@@ -197,11 +197,11 @@ class TestArchiveCommands : public QObject {
     }
     TMainForm& form = StartOnLine();
     AnswerRangeDialog(first, last);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
     QVERIFY(Shown(Dialogs(), "Error").isEmpty());
-    QCOMPARE(int(form.MinArch), qMin(first, last));
-    QCOMPARE(int(form.MaxArch), qMax(first, last));
+    QCOMPARE(int(form.State().MinArch), qMin(first, last));
+    QCOMPARE(int(form.State().MaxArch), qMax(first, last));
 
     const TArchiveGrid* grid = form.Pages().ArchiveGrid();
     QCOMPARE(NumbersColumn(grid), numbers);
@@ -221,7 +221,7 @@ class TestArchiveCommands : public QObject {
     instrument.SetArchiveRecordTime(4, EncodeDate(2001, 1, 1));
     TMainForm& form = StartOnLine();
     AnswerRangeDialog(1, 4);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
     const TArchiveGrid* grid = form.Pages().ArchiveGrid();
     QCOMPARE(NumbersColumn(grid), QStringList({"2", "3", "1", "4"}));
@@ -240,7 +240,7 @@ class TestArchiveCommands : public QObject {
     line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = StartOnLine();
     AnswerRangeDialog(1, 2);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
 
     const TArchiveGrid* grid = form.Pages().ArchiveGrid();
@@ -273,10 +273,11 @@ class TestArchiveCommands : public QObject {
     form.Pages().Render();
     form.Mip().MeasArchive.pop_back();
     AnswerRangeDialog(1, 10);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Shown(Dialogs(), "Error").size(), 1, Patience);
     QVERIFY(Shown(Dialogs(), "Error")[0].startsWith(PortNotOpen + " При чтении "));
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.Mip().Busy == 0 && Control<QProgressBar>(form, "CGauge")->isHidden(), Patience);
     const TArchiveGrid* grid = form.Pages().ArchiveGrid();
     QCOMPARE(NumbersColumn(grid), QStringList({"3"}));
     ClickPage(form, 0);
@@ -291,13 +292,13 @@ class TestArchiveCommands : public QObject {
     line_->SetReplyDelay(10);
     TMainForm& form = StartOnLine();
     AnswerRangeDialog(1, 300);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QCOMPARE(int(form.Mip().JobCode), 34);
     QTRY_VERIFY_WITH_TIMEOUT(instrument.RequestCount() >= 5, Patience);
     QVERIFY(form.Mip().Busy);
     const QString path = InFolder("during.txt");
     Dialogs().FileNames = {path};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(int(form.Mip().Busy), 0);
     QCOMPARE(int(form.Mip().ArchiveCount()), 300);
     QCOMPARE(ExportedFields(FileBytes(path)).size(), 301);
@@ -313,7 +314,7 @@ class TestArchiveCommands : public QObject {
   QByteArray Export(TMainForm& form) {
     const QString path = InFolder(QString("export-%1.txt").arg(exports_++));
     Dialogs().FileNames = {path};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     return FileBytes(path);
   }
 
@@ -325,7 +326,7 @@ class TestArchiveCommands : public QObject {
     TMainForm& form = fixture_->Form();
     form.show();
     ClickPage(form, ArchivePage);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     return form;
   }
 

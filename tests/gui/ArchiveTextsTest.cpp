@@ -209,7 +209,7 @@ class TestArchiveTexts : public QObject {
     form.Mip().ChannelCount = static_cast<uint16_t>(channels);
     const QString path = fixture.Folder() + "/archive.txt";
     fixture.Dialogs().FileNames = {path};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray written = file.readAll();

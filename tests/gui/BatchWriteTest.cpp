@@ -34,7 +34,7 @@ QStringList Column(const TBatchWriteDialog& dialog, int column) {
 void Search(TMainForm& form, int first, int last) {
   const int before = Reported(form, "Поиск завершен.");
   AnswerRangeDialog(first, last);
-  form.ToolButton(9)->click();
+  Button(form, "ToolButton9")->click();
   QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == before + 1, Patience);
 }
 
@@ -59,15 +59,15 @@ class TestBatchWrite : public QObject {
     TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath()), 5000), true);
     TMainForm& form = fixture.Form();
     form.show();
-    form.ToolButton(8)->click();
-    QVERIFY(!form.BatchWriteItem->isEnabled());
+    Button(form, "ToolButton8")->click();
+    QVERIFY(!Item(form, "BatchWriteItem")->isEnabled());
     Search(form, 1, 5);
-    QVERIFY(form.BatchWriteItem->isEnabled());
-    form.ToolButton(11)->click();  // read all from the first instrument found
+    QVERIFY(Item(form, "BatchWriteItem")->isEnabled());
+    Button(form, "ToolButton11")->click();  // read all from the first instrument found
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Данные с 32-ти каналов(32-ти реле) считаны.") >= 1,
                              Patience);
 
-    form.BatchWriteItem->trigger();
+    TriggerItem(form, "BatchWriteItem");
     auto* dialog = form.findChild<TBatchWriteDialog*>("BatchWriteDialog");
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(Column(*dialog, TBatchWriteDialog::AddressColumn), QStringList({"1", "2", "3", "4"}));
@@ -145,23 +145,23 @@ class TestBatchWrite : public QObject {
     {
       TMainForm& form = fixture.Form();
       form.show();
-      form.ToolButton(8)->click();
-      QVERIFY(!form.FastSearchItem->isChecked());
-      QVERIFY(!form.SilentAgainItem->isEnabled());
-      form.FastSearchItem->trigger();
+      Button(form, "ToolButton8")->click();
+      QVERIFY(!Item(form, "FastSearchItem")->isChecked());
+      QVERIFY(!Item(form, "SilentAgainItem")->isEnabled());
+      TriggerItem(form, "FastSearchItem");
       Search(form, 1, 8);
       QCOMPARE(int(form.Mip().SearchMode), int(TSearchMode::Fast));
-      QCOMPARE(form.TabSet1->count(), 1);  // the one request to 6 was lost
-      QVERIFY(form.SilentAgainItem->isEnabled());
-      form.SilentAgainItem->trigger();
+      QCOMPARE(Control<QTabBar>(form, "TabSet1")->count(), 1);  // the one request to 6 was lost
+      QVERIFY(Item(form, "SilentAgainItem")->isEnabled());
+      TriggerItem(form, "SilentAgainItem");
       QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == 2, Patience);
-      QCOMPARE(form.TabSet1->count(), 2);
-      QCOMPARE(form.TabSet1->tabText(1), QString("К7104Е025 Адрес 6"));
+      QCOMPARE(Control<QTabBar>(form, "TabSet1")->count(), 2);
+      QCOMPARE(Control<QTabBar>(form, "TabSet1")->tabText(1), QString("К7104Е025 Адрес 6"));
     }
     fixture.Close();
     QVERIFY(ReadText(fixture.SettingsPath()).contains("FastSearch=1"));
     TFormFixture again(ReadText(fixture.SettingsPath()), true);
-    QVERIFY(again.Form().FastSearchItem->isChecked());
+    QVERIFY(Item(again.Form(), "FastSearchItem")->isChecked());
   }
 };
 

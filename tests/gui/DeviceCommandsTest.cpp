@@ -133,14 +133,14 @@ class TestDeviceCommands : public QObject {
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     instrument.SetLiveValue(1, 12.34567f);
     TMainForm& form = Start();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
 
     QVERIFY(form.Mip().Bus.IsOpen());
-    QVERIFY(form.ToolButton(8)->isChecked());
-    QCOMPARE(form.ToolButton(8)->toolTip(), QString("Разорвать связь"));
-    QVERIFY(form.MenuItem(12)->isChecked());
-    QCOMPARE(form.MenuItem(12)->text(), QString("Разорвать связь"));
-    QCOMPARE(form.StatusBar->PanelText(2), QString("OnLine"));
+    QVERIFY(Button(form, "ToolButton8")->isChecked());
+    QCOMPARE(Button(form, "ToolButton8")->toolTip(), QString("Разорвать связь"));
+    QVERIFY(Item(form, "N12")->isChecked());
+    QCOMPARE(Item(form, "N12")->text(), QString("Разорвать связь"));
+    QCOMPARE(Control<TStatusBar>(form, "StatusBar")->PanelText(2), QString("OnLine"));
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 3, Patience);
     QVERIFY(Reported(form, "Идет считывание данных.") >= 3);
     // The polls fold into two lines that count them.
@@ -155,13 +155,13 @@ class TestDeviceCommands : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(grid->Cells(1, 2), QString("1,500"), Patience);
     QVERIFY(fixture_->Dialogs().Asked.isEmpty());
 
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QVERIFY(!form.Mip().Bus.IsOpen());
-    QVERIFY(!form.ToolButton(8)->isChecked());
-    QCOMPARE(form.ToolButton(8)->toolTip(), QString("Соединиться"));
-    QVERIFY(!form.MenuItem(12)->isChecked());
-    QCOMPARE(form.MenuItem(12)->text(), QString("Соединиться"));
-    QCOMPARE(form.StatusBar->PanelText(2), QString("OffLine"));
+    QVERIFY(!Button(form, "ToolButton8")->isChecked());
+    QCOMPARE(Button(form, "ToolButton8")->toolTip(), QString("Соединиться"));
+    QVERIFY(!Item(form, "N12")->isChecked());
+    QCOMPARE(Item(form, "N12")->text(), QString("Соединиться"));
+    QCOMPARE(Control<TStatusBar>(form, "StatusBar")->PanelText(2), QString("OffLine"));
     QCOMPARE(Reported(form, "Порт закрыт."), 1);
     QVERIFY(NoMoreJobs(form));
     // A disconnect that stops a poll is the user's wish, no error.
@@ -172,11 +172,11 @@ class TestDeviceCommands : public QObject {
     fixture_ =
         std::make_unique<TFormFixture>("[PortDevices]\nCom1=/dev/k7104-no-such-port\n", true);
     TMainForm& form = fixture_->Form();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QVERIFY(!form.Mip().Bus.IsOpen());
-    QVERIFY(!form.ToolButton(8)->isChecked());
-    QVERIFY(!form.MenuItem(12)->isChecked());
-    QCOMPARE(form.StatusBar->PanelText(2), QString("OffLine"));
+    QVERIFY(!Button(form, "ToolButton8")->isChecked());
+    QVERIFY(!Item(form, "N12")->isChecked());
+    QCOMPARE(Control<TStatusBar>(form, "StatusBar")->PanelText(2), QString("OffLine"));
     QCOMPARE(Reported(form, "Порт закрыт. Порт /dev/k7104-no-such-port не существует."), 1);
     QVERIFY(fixture_->Dialogs().Asked.isEmpty());
     QCOMPARE(int(form.Mip().Busy), 0);
@@ -187,10 +187,10 @@ class TestDeviceCommands : public QObject {
     line_->AddInstrument({17, 6, 8, 8});
     TMainForm& form = Start();
     ShowPage(form.Pages(), 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     TRangeAnswer range;
     range.Give(20, 1);
-    form.ToolButton(9)->click();
+    Button(form, "ToolButton9")->click();
 
     QCOMPARE(range.Caption, QString("Поиск прибора"));
     QCOMPARE(range.Maximum1, 255);
@@ -201,63 +201,65 @@ class TestDeviceCommands : public QObject {
     QCOMPARE(int(form.Mip().JobCode), 126);
     QCOMPARE(int(form.Mip().RangeFirst), 1);
     QCOMPARE(int(form.Mip().RangeLast), 20);
-    QCOMPARE(int(form.AddressMin), 1);
-    QCOMPARE(int(form.AddressMax), 20);
-    QVERIFY(!form.ToolButton(9)->isEnabled());
-    QVERIFY(!form.ToolButton(18)->isEnabled());
+    QCOMPARE(int(form.State().AddressMin), 1);
+    QCOMPARE(int(form.State().AddressMax), 20);
+    QVERIFY(!Button(form, "ToolButton9")->isEnabled());
+    QVERIFY(!Button(form, "ToolButton18")->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == 1, Patience);
 
     QCOMPARE(Reported(form, "Идет поиск приборов."), 1);
-    QCOMPARE(Tabs(form.TabSet1), QStringList({"К7104Т1 Адрес 3", "К7104Е025 Адрес 17"}));
-    QCOMPARE(form.TabSet1->currentIndex(), 0);
-    QVERIFY(form.TabSet1->isEnabled());
-    QVERIFY(!form.ManualAddressMode);
-    QVERIFY(!form.ToolButton(18)->isChecked());
-    QVERIFY(!form.MenuItem(27)->isChecked());
-    QVERIFY(!form.CSpinEditAddress->isVisible());
-    QVERIFY(form.ToolButton(9)->isEnabled());
-    QVERIFY(form.ToolButton(18)->isEnabled());
-    QVERIFY(form.CGauge->isHidden());
-    QCOMPARE(int(form.Devices().CurrentAddress()), 3);
+    QCOMPARE(Tabs(Control<QTabBar>(form, "TabSet1")),
+             QStringList({"К7104Т1 Адрес 3", "К7104Е025 Адрес 17"}));
+    QCOMPARE(Control<QTabBar>(form, "TabSet1")->currentIndex(), 0);
+    QVERIFY(Control<QTabBar>(form, "TabSet1")->isEnabled());
+    QVERIFY(!form.State().ManualAddressMode);
+    QVERIFY(!Button(form, "ToolButton18")->isChecked());
+    QVERIFY(!Item(form, "N27")->isChecked());
+    QVERIFY(!Control<QSpinBox>(form, "CSpinEditAddress")->isVisible());
+    QVERIFY(Button(form, "ToolButton9")->isEnabled());
+    QVERIFY(Button(form, "ToolButton18")->isEnabled());
+    QVERIFY(Control<QProgressBar>(form, "CGauge")->isHidden());
+    QCOMPARE(int(Devices(form).Addresses().CurrentAddress()), 3);
 
     // Choosing a tab starts nothing; the next job goes to that instrument.
-    form.TabSet1->setCurrentIndex(1);
-    QCOMPARE(int(form.Devices().CurrentAddress()), 17);
+    Control<QTabBar>(form, "TabSet1")->setCurrentIndex(1);
+    QCOMPARE(int(Devices(form).Addresses().CurrentAddress()), 17);
     QCOMPARE(int(form.Mip().Busy), 0);
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton11")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Данные с 8-ти каналов(8-ти реле) считаны.") == 1,
                              Patience);
     QCOMPARE(int(form.Mip().Address), 17);
 
     // With the port closed the search fails and the tabs stay as they were.
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     range.Give(1, 20);
-    form.ToolButton(9)->click();
+    Button(form, "ToolButton9")->click();
     const QString failure = PortNotOpen + " При чтении ";
     QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error"), QStringList{failure}, Patience);
     QCOMPARE(fixture_->Dialogs().Asked.last().Caption, QString("Ошибка"));
     QCOMPARE(ReportedError(form, failure), 1);
-    QCOMPARE(Tabs(form.TabSet1), QStringList({"К7104Т1 Адрес 3", "К7104Е025 Адрес 17"}));
-    QVERIFY(!form.ManualAddressMode);
-    QTRY_VERIFY_WITH_TIMEOUT(form.ToolButton(9)->isEnabled(), Patience);
-    QVERIFY(form.ToolButton(18)->isEnabled());
+    QCOMPARE(Tabs(Control<QTabBar>(form, "TabSet1")),
+             QStringList({"К7104Т1 Адрес 3", "К7104Е025 Адрес 17"}));
+    QVERIFY(!form.State().ManualAddressMode);
+    QTRY_VERIFY_WITH_TIMEOUT(Button(form, "ToolButton9")->isEnabled(), Patience);
+    QVERIFY(Button(form, "ToolButton18")->isEnabled());
   }
 
   void SearchFindingNoneKeepsManualAddressMode() {
     line_->AddInstrument({30, 1, 8, 4});
     TMainForm& form = Start();
     ShowPage(form.Pages(), 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     TRangeAnswer range;
     range.Give(1, 3);
-    form.MenuItem(21)->trigger();
+    TriggerItem(form, "N21");
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == 1, Patience);
-    QCOMPARE(form.TabSet1->count(), 0);
-    QVERIFY(!form.TabSet1->isEnabled());
-    QVERIFY(form.ManualAddressMode);
-    QVERIFY(form.ToolButton(18)->isChecked());
-    QVERIFY(form.MenuItem(27)->isChecked());
-    QVERIFY(form.CSpinEditAddress->isVisible());
+    QCOMPARE(Control<QTabBar>(form, "TabSet1")->count(), 0);
+    QVERIFY(!Control<QTabBar>(form, "TabSet1")->isEnabled());
+    QVERIFY(form.State().ManualAddressMode);
+    QVERIFY(Button(form, "ToolButton18")->isChecked());
+    QVERIFY(Item(form, "N27")->isChecked());
+    QVERIFY(Control<QSpinBox>(form, "CSpinEditAddress")->isVisible());
     QVERIFY(fixture_->Dialogs().Asked.isEmpty());
   }
 
@@ -265,21 +267,21 @@ class TestDeviceCommands : public QObject {
     TMainForm& form = Start();
     TRangeAnswer range;
     range.Give(5, 6, false);
-    form.ToolButton(9)->click();
+    Button(form, "ToolButton9")->click();
     QCOMPARE(range.Caption, QString("Поиск прибора"));
     QCOMPARE(int(form.Mip().JobCode), 0);
-    QCOMPARE(int(form.AddressMin), 1);
-    QCOMPARE(int(form.AddressMax), 255);
-    QVERIFY(form.ToolButton(9)->isEnabled());
-    QVERIFY(form.ToolButton(18)->isEnabled());
+    QCOMPARE(int(form.State().AddressMin), 1);
+    QCOMPARE(int(form.State().AddressMax), 255);
+    QVERIFY(Button(form, "ToolButton9")->isEnabled());
+    QVERIFY(Button(form, "ToolButton18")->isEnabled());
 
     ShowPage(form.Pages(), 15);
     range.Give(5, 6, false);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QCOMPARE(range.Caption, QString("Считывание архива"));
     QCOMPARE(int(form.Mip().JobCode), 0);
-    QCOMPARE(int(form.MinArch), 1);
-    QCOMPARE(int(form.MaxArch), 100);
+    QCOMPARE(int(form.State().MinArch), 1);
+    QCOMPARE(int(form.State().MaxArch), 100);
     QTest::qWait(100);
     QCOMPARE(Reported(form, "Идет считывание данных."), 0);
   }
@@ -288,10 +290,10 @@ class TestDeviceCommands : public QObject {
     line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = Start();
     ShowPage(form.Pages(), 15);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     TRangeAnswer range;
     range.Give(50, 10);
-    form.MenuItem(14)->trigger();
+    TriggerItem(form, "N14");
     QCOMPARE(range.Caption, QString("Считывание архива"));
     QCOMPARE(range.Maximum1, 65535);
     QCOMPARE(range.Maximum2, 65535);
@@ -300,8 +302,8 @@ class TestDeviceCommands : public QObject {
     QCOMPARE(int(form.Mip().JobCode), 34);
     QCOMPARE(int(form.Mip().RangeFirst), 10);
     QCOMPARE(int(form.Mip().RangeLast), 50);
-    QCOMPARE(int(form.MinArch), 10);
-    QCOMPARE(int(form.MaxArch), 50);
+    QCOMPARE(int(form.State().MinArch), 10);
+    QCOMPARE(int(form.State().MaxArch), 50);
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) == 1, Patience);
     QCOMPARE(form.Pages().ArchiveGrid()->RowCount(), 42);
   }
@@ -329,7 +331,7 @@ class TestDeviceCommands : public QObject {
     QFETCH(QString, group);
     TMainForm& form = Start();
     ShowPage(form.Pages(), page, subPage);
-    form.ToolButton(12)->click();
+    Button(form, "ToolButton12")->click();
     if (job == 0) {
       QCOMPARE(fixture_->Dialogs().Asked.size(), 1);
       QCOMPARE(fixture_->Dialogs().Asked[0].Kind, QString("Message"));
@@ -349,18 +351,18 @@ class TestDeviceCommands : public QObject {
     TMainForm& form = Start();
     TPageViews& pages = form.Pages();
     ShowPage(pages, 14);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     // The page is polled for the instrument's state.
     QTRY_COMPARE_WITH_TIMEOUT(pages.Label(7)->text(), QString("Измерения"), Patience);
     QCOMPARE(pages.Label(9)->text(), QString::number(instrument.HoldingRegister(10)));
     instrument.SetHoldingRegister(97, 137);
     QTRY_COMPARE_WITH_TIMEOUT(pages.Label(7)->text(), QString("Оператор"), Patience);
 
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QCOMPARE(int(form.Mip().JobCode), 30);
     QTRY_VERIFY_WITH_TIMEOUT(pages.Label(22)->text() == "VOSTRELIN!", Patience);
     pages.Modified = true;
-    form.ToolButton(12)->click();
+    Button(form, "ToolButton12")->click();
     QCOMPARE(int(form.Mip().JobCode), 158);
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, WrittenOf8And4) == 1, Patience);
     QVERIFY(!pages.Modified);
@@ -371,7 +373,7 @@ class TestDeviceCommands : public QObject {
   void WriteAll() {
     TMainForm& form = Start();
     fixture_->Dialogs().Answers = {false, true};
-    form.MenuItem(17)->trigger();
+    TriggerItem(form, "N17");
     QCOMPARE(fixture_->Dialogs().Asked.size(), 1);
     QCOMPARE(fixture_->Dialogs().Asked[0].Kind, QString("Ask"));
     QCOMPARE(fixture_->Dialogs().Asked[0].Caption, QString("Запись всей конфигурации в прибор"));
@@ -380,7 +382,7 @@ class TestDeviceCommands : public QObject {
     QCOMPARE(int(form.Mip().JobCode), 0);
     QCOMPARE(int(form.Mip().Busy), 0);
 
-    form.MenuItem(17)->trigger();
+    TriggerItem(form, "N17");
     QCOMPARE(int(form.Mip().JobCode), 255);
     QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error"),
                               QStringList{PortNotOpen + " При записи "}, Patience);
@@ -389,8 +391,8 @@ class TestDeviceCommands : public QObject {
   // New has set every value to zero on purpose; writing all of it says so before it asks.
   void WriteAllAfterNewSaysSo() {
     TMainForm& form = Start();
-    form.ToolButton(1)->click();
-    form.MenuItem(17)->trigger();
+    Button(form, "ToolButton1")->click();
+    TriggerItem(form, "N17");
     const QStringList asked = Shown(fixture_->Dialogs(), "Ask");
     QCOMPARE(asked.size(), 1);
     QVERIFY2(asked[0].contains("«Новый»"), qPrintable(asked[0]));
@@ -401,19 +403,19 @@ class TestDeviceCommands : public QObject {
   void ManualAddressModeOffBeforeAnySearchAsks() {
     TMainForm& form = Start();
     auto expectManual = [&form] {
-      QVERIFY(form.ManualAddressMode);
-      QVERIFY(form.ToolButton(18)->isChecked());
-      QVERIFY(form.MenuItem(27)->isChecked());
-      QVERIFY(form.CSpinEditAddress->isVisible());
-      QVERIFY(!form.TabSet1->isEnabled());
+      QVERIFY(form.State().ManualAddressMode);
+      QVERIFY(Button(form, "ToolButton18")->isChecked());
+      QVERIFY(Item(form, "N27")->isChecked());
+      QVERIFY(Control<QSpinBox>(form, "CSpinEditAddress")->isVisible());
+      QVERIFY(!Control<QTabBar>(form, "TabSet1")->isEnabled());
     };
-    form.ToolButton(18)->click();
+    Button(form, "ToolButton18")->click();
     QCOMPARE(fixture_->Dialogs().Asked.size(), 1);
     QCOMPARE(fixture_->Dialogs().Asked[0].Kind, QString("Ask"));
     QCOMPARE(fixture_->Dialogs().Asked[0].Caption, QString("Поиск приборов"));
     QCOMPARE(fixture_->Dialogs().Asked[0].Text, QString("Провести поиск приборов?"));
     expectManual();
-    form.MenuItem(27)->trigger();
+    TriggerItem(form, "N27");
     QCOMPARE(fixture_->Dialogs().Asked.size(), 2);
     expectManual();
 
@@ -421,7 +423,7 @@ class TestDeviceCommands : public QObject {
     fixture_->Dialogs().Answers = {true};
     TRangeAnswer range;
     range.Give(1, 1, false);
-    form.ToolButton(18)->click();
+    Button(form, "ToolButton18")->click();
     QCOMPARE(range.Caption, QString("Поиск прибора"));
     expectManual();
     QCOMPARE(int(form.Mip().JobCode), 0);
@@ -431,25 +433,25 @@ class TestDeviceCommands : public QObject {
     line_->AddInstrument({2, 1, 8, 4});
     TMainForm& form = Start();
     ShowPage(form.Pages(), 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     TRangeAnswer range;
     range.Give(1, 3);
-    form.ToolButton(9)->click();
+    Button(form, "ToolButton9")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == 1, Patience);
-    QVERIFY(!form.ManualAddressMode);
-    form.CSpinEditAddress->setValue(5);
+    QVERIFY(!form.State().ManualAddressMode);
+    Control<QSpinBox>(form, "CSpinEditAddress")->setValue(5);
 
-    form.ToolButton(18)->click();
-    QVERIFY(form.ManualAddressMode);
-    QVERIFY(form.CSpinEditAddress->isVisible());
-    QVERIFY(!form.TabSet1->isEnabled());
-    QCOMPARE(int(form.Devices().CurrentAddress()), 5);
-    form.MenuItem(27)->trigger();
-    QVERIFY(!form.ManualAddressMode);
-    QVERIFY(!form.CSpinEditAddress->isVisible());
-    QVERIFY(form.TabSet1->isEnabled());
-    QVERIFY(!form.MenuItem(27)->isChecked());
-    QCOMPARE(int(form.Devices().CurrentAddress()), 2);
+    Button(form, "ToolButton18")->click();
+    QVERIFY(form.State().ManualAddressMode);
+    QVERIFY(Control<QSpinBox>(form, "CSpinEditAddress")->isVisible());
+    QVERIFY(!Control<QTabBar>(form, "TabSet1")->isEnabled());
+    QCOMPARE(int(Devices(form).Addresses().CurrentAddress()), 5);
+    TriggerItem(form, "N27");
+    QVERIFY(!form.State().ManualAddressMode);
+    QVERIFY(!Control<QSpinBox>(form, "CSpinEditAddress")->isVisible());
+    QVERIFY(Control<QTabBar>(form, "TabSet1")->isEnabled());
+    QVERIFY(!Item(form, "N27")->isChecked());
+    QCOMPARE(int(Devices(form).Addresses().CurrentAddress()), 2);
     QVERIFY(Shown(fixture_->Dialogs(), "Ask").isEmpty());
   }
 
@@ -459,32 +461,32 @@ class TestDeviceCommands : public QObject {
     TMainForm& form = Start(200);
     TPageViews& pages = form.Pages();
     ShowPage(pages, 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     const QString before = pages.StringGrid(3)->Cells(1, 1);
     form.Mip().Config.TypeSensor[0] = 37;  // shown only if the failed read rendered the page
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     const QString failure = "Вышло время ожидания!!! При чтении типы датчиков!!!";
     QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error"), QStringList{failure}, Patience);
     QCOMPARE(fixture_->Dialogs().Asked.last().Caption, QString("Ошибка"));
     QCOMPARE(ReportedError(form, failure), 1);
-    QVERIFY(form.ForMessage->text().endsWith("] Ошибка: " + failure));
+    QVERIFY(Control<QLabel>(form, "ForMessage")->text().endsWith("] Ошибка: " + failure));
     QCOMPARE(pages.StringGrid(3)->Cells(1, 1), before);
-    QTRY_VERIFY_WITH_TIMEOUT(form.CGauge->isHidden(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Control<QProgressBar>(form, "CGauge")->isHidden(), Patience);
   }
 
   void AddressChangeInManualAddressMode() {
     line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = Start(300);
     ShowPage(form.Pages(), 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     ChangeAddressTo(form, 9);
-    QCOMPARE(form.CSpinEditAddress->value(), 9);
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->value(), 9);
     QCOMPARE(int(form.Mip().Address), 9);
-    QVERIFY(form.ManualAddressMode);
-    QCOMPARE(form.TabSet1->count(), 0);
+    QVERIFY(form.State().ManualAddressMode);
+    QCOMPARE(Control<QTabBar>(form, "TabSet1")->count(), 0);
     QVERIFY(line_->Find(9) != nullptr);
 
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton11")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) == 1, Patience);
   }
 
@@ -493,30 +495,31 @@ class TestDeviceCommands : public QObject {
     line_->AddInstrument({17, 1, 8, 4});
     TMainForm& form = Start(300);
     ShowPage(form.Pages(), 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     TRangeAnswer range;
     range.Give(1, 20);
-    form.ToolButton(9)->click();
+    Button(form, "ToolButton9")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == 1, Patience);
     ChangeAddressTo(form, 9);
-    QCOMPARE(Tabs(form.TabSet1), QStringList({"К7104Е025 Адрес 9", "К7104Т1 Адрес 17"}));
-    QCOMPARE(form.TabSet1->currentIndex(), 0);
-    QVERIFY(!form.ManualAddressMode);
-    QCOMPARE(int(form.Devices().CurrentAddress()), 9);
+    QCOMPARE(Tabs(Control<QTabBar>(form, "TabSet1")),
+             QStringList({"К7104Е025 Адрес 9", "К7104Т1 Адрес 17"}));
+    QCOMPARE(Control<QTabBar>(form, "TabSet1")->currentIndex(), 0);
+    QVERIFY(!form.State().ManualAddressMode);
+    QCOMPARE(int(Devices(form).Addresses().CurrentAddress()), 9);
   }
 
   void DisconnectingWhileAPolledReadWaits() {
     line_->AddInstrument({1, 6, 8, 4});
     line_->AddFault(NoReplyTo(CurrentValuesRegister));
     TMainForm& form = Start(30000);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_VERIFY_WITH_TIMEOUT(AskedForRegister(*line_, 3, CurrentValuesRegister), Patience);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     // The user asked for it: the sentence goes to the status line and the log, without a box.
     const QString stopped =
         QString(ResultMessage(RESULT_ABORTED)) + " При чтении текущих измерений!!!";
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, stopped), 1, Patience);
-    QVERIFY(form.ForMessage->text().endsWith("] " + stopped));
+    QVERIFY(Control<QLabel>(form, "ForMessage")->text().endsWith("] " + stopped));
     QCOMPARE(ReportedError(form, stopped), 0);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
     QVERIFY(NoMoreJobs(form));
@@ -535,41 +538,45 @@ class TestDeviceCommands : public QObject {
     line_->SetReplyDelay(20);
     TMainForm& form = Start();
     ShowPage(form.Pages(), 15);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     TRangeAnswer range;
     range.Give(1, 500);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QCOMPARE(int(form.Mip().JobCode), 34);
-    QTRY_VERIFY_WITH_TIMEOUT(form.StopButton->isVisible() && form.CGauge->value() > 0, Patience);
-    QVERIFY(form.StopButton->geometry().right() <= form.CGauge->geometry().left());
+    QTRY_VERIFY_WITH_TIMEOUT(Control<QPushButton>(form, "StopButton")->isVisible() &&
+                                 Control<QProgressBar>(form, "CGauge")->value() > 0,
+                             Patience);
+    QVERIFY(Control<QPushButton>(form, "StopButton")->geometry().right() <=
+            Control<QProgressBar>(form, "CGauge")->geometry().left());
     if (byEscape)
       QTest::keyClick(form.Pages().PageControl(), Qt::Key_Escape);
     else
-      QTest::mouseClick(form.StopButton, Qt::LeftButton);
+      QTest::mouseClick(Control<QPushButton>(form, "StopButton"), Qt::LeftButton);
     const QString stopped =
         QString(ResultMessage(RESULT_ABORTED)) + " При чтении архив измерений!!!";
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, stopped), 1, Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
-    QVERIFY(form.StopButton->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.Mip().Busy == 0 && Control<QProgressBar>(form, "CGauge")->isHidden(), Patience);
+    QVERIFY(Control<QPushButton>(form, "StopButton")->isHidden());
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
     QVERIFY(form.Mip().Bus.IsOpen());
     QVERIFY(form.Mip().ArchiveCount() < 500);
 
     // A search stops the same way; the next job runs as usual.
     range.Give(1, 255);
-    form.ToolButton(9)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(form.StopButton->isVisible(), Patience);
-    QTest::mouseClick(form.StopButton, Qt::LeftButton);
+    Button(form, "ToolButton9")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Control<QPushButton>(form, "StopButton")->isVisible(), Patience);
+    QTest::mouseClick(Control<QPushButton>(form, "StopButton"), Qt::LeftButton);
     const QString searchStopped = QString(ResultMessage(RESULT_ABORTED)) + " При чтении ";
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, searchStopped), 1, Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(form.ToolButton(9)->isEnabled(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Button(form, "ToolButton9")->isEnabled(), Patience);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
     ShowPage(form.Pages(), 2);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
     // Escape with no long job running stops nothing.
     QTest::keyClick(form.Pages().PageControl(), Qt::Key_Escape);
-    QVERIFY(form.StopButton->isHidden());
+    QVERIFY(Control<QPushButton>(form, "StopButton")->isHidden());
   }
 
   // With a poll interval the live page is read once and then again only after the pause; a page
@@ -582,9 +589,9 @@ class TestDeviceCommands : public QObject {
                                            QString::fromStdString(line_->SlavePath()) + "\n",
                                        true);
     TMainForm& form = fixture_->Form();
-    QCOMPARE(form.PollInterval, 60000);
+    QCOMPARE(form.State().PollInterval, 60000);
     form.show();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
     QVERIFY(NoMoreJobs(form));
     QCOMPARE(Reported(form, ReadOf8And4), 1);
@@ -612,7 +619,7 @@ class TestDeviceCommands : public QObject {
     fixture_ = std::make_unique<TFormFixture>(LineSettings(dir.filePath("line")), true);
     TMainForm& form = fixture_->Form();
     form.show();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
     if (hangUp) {
       k7104sim::Fault fault{k7104sim::FaultKind::HangUp};
@@ -629,22 +636,22 @@ class TestDeviceCommands : public QObject {
                  error.startsWith(ResultMessage(RESULT_WRITE_FAILED)),
              qPrintable(error));
     QVERIFY(!form.Mip().Bus.IsOpen());
-    QCOMPARE(form.StatusBar->PanelText(2), QString("OffLine"));
-    QVERIFY(!form.ToolButton(8)->isChecked());
-    QVERIFY(!form.MenuItem(12)->isChecked());
+    QCOMPARE(Control<TStatusBar>(form, "StatusBar")->PanelText(2), QString("OffLine"));
+    QVERIFY(!Button(form, "ToolButton8")->isChecked());
+    QVERIFY(!Item(form, "N12")->isChecked());
     QVERIFY(NoMoreJobs(form));
     QCOMPARE(Shown(fixture_->Dialogs(), "Error").size(), 1);
 
     if (hangUp) {
       // The line is back (the link leads to its fresh terminal): connecting polls again.
       const int reads = Reported(form, ReadOf8And4);
-      form.ToolButton(8)->click();
+      Button(form, "ToolButton8")->click();
       QVERIFY(form.Mip().Bus.IsOpen());
       QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) > reads, Patience);
       QCOMPARE(Shown(fixture_->Dialogs(), "Error").size(), 1);
     }
     TWatchdog watchdog("leaving after the port has gone");
-    form.ToolButton(21)->click();
+    Button(form, "ToolButton21")->click();
     QVERIFY(!form.isVisible());
     fixture_->Close();
   }
@@ -655,11 +662,11 @@ class TestDeviceCommands : public QObject {
     line_->AddInstrument({1, 6, 8, 4});
     line_->SetReplyDelay(20);
     TMainForm& form = Start();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
     for (int i = 0; i < 5; ++i) {
       const int readsBefore = Reported(form, ReadOf8And4);
-      form.ToolButton(11)->click();
+      Button(form, "ToolButton11")->click();
       QCOMPARE(int(form.Mip().JobCode), 127);
       QVERIFY(Reported(form, ReadOf8And4) <= readsBefore + 1);
       // Polling goes on afterwards.
@@ -705,14 +712,14 @@ class TestDeviceCommands : public QObject {
     line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = Start();
     ShowPage(form.Pages(), 2);
-    form.MenuItem(12)->trigger();
+    TriggerItem(form, "N12");
     QVERIFY(form.Mip().Bus.IsOpen());
-    QVERIFY(form.ToolButton(8)->isChecked());
-    QVERIFY(form.MenuItem(12)->isChecked());
-    form.MenuItem(12)->trigger();
+    QVERIFY(Button(form, "ToolButton8")->isChecked());
+    QVERIFY(Item(form, "N12")->isChecked());
+    TriggerItem(form, "N12");
     QVERIFY(!form.Mip().Bus.IsOpen());
-    QVERIFY(!form.ToolButton(8)->isChecked());
-    QVERIFY(!form.MenuItem(12)->isChecked());
+    QVERIFY(!Button(form, "ToolButton8")->isChecked());
+    QVERIFY(!Item(form, "N12")->isChecked());
     QCOMPARE(Reported(form, "Порт открыт."), 1);
     QCOMPARE(Reported(form, "Порт закрыт."), 1);
   }
@@ -721,12 +728,12 @@ class TestDeviceCommands : public QObject {
     TMainForm& form = Start();
     int reached = 0;
     TKeySpy spy(reached);
-    form.CSpinEditAddress->installEventFilter(&spy);
+    Control<QSpinBox>(form, "CSpinEditAddress")->installEventFilter(&spy);
     form.installEventFilter(&spy);
-    QTest::keyClick(form.CSpinEditAddress, Qt::Key_Return);
-    QTest::keyClick(form.CSpinEditAddress, Qt::Key_Enter);
+    QTest::keyClick(Control<QSpinBox>(form, "CSpinEditAddress"), Qt::Key_Return);
+    QTest::keyClick(Control<QSpinBox>(form, "CSpinEditAddress"), Qt::Key_Enter);
     QCOMPARE(reached, 0);
-    QTest::keyClick(form.CSpinEditAddress, Qt::Key_Up);
+    QTest::keyClick(Control<QSpinBox>(form, "CSpinEditAddress"), Qt::Key_Up);
     QCOMPARE(reached, 1);
     QCOMPARE(int(form.Mip().Address), 2);
   }
@@ -735,7 +742,7 @@ class TestDeviceCommands : public QObject {
     line_->AddInstrument({1, 6, 8, 4});
     line_->AddFault(NoReplyTo(CurrentValuesRegister));
     TMainForm& form = Start(30000);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_VERIFY_WITH_TIMEOUT(AskedForRegister(*line_, 3, CurrentValuesRegister), Patience);
     {
       TWatchdog watchdog("closing the window while a job runs");
@@ -750,7 +757,7 @@ class TestDeviceCommands : public QObject {
   void DestroyingTheWindowWhileAJobEndWaitsForIt() {
     TMainForm& form = Start();
     ShowPage(form.Pages(), 2);
-    QVERIFY(form.Devices().JobStart(2));
+    QVERIFY(Devices(form).Jobs().JobStart(2));
     QVERIFY(WaitWithoutEvents([&form] { return form.Mip().Busy == 0; }));
     {
       TWatchdog watchdog("destroying the window while a job end waits for it");
@@ -774,7 +781,7 @@ class TestDeviceCommands : public QObject {
       });
       box.exec();
     };
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error").size(), 1, Patience);
     QVERIFY(!busyWhileShown);  // no re-read started behind the box
     QTest::qWait(300);
@@ -787,15 +794,15 @@ class TestDeviceCommands : public QObject {
   void ClosingTheWindowWhileACommandWaits() {
     TMainForm& form = Start();
     ShowPage(form.Pages(), 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     TRangeAnswer range;
     range.Give(1, 60);
-    form.ToolButton(9)->click();
+    Button(form, "ToolButton9")->click();
     QCOMPARE(int(form.Mip().JobCode), 126);
     QTimer::singleShot(100, &form, [&form] { form.close(); });
     {
       TWatchdog watchdog("a command waiting for the engine when the window closes");
-      form.ToolButton(11)->click();
+      Button(form, "ToolButton11")->click();
     }
     QCOMPARE(int(form.Mip().JobCode), 126);
     TWatchdog watchdog("destroying the window during a search");
@@ -911,7 +918,7 @@ class TestDeviceCommands : public QObject {
   void ChangeAddressTo(TMainForm& form, int address) {
     form.Pages().CSpinEdit3->setValue(address);
     form.Mip().InterfaceAddress = static_cast<uint8_t>(address);
-    QVERIFY(form.Devices().JobStart(OpChangeAddress));
+    QVERIFY(Devices(form).Jobs().JobStart(OpChangeAddress));
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, WrittenOf8And4) == 1, Patience);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
   }

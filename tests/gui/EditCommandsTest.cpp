@@ -52,7 +52,7 @@ class TestEditCommands : public QObject {
   void RelayTestIsWrittenAtOnce() {
     TMainForm& form = Start();
     ClickPage(form, 12, 6);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     auto* list = form.findChild<TglAskListBox*>("glAskListBox6");
     list->Button(3, 1)->click();
     QCOMPARE(form.Mip().Config.RelayTestOn[2], uint8_t(1));
@@ -70,7 +70,7 @@ class TestEditCommands : public QObject {
     instrument_->SetClock(36526.5);  // 1 January 2000, noon
     TMainForm& form = Start();
     ClickPage(form, 14);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     form.findChild<QPushButton*>("Button2")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
     const time_t now = std::time(nullptr);
@@ -87,8 +87,8 @@ class TestEditCommands : public QObject {
     TMainForm& form = Start();
     TPageViews& pages = form.Pages();
     ClickPage(form, 12, 6);
-    form.ToolButton(8)->click();
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton8")->click();
+    Button(form, "ToolButton11")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 2, Patience);
     TglAskListBox* relays = pages.glAskListBox6;
     QVERIFY(relays->LineEnabled(4));
@@ -157,12 +157,12 @@ class TestEditCommands : public QObject {
   void WriteCurrentTakesOverTheNumberBeingTyped() {
     TMainForm& form = Start();
     ClickPage(form, 9, 0);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     auto* grid = form.findChild<TStringGrid*>("StringGrid6");
     ClickCell(grid, 1, 1);
     for (const QChar ch : QString("7,25"))
       QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
-    form.ToolButton(12)->click();
+    Button(form, "ToolButton12")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
     QCOMPARE(instrument_->HoldingFloat(MinimumsRegister), 7.25f);
   }

@@ -627,7 +627,7 @@ class TestEditing : public QObject {
     ClickCell(grid, 1, 7);
     Type("4,75");
     QCOMPARE(c.Setpoint[1][6].Get(), 0.0f);
-    ClickText(Form().CSpinEditAddress);
+    ClickText(Control<QSpinBox>(Form(), "CSpinEditAddress"));
     QCOMPARE(c.Setpoint[1][6].Get(), 4.75f);
     QCOMPARE(grid->Cells(1, 7), QString("4,750"));
     QVERIFY(Pages().Modified);
@@ -700,7 +700,7 @@ class TestEditing : public QObject {
     }
     Type(typed);
     PressEnter();
-    const QString status = Form().ForMessage->text();
+    const QString status = Control<QLabel>(Form(), "ForMessage")->text();
     if (said.isEmpty())
       QVERIFY2(!status.contains("введите число"), qPrintable(status));
     else

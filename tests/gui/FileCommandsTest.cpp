@@ -84,7 +84,7 @@ class TestFileCommands : public QObject {
     const QByteArray saved = BlockBytes(mip.Config);
     const QString path = InFolder("plant.prb");
     Dialogs().FileNames = {path};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
 
     const TAskedDialog save = Dialogs().Asked.value(0);
     QCOMPARE(save.Kind, QString("Save"));
@@ -101,7 +101,7 @@ class TestFileCommands : public QObject {
     mip.Address = 17;
     mip.MeasArchive = {Record(3)};
     Dialogs().FileNames = {path};
-    form.ToolButton(2)->click();
+    Button(form, "ToolButton2")->click();
 
     const TAskedDialog open = Dialogs().Asked.value(1);
     QCOMPARE(open.Kind, QString("Open"));
@@ -124,7 +124,7 @@ class TestFileCommands : public QObject {
     QVERIFY(WriteBytes(path, QByteArray(5000, 'x')));
     form.Mip().Config.TypeSensor[0] = 37;
     Dialogs().FileNames = {path};
-    form.MenuItem(4)->trigger();
+    TriggerItem(form, "N4");
     QCOMPARE(FileBytes(path), ConfigFileBytes(form.Mip().Config));
     QVERIFY(Shown(Dialogs(), "Error").isEmpty());
   }
@@ -159,7 +159,7 @@ class TestFileCommands : public QObject {
     if (exists) QVERIFY(WriteBytes(path, bytes));
 
     Dialogs().FileNames = {path};
-    form.ToolButton(2)->click();
+    Button(form, "ToolButton2")->click();
 
     QCOMPARE(Shown(Dialogs(), "Error"), QStringList{CannotOpen});
     const TAskedDialog error = Dialogs().Asked.last();
@@ -174,7 +174,7 @@ class TestFileCommands : public QObject {
     form.Mip().Config.Filter[3] = 4;
     const QByteArray before = BlockBytes(form.Mip().Config);
     Dialogs().FileNames = {fixture_->Folder()};
-    form.MenuItem(3)->trigger();
+    TriggerItem(form, "N3");
     QCOMPARE(Shown(Dialogs(), "Error"), QStringList{CannotOpen});
     QCOMPARE(BlockBytes(form.Mip().Config), before);
   }
@@ -186,8 +186,8 @@ class TestFileCommands : public QObject {
     const QByteArray before = BlockBytes(form.Mip().Config);
     TStringGrid* grid = form.Pages().StringGrid(3);
     grid->SetCells(1, 1, "left alone");
-    form.ToolButton(2)->click();
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton2")->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(Dialogs().Asked.size(), 2);
     QCOMPARE(Dialogs().Asked[0].Kind, QString("Open"));
     QCOMPARE(Dialogs().Asked[1].Kind, QString("Save"));
@@ -201,7 +201,7 @@ class TestFileCommands : public QObject {
     const QString blocker = InFolder("a-file");
     QVERIFY(WriteBytes(blocker, "not a folder"));
     Dialogs().FileNames = {blocker + "/plant.prb"};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(Shown(Dialogs(), "Error"), QStringList{CannotSave});
     QCOMPARE(Dialogs().Asked.last().Caption, QString());
     QVERIFY(Dialogs().Asked.last().Owner == &form);
@@ -215,7 +215,7 @@ class TestFileCommands : public QObject {
     form.Mip().MeasArchive = {Record(4)};
     const QString path = InFolder("archive.txt");
     Dialogs().FileNames = {path};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(Dialogs().Asked.value(0).Caption, QString("Сохранить Архив"));
     QCOMPARE(FileBytes(path), QByteArray("#\xC7\xE0\xEF\t\xC4\xE0\xF2\xE0 \xC2\xF0\xE5\xEC\xFF"
                                          "\t\xCA\xE0\xED\xE0\xEB_1\r\n"
@@ -231,20 +231,20 @@ class TestFileCommands : public QObject {
     QCOMPARE(form.windowTitle(), base);
     const QString plant = InFolder("plant.prb");
     Dialogs().FileNames = {plant};
-    form.ToolButton(3)->click();
+    Button(form, "ToolButton3")->click();
     QCOMPARE(form.windowTitle(), base + " - plant.prb");
 
     ChooseFilterOfChannel6(form, 2);
     const uint8_t edited = form.Mip().Config.Filter[5];
     QVERIFY(edited != 0);
     ClickPage(form, 2);
-    form.ToolButton(1)->click();
+    Button(form, "ToolButton1")->click();
     QCOMPARE(Dialogs().Asked.last().Kind, QString("Ask"));
     QCOMPARE(Dialogs().Asked.last().Caption, QString("Несохраненные изменения"));
     QCOMPARE(Dialogs().Asked.last().Text,
              QString("Изменения не записаны в прибор и не сохранены в файл. Отбросить их?"));
     QCOMPARE(form.Mip().Config.Filter[5], edited);
-    form.MenuItem(3)->trigger();
+    TriggerItem(form, "N3");
     QCOMPARE(Shown(Dialogs(), "Ask").size(), 2);
     QVERIFY(Shown(Dialogs(), "Open").isEmpty());
     QCOMPARE(form.Mip().Config.Filter[5], edited);
@@ -252,10 +252,10 @@ class TestFileCommands : public QObject {
 
     // Saved, the edits are safe: Open asks nothing and brings the file's values.
     Dialogs().FileNames = {InFolder("edited.prb")};
-    form.MenuItem(4)->trigger();
+    TriggerItem(form, "N4");
     QCOMPARE(form.windowTitle(), base + " - edited.prb");
     Dialogs().FileNames = {plant};
-    form.ToolButton(2)->click();
+    Button(form, "ToolButton2")->click();
     QCOMPARE(Shown(Dialogs(), "Ask").size(), 2);
     QCOMPARE(form.Mip().Config.Filter[5], uint8_t(0));
     QCOMPARE(form.windowTitle(), base + " - plant.prb");
@@ -263,11 +263,11 @@ class TestFileCommands : public QObject {
     // An edit still on the page counts too; Yes drops it.
     ChooseFilterOfChannel6(form, 2);
     Dialogs().Answers = {true};
-    form.ToolButton(1)->click();
+    Button(form, "ToolButton1")->click();
     QCOMPARE(Shown(Dialogs(), "Ask").size(), 3);
     QCOMPARE(BlockBytes(form.Mip().Config), QByteArray(ConfigBlockSize, '\0'));
     QCOMPARE(form.windowTitle(), base);
-    form.ToolButton(1)->click();
+    Button(form, "ToolButton1")->click();
     QCOMPARE(Shown(Dialogs(), "Ask").size(), 3);
   }
 
@@ -309,7 +309,7 @@ class TestFileCommands : public QObject {
     QCOMPARE(int(mip.RelayCount), 32);
     QCOMPARE(mip.CurrentValue[0], 0.0f);
     QCOMPARE(int(mip.Address), 17);
-    QCOMPARE(form.CSpinEditAddress->value(), 17);
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->value(), 17);
     QCOMPARE(int(mip.Bus.PortIndex()), 3);
     QCOMPARE(int(mip.Bus.GetBaudIndex()), 9);
     QCOMPARE(int(mip.Bus.WaitTime()), 500);
@@ -328,14 +328,14 @@ class TestFileCommands : public QObject {
     FillPattern(pattern);
     const QString path = InFolder("pattern.prb");
     QVERIFY(WriteBytes(path, ConfigFileBytes(pattern)));
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton11")->click();
     QCOMPARE(int(form.Mip().JobCode), 127);
     // The polling of the current measurements takes over again once read all has ended.
     QTRY_COMPARE_WITH_TIMEOUT(int(form.Mip().JobCode), 0, Patience);
     QCOMPARE(QString(form.Mip().DeviceId), QString("VOSTRELIN!"));
 
     Dialogs().FileNames = {path};
-    form.ToolButton(2)->click();
+    Button(form, "ToolButton2")->click();
     QCOMPARE(BlockBytes(form.Mip().Config), BlockBytes(pattern));
     QCOMPARE(int(form.Mip().ChannelCount), 8);
     QCOMPARE(QString(form.Mip().DeviceId), QString("VOSTRELIN!"));
@@ -353,7 +353,7 @@ class TestFileCommands : public QObject {
     FillPattern(form.Mip().Config);
     for (int i = 0; i < 5; ++i) {
       QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy != 0, Patience);
-      form.ToolButton(1)->click();
+      Button(form, "ToolButton1")->click();
       QCOMPARE(BlockBytes(form.Mip().Config), QByteArray(ConfigBlockSize, '\0'));
       FillPattern(form.Mip().Config);
     }
@@ -384,7 +384,7 @@ class TestFileCommands : public QObject {
       dialog->CSpinEdit2->setValue(300);
       dialog->OKBtn->click();
     });
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QCOMPARE(int(form.Mip().JobCode), 34);
     const int readsBefore = Reported(form, ReadOf8And4);
     QTRY_VERIFY_WITH_TIMEOUT(instrument.RequestCount() >= 5, Patience);
@@ -399,7 +399,8 @@ class TestFileCommands : public QObject {
     QCOMPARE(BlockBytes(form.Mip().Config),
              cleared ? QByteArray(ConfigBlockSize, '\0') : BlockBytes(pattern));
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) > readsBefore, Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.Mip().Busy == 0 && Control<QProgressBar>(form, "CGauge")->isHidden(), Patience);
     QVERIFY(Shown(Dialogs(), "Error").isEmpty());
   }
 
@@ -416,7 +417,7 @@ class TestFileCommands : public QObject {
     fixture_ = std::make_unique<TFormFixture>(
         LineSettings(QString::fromStdString(line_->SlavePath())), true);
     fixture_->Form().show();
-    fixture_->Form().ToolButton(8)->click();
+    Button(fixture_->Form(), "ToolButton8")->click();
     return instrument;
   }
 

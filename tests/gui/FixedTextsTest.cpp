@@ -458,8 +458,9 @@ class TestFixedTexts : public QObject {
   void Toolbar() {
     TMainForm& form = fixture_->Form();
     QStringList names;
-    for (QAction* action : form.ToolBar1->actions())
-      if (QWidget* w = form.ToolBar1->widgetForAction(action); w && !w->objectName().isEmpty())
+    for (QAction* action : Control<QToolBar>(form, "ToolBar1")->actions())
+      if (QWidget* w = Control<QToolBar>(form, "ToolBar1")->widgetForAction(action);
+          w && !w->objectName().isEmpty())
         names << w->objectName();
     QCOMPARE(names, (QStringList{"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton4",
                                  "ToolButton6", "ToolButton7", "ToolButton8", "ToolButton10",
@@ -483,30 +484,30 @@ class TestFixedTexts : public QObject {
         {21, "Выход"},
     };
     for (const auto& [n, hint] : hints) {
-      QToolButton* button = form.ToolButton(n);
+      QToolButton* button = Button(form, QString("ToolButton%1").arg(n));
       QVERIFY(button);
       QCOMPARE(button->toolTip(), QString(hint));
       QVERIFY2(!button->icon().isNull(), hint);
       QVERIFY2(!button->icon().pixmap(16).toImage().isNull(), hint);
     }
-    QVERIFY(form.ToolButton(18)->isChecked());
-    QVERIFY(!form.ToolButton(8)->isChecked());
-    QCOMPARE(form.CSpinEditAddress->toolTip(), QString("Адрес прибора"));
-    QCOMPARE(form.CSpinEditAddress->minimum(), 1);
-    QCOMPARE(form.CSpinEditAddress->maximum(), 255);
-    QCOMPARE(form.CSpinEditAddress->value(), 1);
+    QVERIFY(Button(form, "ToolButton18")->isChecked());
+    QVERIFY(!Button(form, "ToolButton8")->isChecked());
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->toolTip(), QString("Адрес прибора"));
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->minimum(), 1);
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->maximum(), 255);
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->value(), 1);
   }
 
   void Menu() {
     TMainForm& form = fixture_->Form();
-    QCOMPARE(ActionTexts(form.oxMenu1->actions()),
+    QCOMPARE(ActionTexts(Control<QMenuBar>(form, "oxMenu1")->actions()),
              (QStringList{"Файл", "Сервис", "Действие", "Версия", "Вид", "Наладка"}));
-    QCOMPARE(ActionTexts(form.MenuItem(1)->menu()->actions()),
+    QCOMPARE(ActionTexts(Item(form, "N1")->menu()->actions()),
              (QStringList{"Новый", "Открыть", "Сохранить", "-", "Выход"}));
-    QCOMPARE(ActionTexts(form.MenuItem(7)->menu()->actions()),
+    QCOMPARE(ActionTexts(Item(form, "N7")->menu()->actions()),
              (QStringList{"Настройки порта", "Адрес вводиться вручную", "Всплывающие подсказки",
                           "Просмотр событий"}));
-    QCOMPARE(ActionTexts(form.MenuItem(11)->menu()->actions()),
+    QCOMPARE(ActionTexts(Item(form, "N11")->menu()->actions()),
              (QStringList{"Соединиться", "-", "Найти приборы", "-", "Считать текущее",
                           "Считать всё", "Записать текущее", "Записать всё"}));
     const std::pair<int, const char*> names[] = {
@@ -524,8 +525,8 @@ class TestFixedTexts : public QObject {
       QVERIFY2(item, qPrintable(QString("N%1").arg(n)));
       QCOMPARE(item->text(), QString(caption));
     }
-    QVERIFY(form.MenuItem(27)->isChecked());
-    QVERIFY(!form.MenuItem(12)->isChecked());
+    QVERIFY(Item(form, "N27")->isChecked());
+    QVERIFY(!Item(form, "N12")->isChecked());
   }
 
   void PictureLists() {
@@ -540,16 +541,16 @@ class TestFixedTexts : public QObject {
 
   void FoundDeviceTabsAndStatusBar() {
     TMainForm& form = fixture_->Form();
-    QCOMPARE(form.TabSet1->count(), 0);
-    QVERIFY(!form.TabSet1->isEnabled());
-    QVERIFY(form.CGauge->isHidden());
+    QCOMPARE(Control<QTabBar>(form, "TabSet1")->count(), 0);
+    QVERIFY(!Control<QTabBar>(form, "TabSet1")->isEnabled());
+    QVERIFY(Control<QProgressBar>(form, "CGauge")->isHidden());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(form.CSpinEditAddress->isVisible());
-    QVERIFY(form.CGauge->isHidden());
-    QCOMPARE(form.StatusBar->PanelText(1), QString("Not Progress"));
-    QCOMPARE(form.StatusBar->PanelText(2), QString("OffLine"));
-    QVERIFY(form.StatusBar->PanelText(0).isEmpty());
+    QVERIFY(Control<QSpinBox>(form, "CSpinEditAddress")->isVisible());
+    QVERIFY(Control<QProgressBar>(form, "CGauge")->isHidden());
+    QCOMPARE(Control<TStatusBar>(form, "StatusBar")->PanelText(1), QString("Not Progress"));
+    QCOMPARE(Control<TStatusBar>(form, "StatusBar")->PanelText(2), QString("OffLine"));
+    QVERIFY(Control<TStatusBar>(form, "StatusBar")->PanelText(0).isEmpty());
   }
 
  private:

@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 
+#include <QAction>
 #include <QFile>
 
 bool TScriptedDialogs::Ask(QWidget* owner, const QString& caption, const QString& text) {
@@ -44,6 +45,20 @@ TFormFixture::~TFormFixture() {
 
 void TFormFixture::Close() {
   form_.reset();
+}
+
+void TriggerItem(const QObject& window, const QString& name) {
+  QAction* item = Item(window, name);
+  if (!item) qFatal("the window has no menu item %s", qPrintable(name));
+  item->trigger();
+}
+
+TDeviceController& Devices(const QObject& window) {
+  return *Control<TDeviceController>(window, "DeviceController");
+}
+
+TViewController& View(const QObject& window) {
+  return *Control<TViewController>(window, "ViewController");
 }
 
 QString ReadText(const QString& path) {

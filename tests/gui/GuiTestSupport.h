@@ -1,6 +1,7 @@
 // What the window tests share: a scripted TDialogs that records every box and file dialog the
 // window asks for and answers from a script, a main window on a settings file of the test's own,
-// and a way to act on a modal dialog once it is up.
+// the window's controls and feature controllers by their objectNames, and a way to act on a modal
+// dialog once it is up.
 #pragma once
 
 #include <QApplication>
@@ -11,12 +12,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <functional>
 #include <memory>
 
 #include "shell/Mainunit.h"
+#include "shell/device/AddressChoice.h"
 #include "shell/device/DeviceController.h"
+#include "shell/device/JobControl.h"
+#include "shell/device/PageChange.h"
+#include "shell/view/ViewController.h"
 #include "shell/window/Dialogs.h"
 
 struct TAskedDialog {
@@ -61,6 +67,24 @@ class TFormFixture {
   TScriptedDialogs dialogs_;
   std::unique_ptr<TMainForm> form_;
 };
+
+// The window's controls as the tests reach them: by their objectNames (ToolButton8, N14,
+// CGauge …), never through the window's insides. Null when the window has no such control (yet).
+template <typename T>
+T* Control(const QObject& window, const QString& name) {
+  return window.findChild<T*>(name);
+}
+inline QToolButton* Button(const QObject& window, const QString& name) {
+  return Control<QToolButton>(window, name);
+}
+inline QAction* Item(const QObject& window, const QString& name) {
+  return Control<QAction>(window, name);
+}
+// Chooses the menu item as the user does.
+void TriggerItem(const QObject& window, const QString& name);
+// The feature controllers, for what no control shows: the job start, the address a job goes to.
+TDeviceController& Devices(const QObject& window);
+TViewController& View(const QObject& window);
 
 QString ReadText(const QString& path);
 void WriteText(const QString& path, const QString& text);

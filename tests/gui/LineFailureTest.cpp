@@ -33,9 +33,9 @@ class TestLineFailures : public QObject {
         LineSettings(QString::fromStdString(line_->SlavePath())), true);
     TMainForm& form = fixture_->Form();
     form.show();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     ClickPage(form, 2);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     const QString failure =
         "Неизвестная ошибка!!! При чтении типы датчиков!!! (исключение 0 от прибора)";
     QTRY_COMPARE_WITH_TIMEOUT(ReportedError(form, failure), 1, Patience);
@@ -51,7 +51,7 @@ class TestLineFailures : public QObject {
     fixture_ = std::make_unique<TFormFixture>(
         LineSettings(QString::fromStdString(line_->SlavePath())), true);
     TMainForm& form = fixture_->Form();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QVERIFY(!form.Mip().Bus.IsOpen());
     const QString why = "Порт закрыт. Порт занят!!! " + QString::fromStdString(line_->SlavePath()) +
                         " открыт другой программой.";

@@ -51,7 +51,7 @@ class TestPageChange : public QObject {
 
   void StartsOnTheFirstPageWithNothingRemembered() {
     TMainForm& form = Start();
-    QCOMPARE(int(form.RememberedPageJobCode), 0);
+    QCOMPARE(int(Devices(form).PageChange().RememberedPageJobCode()), 0);
     QVERIFY(!form.Pages().Modified);
     QVERIFY(fixture_->Dialogs().Asked.isEmpty());
   }
@@ -60,7 +60,7 @@ class TestPageChange : public QObject {
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = Start();
     ClickPage(form, 9, 0);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     ClickCell(form.Pages().StringGrid(6), 1, 1);
     Type("12,5");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -75,7 +75,7 @@ class TestPageChange : public QObject {
     QCOMPARE(asked[0].Text, Question);
     QVERIFY(asked[0].Owner == nullptr);
     QCOMPARE(int(form.Mip().JobCode), 137);
-    QCOMPARE(int(form.RememberedPageJobCode), 10);
+    QCOMPARE(int(Devices(form).PageChange().RememberedPageJobCode()), 10);
     QVERIFY(!form.Pages().Modified);
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
     QCOMPARE(instrument.HoldingFloat(MinimumsRegister), 12.5f);
@@ -89,7 +89,7 @@ class TestPageChange : public QObject {
     ClickPage(form, 9, 1);
     QVERIFY(fixture_->Dialogs().Asked.isEmpty());
     QVERIFY(!form.Pages().Modified);
-    QCOMPARE(int(form.RememberedPageJobCode), 10);
+    QCOMPARE(int(Devices(form).PageChange().RememberedPageJobCode()), 10);
     QCOMPARE(int(form.Mip().JobCode), 0);
   }
 
@@ -119,7 +119,7 @@ class TestPageChange : public QObject {
     line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = Start();
     ClickPage(form, fromPage, fromSubPage);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     form.Pages().Modified = true;
     fixture_->Dialogs().Answers = {true};
 
@@ -127,7 +127,8 @@ class TestPageChange : public QObject {
 
     QCOMPARE(Shown(fixture_->Dialogs(), "Ask"), job ? QStringList{Question} : QStringList{});
     QVERIFY(!form.Pages().Modified);
-    QCOMPARE(int(form.RememberedPageJobCode), int(form.Pages().PageJobCode()));
+    QCOMPARE(int(Devices(form).PageChange().RememberedPageJobCode()),
+             int(form.Pages().PageJobCode()));
     if (job) {
       QCOMPARE(int(form.Mip().JobCode), job);
       QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
@@ -143,7 +144,7 @@ class TestPageChange : public QObject {
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = Start();
     ClickPage(form, 14);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
     QSpinBox* password = form.Pages().CSpinEdit2;
     QTest::mouseClick(password, Qt::LeftButton, {}, QPoint(10, password->height() / 2));
@@ -162,7 +163,7 @@ class TestPageChange : public QObject {
     instrument.SetHoldingRegister(SensorTypesRegister, 0);
     TMainForm& form = Start();
     ClickPage(form, 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     ClickCell(form.Pages().StringGrid(3), 1, 1);
     TPopupList* sensorTypes = form.Pages().MenuTypeSensor;
     QVERIFY(sensorTypes->isVisible());
@@ -180,7 +181,7 @@ class TestPageChange : public QObject {
     QCOMPARE(Shown(fixture_->Dialogs(), "Ask").size(), 1);
     QCOMPARE(form.Pages().StringGrid(3)->Cells(1, 1), QString("37. Термопара XA(K)"));
     QCOMPARE(instrument.HoldingRegister(SensorTypesRegister), 0);
-    form.ToolButton(12)->click();
+    Button(form, "ToolButton12")->click();
     QCOMPARE(int(form.Mip().JobCode), 130);
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
     QCOMPARE(instrument.HoldingRegister(SensorTypesRegister), 37);
@@ -203,8 +204,8 @@ class TestPageChange : public QObject {
     instrument.SetLiveValue(1, 12.34567f);
     TMainForm& form = Start();
     ClickPage(form, 2);
-    form.ToolButton(8)->click();
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton8")->click();
+    Button(form, "ToolButton10")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
     QCOMPARE(int(form.Mip().JobCode), 2);
 
@@ -235,9 +236,10 @@ class TestPageChange : public QObject {
       instrument.SetHoldingFloat(FirstSetpointsRegister + 2 * i, before[i]);
     }
     TMainForm& form = Start();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     ClickPage(form, 10, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.Mip().Busy == 0 && Control<QProgressBar>(form, "CGauge")->isHidden(), Patience);
     TStringGrid* grid = form.Pages().StringGrid(8);
     for (int row = 1; row <= 32; ++row) {
       QCOMPARE(grid->Cells(1, row), QString());
@@ -252,7 +254,7 @@ class TestPageChange : public QObject {
     QVERIFY(grid->CellNotRead(1, 2));
     fixture_->Dialogs().Answers = {true};
     if (writeCurrent)
-      form.ToolButton(12)->click();
+      Button(form, "ToolButton12")->click();
     else
       ClickPage(form, 10, 1);
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
@@ -280,8 +282,8 @@ class TestPageChange : public QObject {
     instrument.SetHoldingRegister(PasswordRegister, 1234);
     TMainForm& form = Start();
     TPageViews& pages = form.Pages();
-    form.ToolButton(8)->click();
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton8")->click();
+    Button(form, "ToolButton11")->click();
     QCOMPARE(int(form.Mip().JobCode), 127);
     QTRY_COMPARE_WITH_TIMEOUT(int(form.Mip().JobCode), 0, Patience);
     QCOMPARE(form.Mip().Config.Password.Get(), uint16_t(1234));
@@ -297,7 +299,8 @@ class TestPageChange : public QObject {
     QCOMPARE(Shown(fixture_->Dialogs(), "Ask"), QStringList{});
     // A paced line on a busy machine may lose a reply now and then; a failed poll only puts the
     // drawing off to the next one, and is not what this test is about.
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.Mip().Busy == 0 && Control<QProgressBar>(form, "CGauge")->isHidden(), Patience);
     QCOMPARE(Reported(form, "Идет запись данных."), 0);
   }
 
@@ -316,11 +319,11 @@ class TestPageChange : public QObject {
     TStringGrid* grid = form.Pages().StringGrid(1);
     QCOMPARE(grid->Cells(1, 2), QString("0,000"));
     ClickPage(form, 2);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QString shownAtTheError;
     fixture_->Dialogs().WhileErrorShown = [&] { shownAtTheError = grid->Cells(1, 2); };
 
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton11")->click();
     QCOMPARE(int(form.Mip().JobCode), 127);
     ClickPage(form, 0);
     QTRY_COMPARE_WITH_TIMEOUT(Shown(fixture_->Dialogs(), "Error").size(), 1, Patience);
@@ -340,9 +343,9 @@ class TestPageChange : public QObject {
     TMainForm& form = Start(3000);
     TArchiveGrid* grid = form.Pages().ArchiveGrid();
     ClickPage(form, 15);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     AnswerRangeDialog(1, 400);
-    form.ToolButton(10)->click();
+    Button(form, "ToolButton10")->click();
     QCOMPARE(int(form.Mip().JobCode), 34);
     QTRY_VERIFY_WITH_TIMEOUT(instrument.RequestCount() >= 20, Patience);
 
@@ -355,16 +358,17 @@ class TestPageChange : public QObject {
     QVERIFY(form.Mip().Busy);
     QCOMPARE(grid->Cells(0, 1), QString("1"));
     QCOMPARE(grid->Cells(0, 2), QString("2"));
-    QCOMPARE(form.CGauge->maximum(), 400);
-    QVERIFY(form.CGauge->value() >= 2);
-    QVERIFY(form.ForMessage->text().contains("из 400"));
-    QVERIFY(form.ForMessage->text().contains("зап./с"));
+    QCOMPARE(Control<QProgressBar>(form, "CGauge")->maximum(), 400);
+    QVERIFY(Control<QProgressBar>(form, "CGauge")->value() >= 2);
+    QVERIFY(Control<QLabel>(form, "ForMessage")->text().contains("из 400"));
+    QVERIFY(Control<QLabel>(form, "ForMessage")->text().contains("зап./с"));
 
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_COMPARE_WITH_TIMEOUT(
         Reported(form, QString(ResultMessage(RESULT_ABORTED)) + " При чтении архив измерений!!!"),
         1, Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(form.Mip().Busy == 0 && form.CGauge->isHidden(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.Mip().Busy == 0 && Control<QProgressBar>(form, "CGauge")->isHidden(), Patience);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
     QVERIFY(form.Mip().ArchiveCount() >= 18);
     QCOMPARE(grid->RowCount(), int(form.Mip().ArchiveCount()) + 1);

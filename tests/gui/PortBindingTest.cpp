@@ -87,7 +87,7 @@ TSeen BindThroughTheDialogs(TMainForm& form, const QString& rowEnd, int comIndex
     seen.BoundTip = settings->PortDevice->toolTip();
     settings->OKBtn->click();
   });
-  form.ToolButton(4)->click();
+  Button(form, "ToolButton4")->click();
   return seen;
 }
 
@@ -133,18 +133,18 @@ class TestPortBinding : public QObject {
     QCOMPARE(ini.ReadString("SettingsPort", "WaitTime").value_or(QString()), QString("1300"));
 
     // The open list names each Com number's device beside it.
-    auto* list = form.PortSettings->ComboBox1;
+    auto* list = Control<TPortSettings>(form, "PortSettings")->ComboBox1;
     QCOMPARE(list->itemText(2), QString("Com3"));
     QCOMPARE(list->itemData(2, TPortSettings::DeviceRole).toString(), folders_->ConverterLink());
     QCOMPARE(list->itemData(3, TPortSettings::DeviceRole).toString(), QString("/dev/ttyS3"));
 
     // Connected through Com3, the window reads the instrument's identity and its values.
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QVERIFY(form.Mip().Bus.IsOpen());
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
     QCOMPARE(int(form.Mip().ChannelCount), 8);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QVERIFY(NoMoreJobs(form));
 
     // The next run starts with the binding.
@@ -173,7 +173,7 @@ class TestPortBinding : public QObject {
     TMainForm& form = fixture_->Form();
     TModBus& bus = form.Mip().Bus;
     form.show();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
 
     line_.reset();  // its terminal and the by-id link go, as a converter's node does
@@ -186,18 +186,18 @@ class TestPortBinding : public QObject {
     QVERIFY(!bus.IsOpen());
     QCOMPARE(Reported(form, "Порт закрыт. Устройство " + link + " отключено."), 1);
     QVERIFY(NoMoreJobs(form));
-    QVERIFY(form.ReconnectButton->isHidden());
+    QVERIFY(Control<QPushButton>(form, "ReconnectButton")->isHidden());
 
     line_ = ConverterLine(link);
     QVERIFY(line_->Start());
-    QTRY_VERIFY_WITH_TIMEOUT(form.ReconnectButton->isVisible(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Control<QPushButton>(form, "ReconnectButton")->isVisible(), Patience);
     if (otherPortChosen) {
       WhenModalShown<TPortSettings>([](TPortSettings* settings) {
         settings->ComboBox1->setCurrentIndex(1);
         settings->OKBtn->click();
       });
-      form.ToolButton(4)->click();
-      QVERIFY(form.ReconnectButton->isHidden());
+      Button(form, "ToolButton4")->click();
+      QVERIFY(Control<QPushButton>(form, "ReconnectButton")->isHidden());
       QVERIFY(!bus.IsOpen());
       return;
     }
@@ -205,12 +205,12 @@ class TestPortBinding : public QObject {
                                 " снова подключено: «Соединиться снова» открывает порт."),
              1);
     const int reads = Reported(form, ReadOf8And4);
-    QTest::mouseClick(form.ReconnectButton, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(form, "ReconnectButton"), Qt::LeftButton);
     QVERIFY(bus.IsOpen());
-    QVERIFY(form.ReconnectButton->isHidden());
+    QVERIFY(Control<QPushButton>(form, "ReconnectButton")->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) > reads, Patience);
     QCOMPARE(Shown(fixture_->Dialogs(), "Error").size(), 1);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QVERIFY(NoMoreJobs(form));
   }
 
@@ -229,7 +229,7 @@ class TestPortBinding : public QObject {
       settings->FindPortsButton->click();
       settings->CancelBtn->click();
     });
-    form.MenuItem(8)->trigger();
+    TriggerItem(form, "N8");
     QVERIFY(noPortsShown);
     QVERIFY(!bindEnabled);
     QCOMPARE(QString::fromStdString(form.Mip().Bus.PortDevice(0)), QString("/dev/ttyS0"));

@@ -97,7 +97,7 @@ class TestPortSettings : public QObject {
       state = Read(dialog);
       dialog->CancelBtn->click();
     });
-    fixture_->Form().ToolButton(4)->click();
+    Button(fixture_->Form(), "ToolButton4")->click();
     QCOMPARE(state.Title, QString("Настройки порта"));
     QCOMPARE(state.Port, QString("Com1"));
     QCOMPARE(state.Rate, QString("9600"));
@@ -108,7 +108,7 @@ class TestPortSettings : public QObject {
   }
 
   void Lists() {
-    const TPortSettings* dialog = fixture_->Form().PortSettings;
+    const TPortSettings* dialog = Control<TPortSettings>(fixture_->Form(), "PortSettings");
     QStringList ports;
     QStringList rates;
     for (int i = 0; i < dialog->ComboBox1->count(); ++i) ports << dialog->ComboBox1->itemText(i);
@@ -135,7 +135,7 @@ class TestPortSettings : public QObject {
       state = Read(dialog);
       dialog->reject();
     });
-    fixture_->Form().PortSettingsCommand();
+    TriggerItem(fixture_->Form(), "N8");
     QCOMPARE(state.Tips[2], QString("/dev/ttyUSB0"));
     QCOMPARE(state.Tips[1], QString("/dev/ttyS1"));
   }
@@ -148,7 +148,7 @@ class TestPortSettings : public QObject {
       dialog->CSpinEdit1->setValue(500);
       dialog->CancelBtn->click();
     });
-    fixture_->Form().MenuItem(8)->trigger();
+    TriggerItem(fixture_->Form(), "N8");
     QCOMPARE(int(bus.PortIndex()), 0);
     QCOMPARE(int(bus.GetBaudIndex()), 6);
     QCOMPARE(int(bus.WaitTime()), 1300);
@@ -157,7 +157,7 @@ class TestPortSettings : public QObject {
       dialog->ComboBox1->setCurrentIndex(4);
       dialog->close();
     });
-    fixture_->Form().PortSettingsCommand();
+    TriggerItem(fixture_->Form(), "N8");
     QCOMPARE(int(bus.PortIndex()), 0);
   }
 
@@ -179,16 +179,16 @@ class TestPortSettings : public QObject {
     };
     QString shown;
     answer("50", true, &shown);
-    form.ToolButton(4)->click();
+    Button(form, "ToolButton4")->click();
     QCOMPARE(shown, QString("непрерывно"));
-    QCOMPARE(form.PollInterval, 100);
+    QCOMPARE(form.State().PollInterval, 100);
     answer("2500", true, &shown);
-    form.MenuItem(8)->trigger();
+    TriggerItem(form, "N8");
     QCOMPARE(shown, QString("100 мс"));
-    QCOMPARE(form.PollInterval, 2500);
+    QCOMPARE(form.State().PollInterval, 2500);
     answer("7000", false);
-    form.ToolButton(4)->click();
-    QCOMPARE(form.PollInterval, 2500);
+    Button(form, "ToolButton4")->click();
+    QCOMPARE(form.State().PollInterval, 2500);
     const QString path = fixture_->SettingsPath();
     fixture_->Close();
     const TIniFile ini(path);
@@ -196,11 +196,11 @@ class TestPortSettings : public QObject {
     QCOMPARE(ini.ReadString("SettingsPort", "WaitTime").value_or(QString()), QString("1300"));
 
     fixture_ = std::make_unique<TFormFixture>(ReadText(path), true);
-    QCOMPARE(fixture_->Form().PollInterval, 2500);
+    QCOMPARE(fixture_->Form().State().PollInterval, 2500);
     fixture_ = std::make_unique<TFormFixture>("[SettingsPort]\nPollInterval=99999\n", true);
-    QCOMPARE(fixture_->Form().PollInterval, 60000);
+    QCOMPARE(fixture_->Form().State().PollInterval, 60000);
     fixture_ = std::make_unique<TFormFixture>("[SettingsPort]\nPollInterval=fast\n", true);
-    QCOMPARE(fixture_->Form().PollInterval, 0);
+    QCOMPARE(fixture_->Form().State().PollInterval, 0);
   }
 
   void EnterInTheTimeoutConfirmsAndLimits() {
@@ -213,7 +213,7 @@ class TestPortSettings : public QObject {
       QTest::keyClicks(dialog->CSpinEdit1, "5");
       QTest::keyClick(dialog->CSpinEdit1, Qt::Key_Return);
     });
-    fixture_->Form().PortSettingsCommand();
+    TriggerItem(fixture_->Form(), "N8");
     QCOMPARE(int(bus.PortIndex()), 4);
     QCOMPARE(bus.BaudRate(), 115200u);
     QCOMPARE(int(bus.WaitTime()), 10);
@@ -236,7 +236,7 @@ class TestPortSettings : public QObject {
       dialog->ComboBox2->setCurrentIndex(12);
       dialog->OKBtn->click();
     });
-    fixture_->Form().PortSettingsCommand();
+    TriggerItem(fixture_->Form(), "N8");
     QVERIFY(bus.IsOpen());
     QVERIFY(first.HeldByAnother());
     QCOMPARE(first.Rate(), 115200u);
@@ -245,7 +245,7 @@ class TestPortSettings : public QObject {
       dialog->ComboBox1->setCurrentIndex(1);
       dialog->OKBtn->click();
     });
-    fixture_->Form().PortSettingsCommand();
+    TriggerItem(fixture_->Form(), "N8");
     QVERIFY(bus.IsOpen());
     QCOMPARE(int(bus.PortIndex()), 1);
     QVERIFY(!first.HeldByAnother());
@@ -263,7 +263,7 @@ class TestPortSettings : public QObject {
       dialog->ComboBox1->setCurrentIndex(1);
       dialog->OKBtn->click();
     });
-    fixture_->Form().PortSettingsCommand();
+    TriggerItem(fixture_->Form(), "N8");
     QVERIFY(!bus.IsOpen());
     QVERIFY(!second.HeldByAnother());
   }
@@ -275,14 +275,14 @@ class TestPortSettings : public QObject {
       dialog->CSpinEdit1->setValue(250);
       dialog->OKBtn->click();
     });
-    fixture_->Form().PortSettingsCommand();
+    TriggerItem(fixture_->Form(), "N8");
     fixture_->Close();
     QVERIFY(ReadText(fixture_->SettingsPath())
                 .startsWith("[SettingsPort]\nPortNumber=2\nBaudRate=8\nWaitTime=250\n"));
   }
 
   void VersionBox() {
-    fixture_->Form().MenuItem(32)->trigger();
+    TriggerItem(fixture_->Form(), "N32");
     QCOMPARE(fixture_->Dialogs().Asked.size(), 1);
     const TAskedDialog& box = fixture_->Dialogs().Asked[0];
     QCOMPARE(box.Kind, QString("About"));

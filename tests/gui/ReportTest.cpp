@@ -38,8 +38,9 @@ class TestReport : public QObject {
     const QString line = form.EventLog().first();
     QVERIFY2(QRegularExpression(Stamp + "Программа загружена\\.$").match(line).hasMatch(),
              qPrintable(line));
-    QCOMPARE(form.ForMessage->text(), line);
-    QCOMPARE(TextColour(form.ForMessage), QApplication::palette().color(QPalette::ButtonText));
+    QCOMPARE(Control<QLabel>(form, "ForMessage")->text(), line);
+    QCOMPARE(TextColour(Control<QLabel>(form, "ForMessage")),
+             QApplication::palette().color(QPalette::ButtonText));
     QVERIFY(fixture_->Dialogs().Asked.isEmpty());
   }
 
@@ -89,7 +90,7 @@ class TestReport : public QObject {
                qPrintable(log[i]));
     // The status line shows the last report as it is.
     QVERIFY(QRegularExpression(Stamp + "Ошибка: " + QRegularExpression::escape(timeout) + "$")
-                .match(form.ForMessage->text())
+                .match(Control<QLabel>(form, "ForMessage")->text())
                 .hasMatch());
     QCOMPARE(fixture_->Dialogs().Asked.size(), 3);
   }
@@ -97,14 +98,15 @@ class TestReport : public QObject {
   void ErrorTurnsTheStatusLineRedAndBack() {
     TMainForm& form = fixture_->Form();
     form.Report("Вышло время ожидания!!! При чтении текущих измерений!!!", true);
-    QCOMPARE(TextColour(form.ForMessage), QColor(255, 0, 0));
+    QCOMPARE(TextColour(Control<QLabel>(form, "ForMessage")), QColor(255, 0, 0));
     QVERIFY(QRegularExpression(Stamp + "Ошибка: Вышло время ожидания!!! При чтении текущих "
                                        "измерений!!!$")
-                .match(form.ForMessage->text())
+                .match(Control<QLabel>(form, "ForMessage")->text())
                 .hasMatch());
     form.Report("Порт закрыт.", false);
-    QCOMPARE(TextColour(form.ForMessage), QApplication::palette().color(QPalette::ButtonText));
-    QVERIFY(form.ForMessage->text().endsWith("] Порт закрыт."));
+    QCOMPARE(TextColour(Control<QLabel>(form, "ForMessage")),
+             QApplication::palette().color(QPalette::ButtonText));
+    QVERIFY(Control<QLabel>(form, "ForMessage")->text().endsWith("] Порт закрыт."));
   }
 
   void ErrorBoxShowsTheSentenceAlone() {
@@ -142,12 +144,12 @@ class TestReport : public QObject {
       firstShowing = ListLines(dialog);
       dialog->close();
     });
-    form.ShowEventLog();
+    TriggerItem(form, "N18");
     WhenModalShown<TLogDialog>([&](TLogDialog* dialog) {
       secondShowing = ListLines(dialog);
       dialog->close();
     });
-    form.ShowEventLog();
+    TriggerItem(form, "N18");
     QCOMPARE(title, QString("Просмотр событий"));
     QCOMPARE(firstShowing, expected);
     QCOMPARE(secondShowing.size(), 4);
@@ -163,12 +165,12 @@ class TestReport : public QObject {
       ++shown;
       dialog->close();
     });
-    form.ToolButton(7)->click();
+    Button(form, "ToolButton7")->click();
     WhenModalShown<TLogDialog>([&](TLogDialog* dialog) {
       ++shown;
       dialog->close();
     });
-    form.MenuItem(18)->trigger();
+    TriggerItem(form, "N18");
     QCOMPARE(shown, 2);
   }
 

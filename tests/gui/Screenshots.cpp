@@ -21,8 +21,8 @@
 
 #include <cstdio>
 
+#include "GuiTestSupport.h"
 #include "files/ConfigFile.h"
-#include "shell/Mainunit.h"
 #include "shell/device/ArchQwery.h"
 #include "shell/device/DeviceController.h"
 #include "shell/port/PortSettings.h"
@@ -60,7 +60,7 @@ const char* const PageNames[] = {
 bool RunJob(TMainForm& form, uint8_t job) {
   TMIP& mip = form.Mip();
   const int reports = form.ReportCount() + 2;
-  if (!form.Devices().JobStart(job)) return false;
+  if (!Devices(form).Jobs().JobStart(job)) return false;
   QElapsedTimer timer;
   timer.start();
   while ((mip.Busy.load() || form.ReportCount() < reports) && timer.elapsed() < 120000)
@@ -164,7 +164,7 @@ int main(int argc, char* argv[]) {
   mip.Bus.SetPortIndex(0);
   // Connected on a page that is not polled, so that the reads below have the line to themselves.
   pages.PageControl()->SetCurrentIndex(2);
-  form.Devices().ConnectCommand();
+  Devices(form).ConnectCommand();
   if (!mip.Bus.IsOpen()) {
     std::fprintf(stderr, "cannot open %s\n", line.SlavePath().c_str());
     return 1;
@@ -202,21 +202,23 @@ int main(int argc, char* argv[]) {
   ok &= Save(pages.MenuFilter, dir, "popup-filter.png");
   pages.MenuFilter->hide();
 
-  SaveWhenShown(form.LogDialog, dir, "event-log.png");
-  form.ShowEventLog();
-  SaveWhenShown(form.PortSettings, dir, "port-settings.png");
-  form.PortSettingsCommand();
+  SaveWhenShown(Control<TLogDialog>(form, "LogDialog"), dir, "event-log.png");
+  TriggerItem(form, "N18");
+  SaveWhenShown(Control<TPortSettings>(form, "PortSettings"), dir, "port-settings.png");
+  TriggerItem(form, "N8");
 
   pages.PageControl()->SetCurrentIndex(2);
   pages.Render();
-  form.AddressMax = 20;
-  SaveAndConfirmWhenShown(form.ArchQwery, dir, "range-dialog.png");
-  form.Devices().SearchCommand();
+  form.State().AddressMax = 20;
+  SaveAndConfirmWhenShown(Control<TArchQwery>(form, "ArchQwery"), dir, "range-dialog.png");
+  Devices(form).SearchCommand();
   QElapsedTimer search;
   search.start();
-  while ((mip.Busy.load() || form.TabSet1->count() == 0) && search.elapsed() < 120000)
+  while ((mip.Busy.load() || Control<QTabBar>(form, "TabSet1")->count() == 0) &&
+         search.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
-  ok &= form.TabSet1->count() == 2 && Save(&form, dir, "found-instruments.png");
+  ok &=
+      Control<QTabBar>(form, "TabSet1")->count() == 2 && Save(&form, dir, "found-instruments.png");
 
   // The search has chosen an instrument: what was read before is not known for it. One value
   // typed among the setpoints not read.
@@ -228,7 +230,7 @@ int main(int argc, char* argv[]) {
   ok &= Save(&form, dir, "not-read-setpoints.png");
 
   // The instrument of 8 channels and 8 relays: the rows beyond are greyed.
-  form.TabSet1->setCurrentIndex(1);
+  Control<QTabBar>(form, "TabSet1")->setCurrentIndex(1);
   pages.PageControl()->SetCurrentIndex(2);
   ok &= RunJob(form, 127);
   pages.Render();
@@ -242,19 +244,21 @@ int main(int argc, char* argv[]) {
 
   // The menu "Вид": the traffic monitor over a read of all, the live trend of four channels over
   // some polls with the CSV logging named on the status line, the trend of the archive read.
-  form.TabSet1->setCurrentIndex(0);
-  form.ShowTrafficMonitor();
-  form.TrafficMonitor->move(form.pos() + QPoint(40, 40));
+  Control<QTabBar>(form, "TabSet1")->setCurrentIndex(0);
+  TriggerItem(form, "TrafficMonitorItem");
+  Control<TTrafficMonitor>(form, "TrafficMonitor")->move(form.pos() + QPoint(40, 40));
   ok &= RunJob(form, 127);
-  form.TrafficMonitor->TakeTraffic();
-  ok &= Save(form.TrafficMonitor, dir, "traffic-monitor.png");
-  form.TrafficMonitor->close();
+  Control<TTrafficMonitor>(form, "TrafficMonitor")->TakeTraffic();
+  ok &= Save(Control<TTrafficMonitor>(form, "TrafficMonitor"), dir, "traffic-monitor.png");
+  Control<TTrafficMonitor>(form, "TrafficMonitor")->close();
   QTemporaryDir csvDir;
   dialogs.SaveAs = csvDir.filePath("текущие-значения.csv");
-  ok &= form.StartCsvLogging();
-  form.ShowLiveTrend();
+  ok &= View(form).StartCsvLogging();
+  TriggerItem(form, "LiveTrendItem");
   for (int channel = 2; channel <= 4; ++channel)
-    form.LiveTrend->ChannelList->item(channel - 1)->setCheckState(Qt::Checked);
+    Control<TTrendWindow>(form, "LiveTrend")
+        ->ChannelList->item(channel - 1)
+        ->setCheckState(Qt::Checked);
   pages.PageControl()->SetCurrentIndex(0);
   for (int poll = 0; poll < 60; ++poll) {
     ok &= RunJob(form, 0);
@@ -263,15 +267,17 @@ int main(int argc, char* argv[]) {
     while (pause.elapsed() < 150) QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   pages.Render();
-  ok &= Save(form.LiveTrend, dir, "trend-live.png");
+  ok &= Save(Control<TTrendWindow>(form, "LiveTrend"), dir, "trend-live.png");
   ok &= Save(&form, dir, "csv-logging.png");
-  form.StopCsvLogging();
-  form.LiveTrend->close();
-  form.ShowArchiveTrend();
+  View(form).StopCsvLogging();
+  Control<TTrendWindow>(form, "LiveTrend")->close();
+  TriggerItem(form, "ArchiveTrendItem");
   for (int channel = 2; channel <= 3; ++channel)
-    form.ArchiveTrend->ChannelList->item(channel - 1)->setCheckState(Qt::Checked);
-  ok &= Save(form.ArchiveTrend, dir, "trend-archive.png");
-  form.ArchiveTrend->close();
+    Control<TTrendWindow>(form, "ArchiveTrend")
+        ->ChannelList->item(channel - 1)
+        ->setCheckState(Qt::Checked);
+  ok &= Save(Control<TTrendWindow>(form, "ArchiveTrend"), dir, "trend-archive.png");
+  Control<TTrendWindow>(form, "ArchiveTrend")->close();
   dialogs.SaveAs.clear();
   pages.PageControl()->SetCurrentIndex(2);
 
@@ -288,27 +294,32 @@ int main(int argc, char* argv[]) {
   changed.Password = 1234;
   ok &= SaveConfigFile(prb.toStdString(), changed);
   dialogs.OpenAs = prb;
-  form.CompareWithFileCommand();
-  ok &= form.CompareDialog && Save(form.CompareDialog, dir, "compare.png");
-  if (form.CompareDialog) form.CompareDialog->close();
+  TriggerItem(form, "CompareWithFileItem");
+  ok &= Control<TCompareDialog>(form, "CompareDialog") &&
+        Save(Control<TCompareDialog>(form, "CompareDialog"), dir, "compare.png");
+  if (Control<TCompareDialog>(form, "CompareDialog"))
+    Control<TCompareDialog>(form, "CompareDialog")->close();
   dialogs.SaveAs = compareDir.filePath("отчёт.html");
-  form.ConfigurationReportCommand();
+  TriggerItem(form, "ConfigurationReportItem");
   ok &= SaveReportPage(dialogs.SaveAs, dir, "report.png");
   dialogs.OpenAs.clear();
   dialogs.SaveAs.clear();
 
   // A long search with its Stop button beside the gauge, then stopped.
-  form.Devices().JobStart(JobSearch, [&mip] {
+  Devices(form).Jobs().JobStart(JobSearch, [&mip] {
     mip.RangeFirst = 1;
     mip.RangeLast = 255;
   });
   QElapsedTimer stop;
   stop.start();
-  while ((form.StopButton->isHidden() || form.CGauge->value() < 4) && stop.elapsed() < 120000)
+  while ((Control<QPushButton>(form, "StopButton")->isHidden() ||
+          Control<QProgressBar>(form, "CGauge")->value() < 4) &&
+         stop.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   ok &= Save(&form, dir, "stop-button.png");
-  form.Devices().StopCommand();
-  while ((mip.Busy.load() || !form.CGauge->isHidden()) && stop.elapsed() < 120000)
+  Devices(form).StopCommand();
+  while ((mip.Busy.load() || !Control<QProgressBar>(form, "CGauge")->isHidden()) &&
+         stop.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   mip.Bus.ClosePort();
 
@@ -321,14 +332,15 @@ int main(int argc, char* argv[]) {
   if (!deepLine.Start()) return 1;
   mip.Bus.SetPortDevice(0, deepLine.SlavePath());
   mip.Bus.SetBaudIndex(12);
-  form.TabSet1->setCurrentIndex(0);
+  Control<QTabBar>(form, "TabSet1")->setCurrentIndex(0);
   pages.PageControl()->SetCurrentIndex(15);
   pages.Render();
-  form.Devices().ConnectCommand();
-  form.MinArch = 1;
-  form.MaxArch = 65535;
-  QTimer::singleShot(300, form.ArchQwery, [&form] { form.ArchQwery->accept(); });
-  form.Devices().ReadCurrentCommand();
+  Devices(form).ConnectCommand();
+  form.State().MinArch = 1;
+  form.State().MaxArch = 65535;
+  QTimer::singleShot(300, Control<TArchQwery>(form, "ArchQwery"),
+                     [&form] { Control<TArchQwery>(form, "ArchQwery")->accept(); });
+  Devices(form).ReadCurrentCommand();
   QElapsedTimer reading;
   reading.start();
   while (pages.ArchiveGrid()->RowCount() < 400 && reading.elapsed() < 120000)

@@ -132,17 +132,17 @@ class TestSettings : public QObject {
     QCOMPARE(bus.BaudRate(), 9600u);
     QCOMPARE(int(bus.WaitTime()), 1300);
     QCOMPARE(int(form.Mip().Address), 1);
-    QCOMPARE(form.CSpinEditAddress->value(), 1);
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->value(), 1);
     QVERIFY(form.ShowHint());
-    QVERIFY(form.ToolButton(6)->isChecked());
-    QVERIFY(form.MenuItem(10)->isChecked());
-    QCOMPARE(int(form.AddressMin), 1);
-    QCOMPARE(int(form.AddressMax), 255);
-    QCOMPARE(int(form.MinArch), 1);
-    QCOMPARE(int(form.MaxArch), 100);
-    QVERIFY(form.ManualAddressMode);
+    QVERIFY(Button(form, "ToolButton6")->isChecked());
+    QVERIFY(Item(form, "N10")->isChecked());
+    QCOMPARE(int(form.State().AddressMin), 1);
+    QCOMPARE(int(form.State().AddressMax), 255);
+    QCOMPARE(int(form.State().MinArch), 1);
+    QCOMPARE(int(form.State().MaxArch), 100);
+    QVERIFY(form.State().ManualAddressMode);
     QVERIFY(!form.Pages().Modified);
-    QCOMPARE(int(form.RememberedPageJobCode), 0);
+    QCOMPARE(int(Devices(form).PageChange().RememberedPageJobCode()), 0);
     QVERIFY(!QFile::exists(fixture.SettingsPath()));
     fixture.Close();
     QCOMPARE(ReadText(fixture.SettingsPath()), DefaultFile);
@@ -159,14 +159,14 @@ class TestSettings : public QObject {
     QCOMPARE(int(form.Mip().Bus.PortIndex()), 1);  // COM2, the channel's own start port
     QCOMPARE(int(form.Mip().Bus.GetBaudIndex()), 6);
     QCOMPARE(int(form.Mip().Bus.WaitTime()), 4464);
-    QCOMPARE(form.CSpinEditAddress->value(), 1);
+    QCOMPARE(Control<QSpinBox>(form, "CSpinEditAddress")->value(), 1);
     QVERIFY(!form.ShowHint());
-    QVERIFY(!form.ToolButton(6)->isChecked());
-    QVERIFY(!form.MenuItem(10)->isChecked());
-    QCOMPARE(int(form.AddressMin), 1);
-    QCOMPARE(int(form.AddressMax), 255);
-    QCOMPARE(int(form.MinArch), 0);
-    QCOMPARE(int(form.MaxArch), 4464);
+    QVERIFY(!Button(form, "ToolButton6")->isChecked());
+    QVERIFY(!Item(form, "N10")->isChecked());
+    QCOMPARE(int(form.State().AddressMin), 1);
+    QCOMPARE(int(form.State().AddressMax), 255);
+    QCOMPARE(int(form.State().MinArch), 0);
+    QCOMPARE(int(form.State().MaxArch), 4464);
     fixture.Close();
     const TIniFile ini(fixture.SettingsPath());
     QCOMPARE(ini.ReadInteger("SettingsPort", "PortNumber", -1), 1);
@@ -188,7 +188,7 @@ class TestSettings : public QObject {
     QCOMPARE(int(form.Mip().Bus.WaitTime()), 1300);
     QCOMPARE(int(form.Mip().Address), 1);
     QVERIFY(form.ShowHint());
-    QCOMPARE(int(form.MaxArch), 100);
+    QCOMPARE(int(form.State().MaxArch), 100);
   }
 
   void NamesAreReadWithoutRegardToCase() {
@@ -231,12 +231,12 @@ class TestSettings : public QObject {
     form.Mip().Bus.SetPortIndex(4);
     form.Mip().Bus.SetBaudIndex(12);
     form.Mip().Bus.SetWaitTime(500);
-    form.CSpinEditAddress->setValue(9);
-    form.ToolTipsCommand();
-    form.AddressMin = 3;
-    form.AddressMax = 17;
-    form.MinArch = 10;
-    form.MaxArch = 50;
+    Control<QSpinBox>(form, "CSpinEditAddress")->setValue(9);
+    TriggerItem(form, "N10");
+    form.State().AddressMin = 3;
+    form.State().AddressMax = 17;
+    form.State().MinArch = 10;
+    form.State().MaxArch = 50;
     fixture.Close();
     QCOMPARE(ReadText(fixture.SettingsPath()),
              QString("[SettingsPort]\nPortNumber=4\nBaudRate=12\nWaitTime=500\n\n"
@@ -298,7 +298,7 @@ class TestSettings : public QObject {
       TMainForm form(options);
       QCOMPARE(int(form.Mip().Bus.PortIndex()), 0);
       QCOMPARE(int(form.Mip().Address), 1);
-      QCOMPARE(form.MaxArch, uint16_t(100));
+      QCOMPARE(form.State().MaxArch, uint16_t(100));
       QVERIFY(form.EventLog().first().endsWith(
           "Файл настроек " + path +
           " не является обычным файлом: настройки взяты по умолчанию и при выходе не "
@@ -360,7 +360,7 @@ class TestSettings : public QObject {
         "[SettingsPort]\nPortNumber=2\nBaudRate=6\nWaitTime=1300\n[Settings]\nCurrentAddress=5\n";
     TFormFixture fixture(old, true);
     fixture.Form().Mip().Bus.SetPortIndex(7);
-    fixture.Form().MaxArch = 4000;
+    fixture.Form().State().MaxArch = 4000;
     {
       TFileSizeLimit limit(24);
       fixture.Close();
@@ -392,7 +392,7 @@ class TestSettings : public QObject {
     TMainForm& form = fixture.Form();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QToolButton* button = form.ToolButton(4);
+    QToolButton* button = Button(form, "ToolButton4");
     TEventProbe probe(QEvent::ToolTip);
     button->installEventFilter(&probe);
     // The window's own filter sits on the application and so sees the event first.
@@ -403,15 +403,15 @@ class TestSettings : public QObject {
       return probe.Seen == 1;
     };
     QVERIFY(hintShown());
-    form.ToolButton(6)->click();
+    Button(form, "ToolButton6")->click();
     QVERIFY(!form.ShowHint());
-    QVERIFY(!form.ToolButton(6)->isChecked());
-    QVERIFY(!form.MenuItem(10)->isChecked());
+    QVERIFY(!Button(form, "ToolButton6")->isChecked());
+    QVERIFY(!Item(form, "N10")->isChecked());
     QVERIFY(!hintShown());
-    form.MenuItem(10)->trigger();
+    TriggerItem(form, "N10");
     QVERIFY(form.ShowHint());
-    QVERIFY(form.ToolButton(6)->isChecked());
-    QVERIFY(form.MenuItem(10)->isChecked());
+    QVERIFY(Button(form, "ToolButton6")->isChecked());
+    QVERIFY(Item(form, "N10")->isChecked());
     QVERIFY(hintShown());
     QToolTip::hideText();
   }
@@ -424,16 +424,18 @@ class TestSettings : public QObject {
     for (int width : {640, 1000, 1500, 900}) {
       form.resize(width, 500);
       QApplication::processEvents();
-      const TStatusBar* bar = form.StatusBar;
+      const TStatusBar* bar = Control<TStatusBar>(form, "StatusBar");
       const int panel0 = bar->PanelWidth(0);
       QCOMPARE(panel0, bar->width() - bar->PanelWidth(1) - bar->PanelWidth(2));
-      QCOMPARE(form.ForMessage->x(), 2);
-      QCOMPARE(form.ForMessage->width(), panel0 - 2);
-      QCOMPARE(form.CGauge->x(), panel0 + 2);
-      QCOMPARE(form.CGauge->width(), bar->PanelWidth(1) - 4);
-      QCOMPARE(form.ImageStateConnect->x(), bar->width() - 2 * form.ImageStateConnect->width());
-      QCOMPARE(form.ImageStateConnect->width(), form.ImageStateConnect->height());
-      QVERIFY(form.ImageStateConnect->x() > bar->PanelRect(2).left());
+      QCOMPARE(Control<QLabel>(form, "ForMessage")->x(), 2);
+      QCOMPARE(Control<QLabel>(form, "ForMessage")->width(), panel0 - 2);
+      QCOMPARE(Control<QProgressBar>(form, "CGauge")->x(), panel0 + 2);
+      QCOMPARE(Control<QProgressBar>(form, "CGauge")->width(), bar->PanelWidth(1) - 4);
+      QCOMPARE(Control<QLabel>(form, "ImageStateConnect")->x(),
+               bar->width() - 2 * Control<QLabel>(form, "ImageStateConnect")->width());
+      QCOMPARE(Control<QLabel>(form, "ImageStateConnect")->width(),
+               Control<QLabel>(form, "ImageStateConnect")->height());
+      QVERIFY(Control<QLabel>(form, "ImageStateConnect")->x() > bar->PanelRect(2).left());
     }
   }
 

@@ -77,16 +77,16 @@ class TestSetupMenu : public QObject {
     fixture_ = std::make_unique<TFormFixture>(
         LineSettings(QString::fromStdString(line_->SlavePath())), true);
     form().show();
-    form().ToolButton(8)->click();
+    Button(form(), "ToolButton8")->click();
     QVERIFY(form().Mip().Bus.IsOpen());
     ClickPage(form(), 2);  // a page that is not polled
     // The file the instrument's own configuration is saved to, through the window.
     original_ = dir_->filePath("original.prb");
     fixture_->Dialogs().FileNames = {original_};
-    form().CompareWithFileItem->trigger();
+    TriggerItem(form(), "CompareWithFileItem");
     QCOMPARE(Shown(fixture_->Dialogs(), "Error").size(), 1);  // no such file yet
     // Connecting forgot what was read; the poll of the first page may report a read as well.
-    form().ToolButton(11)->click();
+    Button(form(), "ToolButton11")->click();
     QTRY_VERIFY_WITH_TIMEOUT(AllRead(form().Mip()) && form().Mip().Busy == 0, Patience);
     QVERIFY(SaveConfiguration(form().Mip(), original_.toStdString()));
   }
@@ -98,14 +98,18 @@ class TestSetupMenu : public QObject {
   }
 
   void TheMenuComesAfterView() {
-    const QList<QAction*> menus = form().oxMenu1->actions();
-    const int view = static_cast<int>(menus.indexOf(form().ViewMenu->menuAction()));
-    const int setup = static_cast<int>(menus.indexOf(form().SetupMenu->menuAction()));
+    const QList<QAction*> menus = Control<QMenuBar>(form(), "oxMenu1")->actions();
+    const int view =
+        static_cast<int>(menus.indexOf(Control<QMenu>(form(), "ViewMenu")->menuAction()));
+    const int setup =
+        static_cast<int>(menus.indexOf(Control<QMenu>(form(), "SetupMenu")->menuAction()));
     QVERIFY(view >= 0);
     QCOMPARE(setup, view + 1);
-    QCOMPARE(form().SetupMenu->title(), QString("Наладка"));
-    QCOMPARE(form().SetupMenu->actions().value(0)->text(), QString("Сравнить с файлом…"));
-    QCOMPARE(form().SetupMenu->actions().value(1)->text(), QString("Отчёт о настройке…"));
+    QCOMPARE(Control<QMenu>(form(), "SetupMenu")->title(), QString("Наладка"));
+    QCOMPARE(Control<QMenu>(form(), "SetupMenu")->actions().value(0)->text(),
+             QString("Сравнить с файлом…"));
+    QCOMPARE(Control<QMenu>(form(), "SetupMenu")->actions().value(1)->text(),
+             QString("Отчёт о настройке…"));
   }
 
   void WritesOnlyTheTickedGroupsAndComparesAgain() {
@@ -119,8 +123,8 @@ class TestSetupMenu : public QObject {
     QVERIFY(SaveConfigFile(changed.toStdString(), block));
 
     fixture_->Dialogs().FileNames = {changed};
-    form().CompareWithFileItem->trigger();
-    TCompareDialog* dialog = form().CompareDialog;
+    TriggerItem(form(), "CompareWithFileItem");
+    TCompareDialog* dialog = Control<TCompareDialog>(form(), "CompareDialog");
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(Column(dialog->GroupTable, 0),
              QStringList({"типы датчиков", "КХС", "первых уставок", "дополнительное"}));
@@ -150,8 +154,8 @@ class TestSetupMenu : public QObject {
 
   void EqualFileMatchesAndTheReportRecordsIt() {
     fixture_->Dialogs().FileNames = {original_};
-    form().CompareWithFileItem->trigger();
-    TCompareDialog* dialog = form().CompareDialog;
+    TriggerItem(form(), "CompareWithFileItem");
+    TCompareDialog* dialog = Control<TCompareDialog>(form(), "CompareDialog");
     QVERIFY(dialog && dialog->isVisible());
     QVERIFY(dialog->ResultLabel->text().endsWith("Совпадает полностью"));
     QCOMPARE(dialog->DifferenceTable->rowCount(), 0);
@@ -160,8 +164,8 @@ class TestSetupMenu : public QObject {
     const QString html = dir_->filePath("report.html");
     const QString pdf = dir_->filePath("report.pdf");
     fixture_->Dialogs().FileNames = {html, pdf};
-    form().ConfigurationReportItem->trigger();
-    form().ConfigurationReportItem->trigger();
+    TriggerItem(form(), "ConfigurationReportItem");
+    TriggerItem(form(), "ConfigurationReportItem");
     const QString text = QString::fromUtf8(FileBytes(html));
     QVERIFY(text.contains("<td>VOSTRELIN!</td>"));
     QVERIFY(text.contains("<td>К7104Т1</td>"));

@@ -51,12 +51,12 @@ class TestViewMenu : public QObject {
     TMainForm& form = fixture.Form();
     form.show();
     form.findChild<QToolButton*>("TrafficMonitorButton")->click();
-    TTrafficMonitor* monitor = form.TrafficMonitor;
+    TTrafficMonitor* monitor = Control<TTrafficMonitor>(form, "TrafficMonitor");
     QVERIFY(monitor && monitor->isVisible());
     line.ClearReceived();
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     ClickPage(form, 2);
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton11")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
     QVERIFY(NoMoreJobs(form));
 
@@ -70,8 +70,8 @@ class TestViewMenu : public QObject {
     // A silent address: the timeout is counted and its row is red.
     QTest::mouseClick(monitor->ClearButton, Qt::LeftButton);
     QCOMPARE(monitor->Model()->rowCount(), 0);
-    form.CSpinEditAddress->setValue(9);
-    form.ToolButton(10)->click();
+    Control<QSpinBox>(form, "CSpinEditAddress")->setValue(9);
+    Button(form, "ToolButton10")->click();
     QTRY_COMPARE_WITH_TIMEOUT(monitor->Counters().Timeouts, uint64_t(1), Patience);
     TTrafficModel* model = monitor->Model();
     const QModelIndex outcome = model->index(model->rowCount() - 1, TTrafficModel::Outcome);
@@ -100,16 +100,16 @@ class TestViewMenu : public QObject {
     form.show();
     QTemporaryDir dir;
     fixture.Dialogs().FileNames = {dir.filePath("no-folder/live.csv"), dir.filePath("live.csv")};
-    form.CsvLoggingItem->trigger();
-    QVERIFY(!form.CsvLogging());
-    QVERIFY(!form.CsvLoggingItem->isChecked());
+    TriggerItem(form, "CsvLoggingItem");
+    QVERIFY(!View(form).CsvLogging());
+    QVERIFY(!Item(form, "CsvLoggingItem")->isChecked());
     QCOMPARE(Shown(fixture.Dialogs(), "Error").size(), 1);
 
-    form.ToolButton(8)->click();
-    form.CsvLoggingItem->trigger();
-    QVERIFY(form.CsvLogging());
-    QVERIFY(form.CsvLoggingLabel->isVisible());
-    QVERIFY(form.CsvLoggingLabel->text().contains("live.csv"));
+    Button(form, "ToolButton8")->click();
+    TriggerItem(form, "CsvLoggingItem");
+    QVERIFY(View(form).CsvLogging());
+    QVERIFY(Control<QLabel>(form, "CsvLoggingLabel")->isVisible());
+    QVERIFY(Control<QLabel>(form, "CsvLoggingLabel")->text().contains("live.csv"));
     QFile csv(dir.filePath("live.csv"));
     const auto rows = [&csv] {
       csv.open(QIODevice::ReadOnly);
@@ -118,9 +118,9 @@ class TestViewMenu : public QObject {
       return lines;
     };
     QTRY_VERIFY_WITH_TIMEOUT(rows().size() >= 4, Patience);
-    form.CsvLoggingItem->trigger();
-    QVERIFY(!form.CsvLogging());
-    QVERIFY(form.CsvLoggingLabel->isHidden());
+    TriggerItem(form, "CsvLoggingItem");
+    QVERIFY(!View(form).CsvLogging());
+    QVERIFY(Control<QLabel>(form, "CsvLoggingLabel")->isHidden());
     const QStringList lines = rows();
     QCOMPARE(lines.front(), QString("Дата и время,Канал_1,Канал_2,Канал_3,Канал_4,Канал_5,Канал_6,"
                                     "Канал_7,Канал_8"));
@@ -141,10 +141,10 @@ class TestViewMenu : public QObject {
     TMainForm& form = fixture.Form();
     form.show();
     form.findChild<QAction*>("LiveTrendItem")->trigger();
-    TTrendWindow* trend = form.LiveTrend;
+    TTrendWindow* trend = Control<TTrendWindow>(form, "LiveTrend");
     QVERIFY(trend && trend->isVisible());
     trend->ChannelList->item(1)->setCheckState(Qt::Checked);
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
     QTRY_VERIFY_WITH_TIMEOUT(trend->PointCount(2) >= 3, Patience);
     QCOMPARE(trend->PointCount(1), 0);
     QCOMPARE(trend->PieceCount(1), 0);
@@ -152,7 +152,7 @@ class TestViewMenu : public QObject {
     const QString readout = trend->ReadoutAt(QDateTime::currentMSecsSinceEpoch());
     QVERIFY2(readout.contains("Канал 1: Не норма прибора"), qPrintable(readout));
     QVERIFY2(readout.contains("Канал 2: 12"), qPrintable(readout));
-    form.ToolButton(8)->click();
+    Button(form, "ToolButton8")->click();
 
     std::vector<MeasurementRecord>& archive = form.Mip().MeasArchive;
     archive.clear();
@@ -164,7 +164,7 @@ class TestViewMenu : public QObject {
       archive.push_back(record);
     }
     form.findChild<QAction*>("ArchiveTrendItem")->trigger();
-    TTrendWindow* archiveTrend = form.ArchiveTrend;
+    TTrendWindow* archiveTrend = Control<TTrendWindow>(form, "ArchiveTrend");
     QVERIFY(archiveTrend && archiveTrend->isVisible());
     QCOMPARE(archiveTrend->PointCount(1), 3);
     QCOMPARE(archiveTrend->PieceCount(1), 2);

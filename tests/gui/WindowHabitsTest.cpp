@@ -73,7 +73,7 @@ class TestWindowHabits : public QObject {
     again->showNormal();
     QTRY_COMPARE(again->geometry(), wanted);
     QCOMPARE(again->Pages().glPageControl4->CurrentIndex(), 2);
-    QCOMPARE(int(again->RememberedPageJobCode), 18);
+    QCOMPARE(int(Devices(*again).PageChange().RememberedPageJobCode()), 18);
     QVERIFY(!again->Pages().Modified);
     QVERIFY(fixture.Dialogs().Asked.isEmpty());
     again.reset();
@@ -176,8 +176,8 @@ class TestWindowHabits : public QObject {
     TMainForm& form = fixture.Form();
     ShowActive(form);
     ClickPage(form, 12, 1);
-    form.ToolButton(8)->click();
-    form.ToolButton(11)->click();
+    Button(form, "ToolButton8")->click();
+    Button(form, "ToolButton11")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
     QVERIFY(NoMoreJobs(form));
     TStringGrid* relays = form.Pages().StringGrid(14);
@@ -234,15 +234,15 @@ class TestWindowHabits : public QObject {
     ShowActive(form);
     form.Pages().StringGrid(1)->setFocus();
     Press(QApplication::focusWidget(), Qt::Key_F10);
-    QTRY_VERIFY(form.MenuItem(1)->menu()->isVisible());
-    QCOMPARE(form.MenuItem(1)->text(), QString("Файл"));
-    Press(form.MenuItem(1)->menu(), Qt::Key_Left);
-    QTRY_VERIFY(form.SetupMenu->isVisible());
-    Press(form.SetupMenu, Qt::Key_Left);
-    QTRY_VERIFY(form.ViewMenu->isVisible());
-    Press(form.ViewMenu, Qt::Key_Left);
-    QTRY_COMPARE(form.oxMenu1->activeAction(), form.MenuItem(32));
-    Press(form.oxMenu1, Qt::Key_Return);
+    QTRY_VERIFY(Item(form, "N1")->menu()->isVisible());
+    QCOMPARE(Item(form, "N1")->text(), QString("Файл"));
+    Press(Item(form, "N1")->menu(), Qt::Key_Left);
+    QTRY_VERIFY(Control<QMenu>(form, "SetupMenu")->isVisible());
+    Press(Control<QMenu>(form, "SetupMenu"), Qt::Key_Left);
+    QTRY_VERIFY(Control<QMenu>(form, "ViewMenu")->isVisible());
+    Press(Control<QMenu>(form, "ViewMenu"), Qt::Key_Left);
+    QTRY_COMPARE(Control<QMenuBar>(form, "oxMenu1")->activeAction(), Item(form, "N32"));
+    Press(Control<QMenuBar>(form, "oxMenu1"), Qt::Key_Return);
     QTRY_COMPARE(Shown(fixture.Dialogs(), "About").size(), 1);
 
     ShowActive(form);
@@ -250,10 +250,10 @@ class TestWindowHabits : public QObject {
     QTRY_COMPARE(Shown(fixture.Dialogs(), "Error").size(), 1);
     QVERIFY(Shown(fixture.Dialogs(), "Error").first().startsWith(PortNotOpen + " При чтении"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
-    QCOMPARE(int(form.RememberedPageJobCode), 34);
+    QCOMPARE(int(Devices(form).PageChange().RememberedPageJobCode()), 34);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ControlModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ControlModifier);
-    QCOMPARE(int(form.RememberedPageJobCode), 1);
+    QCOMPARE(int(Devices(form).PageChange().RememberedPageJobCode()), 1);
   }
 
   // Run once more with QT_SCALE_FACTOR=2: the connection and state pictures have a device pixel
@@ -263,9 +263,10 @@ class TestWindowHabits : public QObject {
     TMainForm& form = fixture.Form();
     ShowActive(form);
     const qreal ratio = form.devicePixelRatioF();
-    const QPixmap connection = form.ImageStateConnect->pixmap();
+    const QPixmap connection = Control<QLabel>(form, "ImageStateConnect")->pixmap();
     QCOMPARE(connection.devicePixelRatio(), ratio);
-    QCOMPARE(connection.width(), qRound(form.ImageStateConnect->height() * ratio));
+    QCOMPARE(connection.width(),
+             qRound(Control<QLabel>(form, "ImageStateConnect")->height() * ratio));
     ClickPage(form, 14);
     const QPixmap state = form.Pages().Image1->pixmap();
     QCOMPARE(state.devicePixelRatio(), ratio);

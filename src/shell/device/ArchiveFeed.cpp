@@ -1,11 +1,9 @@
 #include "shell/device/ArchiveFeed.h"
 
-#include <QLabel>
-#include <QProgressBar>
-
 #include <cmath>
 
 #include "shell/window/JobBridge.h"
+#include "shell/window/Progress.h"
 #include "views/PageViews.h"
 #include "views/TextForms.h"
 
@@ -24,9 +22,9 @@ QString Duration(double seconds) {
 
 }  // namespace
 
-TArchiveFeed::TArchiveFeed(TPageViews* pages, QProgressBar* gauge, QLabel* status,
-                           TJobBridge* bridge, QObject* parent)
-    : QObject(parent), pages_(pages), gauge_(gauge), status_(status), bridge_(bridge) {
+TArchiveFeed::TArchiveFeed(TPageViews& pages, TProgress& progress, TJobBridge& bridge,
+                           QObject* parent)
+    : QObject(parent), pages_(pages), progress_(progress), bridge_(bridge) {
   timer_.setSingleShot(true);
   timer_.setInterval(FlushIntervalMs);
   connect(&timer_, &QTimer::timeout, this, &TArchiveFeed::Flush);
@@ -43,10 +41,8 @@ void TArchiveFeed::Begin(uint32_t asked) {
   asked_ = asked;
   done_ = 0;
   clock_.start();
-  pages_->ArchiveReadStarts();
-  gauge_->setRange(0, static_cast<int>(asked));
-  gauge_->setValue(0);
-  gauge_->setFormat("%v/%m");
+  pages_.ArchiveReadStarts();
+  progress_.Count(static_cast<int>(asked));
 }
 
 void TArchiveFeed::Push(const MeasurementRecord& record) {
@@ -54,7 +50,7 @@ void TArchiveFeed::Push(const MeasurementRecord& record) {
   pending_.push_back(record);
   if (flushPosted_) return;
   flushPosted_ = true;
-  bridge_->Post([this] {
+  bridge_.Post([this] {
     if (active_ && !timer_.isActive()) timer_.start();
   });
 }
@@ -67,11 +63,11 @@ void TArchiveFeed::Flush() {
     flushPosted_ = false;
   }
   if (!active_ || batch.empty()) return;
-  pages_->ArchiveRecordsArrived(batch);
+  pages_.ArchiveRecordsArrived(batch);
   done_ += static_cast<uint32_t>(batch.size());
-  gauge_->setValue(static_cast<int>(std::min(done_, asked_)));
-  status_->setText("[" + TextForms::DateTimeText(NowLocal()) + "] " +
-                   ProgressText(done_, asked_, clock_.elapsed() / 1000.0));
+  progress_.SetValue(static_cast<int>(std::min(done_, asked_)));
+  progress_.ShowText("[" + TextForms::DateTimeText(NowLocal()) + "] " +
+                     ProgressText(done_, asked_, clock_.elapsed() / 1000.0));
 }
 
 void TArchiveFeed::End() {
@@ -82,9 +78,8 @@ void TArchiveFeed::End() {
     flushPosted_ = false;
   }
   active_ = false;
-  pages_->ArchiveReadEnded();
-  gauge_->setRange(0, 100);
-  gauge_->setFormat("%p%");
+  pages_.ArchiveReadEnded();
+  progress_.Percent();
 }
 
 QString TArchiveFeed::ProgressText(uint32_t done, uint32_t asked, double seconds) {

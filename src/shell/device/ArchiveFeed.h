@@ -14,16 +14,15 @@
 
 #include "instrument/Mipunit.h"
 
-class QLabel;
-class QProgressBar;
 class TJobBridge;
 class TPageViews;
+class TProgress;
 
 class TArchiveFeed : public QObject {
   Q_OBJECT
 
  public:
-  TArchiveFeed(TPageViews* pages, QProgressBar* gauge, QLabel* status, TJobBridge* bridge,
+  TArchiveFeed(TPageViews& pages, TProgress& progress, TJobBridge& bridge,
                QObject* parent = nullptr);
 
   // GUI thread, just before the read is started: asked records from the range.
@@ -40,10 +39,9 @@ class TArchiveFeed : public QObject {
  private:
   void Flush();
 
-  TPageViews* pages_;
-  QProgressBar* gauge_;
-  QLabel* status_;
-  TJobBridge* bridge_;
+  TPageViews& pages_;
+  TProgress& progress_;
+  TJobBridge& bridge_;
   QTimer timer_;
   QElapsedTimer clock_;
   bool active_ = false;

@@ -1,22 +1,22 @@
-// The device commands of the toolbar and the "Действие" menu: connecting, searching, choosing the
-// instrument, reading and writing.
+#include "shell/device/DeviceController.h"
+
+#include <QAbstractButton>
 #include <QAction>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTabBar>
-#include <QTimer>
-#include <QToolButton>
 
 #include <utility>
 
 #include "instrument/Groups.h"
 #include "instrument/JobMessages.h"
-#include "shell/Mainunit.h"
+#include "shell/device/AddressChoice.h"
 #include "shell/device/ArchQwery.h"
 #include "shell/device/ArchiveFeed.h"
-#include "shell/device/DeviceController.h"
+#include "shell/device/JobControl.h"
+#include "shell/device/PageChange.h"
+#include "shell/device/ReconnectOffer.h"
+#include "shell/settings/WorkingState.h"
+#include "shell/window/AddressBar.h"
 #include "shell/window/Dialogs.h"
-#include "views/ChoiceLists.h"
+#include "shell/window/WindowSeam.h"
 #include "views/PageViews.h"
 
 namespace {
@@ -26,65 +26,72 @@ constexpr int MaxArchiveRecord = 65535;
 
 }  // namespace
 
+TDeviceController::TDeviceController(TWindowSeam& seam, TMIP& mip, TPageViews& pages,
+                                     TJobBridge& bridge, TUnsavedEdits& unsaved,
+                                     TWorkingState& state, QObject* parent)
+    : QObject(parent),
+      seam_(seam),
+      mip_(mip),
+      pages_(pages),
+      state_(state),
+      addresses_(std::make_unique<TAddressChoice>(seam.Addresses(), mip, state)),
+      feed_(new TArchiveFeed(pages, seam.Progress(), bridge, this)),
+      reconnect_(new TReconnectOffer(seam, mip.Bus, this)) {
+  setObjectName("DeviceController");
+  jobs_ = new TJobControl(
+      {seam, mip, pages, bridge, unsaved, state, *addresses_, *feed_, *reconnect_}, this);
+  pageChange_ = new TPageChange(seam, mip, pages, *jobs_, unsaved, this);
+}
+
+TDeviceController::~TDeviceController() = default;
+
+void TDeviceController::Build() {
+  rangeDialog_ = new TArchQwery(seam_.Window());
+}
+
+void TDeviceController::Wire() {
+  jobs_->RegisterCallbacks();
+  WireCommands();
+  pageChange_->Wire();
+  WireAddressChoice();
+}
+
 void TDeviceController::WireCommands() {
-  const std::pair<int, void (TDeviceController::*)()> buttons[] = {
-      {8, &TDeviceController::ConnectCommand},
-      {9, &TDeviceController::SearchCommand},
-      {18, &TDeviceController::ManualAddressCommand},
-      {10, &TDeviceController::ReadCurrentCommand},
-      {11, &TDeviceController::ReadAllCommand},
-      {12, &TDeviceController::WriteCurrentCommand}};
-  for (const auto& [n, command] : buttons)
-    connect(form_.ToolButton(n), &QToolButton::clicked, this, command);
-  const std::pair<int, void (TDeviceController::*)()> items[] = {
-      {12, &TDeviceController::ConnectCommand},       {21, &TDeviceController::SearchCommand},
-      {27, &TDeviceController::ManualAddressCommand}, {14, &TDeviceController::ReadCurrentCommand},
-      {15, &TDeviceController::ReadAllCommand},       {16, &TDeviceController::WriteCurrentCommand},
-      {17, &TDeviceController::WriteAllCommand}};
-  for (const auto& [n, command] : items)
-    connect(form_.MenuItem(n), &QAction::triggered, this, command);
-  connect(form_.ReconnectButton, &QPushButton::clicked, this, [this] {
+  const std::pair<const char*, void (TDeviceController::*)()> buttons[] = {
+      {"ToolButton8", &TDeviceController::ConnectCommand},
+      {"ToolButton9", &TDeviceController::SearchCommand},
+      {"ToolButton18", &TDeviceController::ManualAddressCommand},
+      {"ToolButton10", &TDeviceController::ReadCurrentCommand},
+      {"ToolButton11", &TDeviceController::ReadAllCommand},
+      {"ToolButton12", &TDeviceController::WriteCurrentCommand}};
+  for (const auto& [name, command] : buttons)
+    connect(seam_.Button(name), &QAbstractButton::clicked, this, command);
+  const std::pair<const char*, void (TDeviceController::*)()> items[] = {
+      {"N12", &TDeviceController::ConnectCommand},
+      {"N21", &TDeviceController::SearchCommand},
+      {"N27", &TDeviceController::ManualAddressCommand},
+      {"N14", &TDeviceController::ReadCurrentCommand},
+      {"N15", &TDeviceController::ReadAllCommand},
+      {"N16", &TDeviceController::WriteCurrentCommand},
+      {"N17", &TDeviceController::WriteAllCommand},
+      {"SilentAgainItem", &TDeviceController::SearchSilentAgainCommand}};
+  for (const auto& [name, command] : items)
+    connect(seam_.Item(name), &QAction::triggered, this, command);
+  connect(seam_.Button("StopButton"), &QAbstractButton::clicked, this,
+          &TDeviceController::StopCommand);
+  connect(seam_.Button("ReconnectButton"), &QAbstractButton::clicked, this, [this] {
     if (!mip_.Bus.IsOpen()) ConnectCommand();
   });
 }
 
+// Another address is another instrument: nothing read from the last one is known for it.
 void TDeviceController::WireAddressChoice() {
-  // Another address is another instrument: nothing read from the last one is known for it.
-  connect(form_.CSpinEditAddress, &QSpinBox::valueChanged, this, [this](int value) {
+  TAddressBar& bar = seam_.Addresses();
+  connect(&bar, &TAddressBar::AddressTyped, this, [this](int value) {
     mip_.Address = static_cast<uint8_t>(value);
-    ForgetReadValues();
+    jobs_->ForgetReadValues();
   });
-  connect(form_.TabSet1, &QTabBar::currentChanged, this, [this] { ForgetReadValues(); });
-}
-
-uint8_t TDeviceController::CurrentAddress() const {
-  if (form_.ManualAddressMode) return static_cast<uint8_t>(form_.CSpinEditAddress->value());
-  const int tab = form_.TabSet1->currentIndex();
-  if (tab < 0 || tab >= MaxFoundDevices) return 1;
-  return mip_.FoundDevices[tab].Address;
-}
-
-void TDeviceController::SetCurrentAddress(uint8_t address) {
-  if (form_.ManualAddressMode) {
-    form_.CSpinEditAddress->setValue(address);
-    return;
-  }
-  const int tab = form_.TabSet1->currentIndex();
-  if (tab >= 0 && tab < MaxFoundDevices) mip_.FoundDevices[tab].Address = address;
-}
-
-void TDeviceController::RefreshFoundDevices() {
-  QTabBar* tabs = form_.TabSet1;
-  while (tabs->count() > 0) tabs->removeTab(0);
-  const int found = mip_.FoundCount;
-  for (int i = 0; i < found; ++i) {
-    const TFoundDevice& device = mip_.FoundDevices[i];
-    tabs->addTab(ChoiceLists::ModelName(device.ModelCode) + "Адрес " +
-                 QString::number(device.Address));
-  }
-  if (found > 0) tabs->setCurrentIndex(0);
-  form_.ManualAddressMode = found == 0;
-  form_.ShowAddressMode();
+  connect(&bar, &TAddressBar::FoundDeviceChosen, this, [this] { jobs_->ForgetReadValues(); });
 }
 
 void TDeviceController::ConnectCommand() {
@@ -92,85 +99,86 @@ void TDeviceController::ConnectCommand() {
   if (bus.IsOpen()) {
     // The job under way ends because the user asked for it, however far it has got.
     StopCommand();
-    pollTimer_->stop();
+    jobs_->StopPolling();
     bus.ClosePort();
   } else if (!bus.OpenPort()) {
     const std::string device = bus.PortDevice(bus.PortIndex());
-    form_.PresentConnection(
+    seam_.PresentConnection(
         QString::fromStdString(OpenFailureText(bus.OpenFailure(), device, bus.OpenSystemError())));
     return;
   }
-  form_.PresentConnection();
+  seam_.PresentConnection();
   // Whichever way the port was opened, the offer to open it again is done with.
   ForgetReconnectOffer();
-  if (bus.IsOpen()) ForgetReadValues();
-  AutomaticReread();
+  if (bus.IsOpen()) jobs_->ForgetReadValues();
+  jobs_->AutomaticReread();
 }
 
 void TDeviceController::SearchCommand() {
-  TArchQwery* range = form_.ArchQwery;
-  range->Prepare("Поиск прибора", MaxSearchAddress, form_.AddressMin, form_.AddressMax);
-  if (range->exec() != QDialog::Accepted) return;
-  const auto [first, last] = range->Range();
-  form_.AddressMin = static_cast<uint8_t>(first);
-  form_.AddressMax = static_cast<uint8_t>(last);
-  form_.ToolButton(9)->setEnabled(false);
-  form_.ToolButton(18)->setEnabled(false);
-  StartSearch(form_.FastSearch ? TSearchMode::Fast : TSearchMode::Standard, first, last);
+  rangeDialog_->Prepare("Поиск прибора", MaxSearchAddress, state_.AddressMin, state_.AddressMax);
+  if (rangeDialog_->exec() != QDialog::Accepted) return;
+  const auto [first, last] = rangeDialog_->Range();
+  state_.AddressMin = static_cast<uint8_t>(first);
+  state_.AddressMax = static_cast<uint8_t>(last);
+  EnableSearch(false);
+  StartSearch(state_.FastSearch ? TSearchMode::Fast : TSearchMode::Standard, first, last);
 }
 
 void TDeviceController::SearchSilentAgainCommand() {
-  if (!form_.LastSearchFast) return;
-  form_.ToolButton(9)->setEnabled(false);
-  form_.ToolButton(18)->setEnabled(false);
-  StartSearch(TSearchMode::SilentAgain, form_.AddressMin, form_.AddressMax);
+  if (!state_.LastSearchFast) return;
+  EnableSearch(false);
+  StartSearch(TSearchMode::SilentAgain, state_.AddressMin, state_.AddressMax);
 }
 
 void TDeviceController::StartSearch(TSearchMode mode, int first, int last) {
-  const bool started = JobStart(JobSearch, [this, mode, first, last] {
+  const bool started = jobs_->JobStart(JobSearch, [this, mode, first, last] {
     mip_.RangeFirst = static_cast<uint16_t>(first);
     mip_.RangeLast = static_cast<uint16_t>(last);
     mip_.SearchMode = mode;
   });
-  if (!started) {
-    form_.ToolButton(9)->setEnabled(true);
-    form_.ToolButton(18)->setEnabled(true);
-  } else if (mode != TSearchMode::SilentAgain) {
-    form_.LastSearchFast = mode == TSearchMode::Fast;
-  }
+  if (!started)
+    EnableSearch(true);
+  else if (mode != TSearchMode::SilentAgain)
+    state_.LastSearchFast = mode == TSearchMode::Fast;
+}
+
+// The search button and the manual address button wait for the search's end.
+void TDeviceController::EnableSearch(bool on) {
+  seam_.Button("ToolButton9")->setEnabled(on);
+  seam_.Button("ToolButton18")->setEnabled(on);
 }
 
 void TDeviceController::ManualAddressCommand() {
-  const bool wasOn = form_.ManualAddressMode;
-  form_.ManualAddressMode = !wasOn;
+  const bool wasOn = state_.ManualAddressMode;
+  state_.ManualAddressMode = !wasOn;
   if (wasOn && mip_.FoundCount == 0) {
-    form_.ManualAddressMode = true;
-    if (form_.Dialogs().Ask(&form_, "Поиск приборов", "Провести поиск приборов?")) SearchCommand();
+    state_.ManualAddressMode = true;
+    if (seam_.Dialogs().Ask(seam_.Window(), "Поиск приборов", "Провести поиск приборов?"))
+      SearchCommand();
   }
-  form_.ShowAddressMode();
+  addresses_->ShowMode();
 }
 
 void TDeviceController::ReadCurrentCommand() {
   const uint8_t job = pages_.PageJobCode();
   if (job != JobReadArchive) {
-    JobStart(job);
+    jobs_->JobStart(job);
     return;
   }
-  TArchQwery* range = form_.ArchQwery;
-  range->Prepare("Считывание архива", MaxArchiveRecord, form_.MinArch, form_.MaxArch);
-  if (range->exec() != QDialog::Accepted) return;
-  const auto [first, last] = range->Range();
-  form_.MinArch = static_cast<uint16_t>(first);
-  form_.MaxArch = static_cast<uint16_t>(last);
-  JobStart(JobReadArchive, [this, first, last] {
+  rangeDialog_->Prepare("Считывание архива", MaxArchiveRecord, state_.MinArch, state_.MaxArch);
+  if (rangeDialog_->exec() != QDialog::Accepted) return;
+  const auto [first, last] = rangeDialog_->Range();
+  state_.MinArch = static_cast<uint16_t>(first);
+  state_.MaxArch = static_cast<uint16_t>(last);
+  jobs_->JobStart(JobReadArchive, [this, first, last] {
     mip_.RangeFirst = static_cast<uint16_t>(first);
     mip_.RangeLast = static_cast<uint16_t>(last);
-    form_.ArchiveFeed().Begin(static_cast<uint32_t>(last - first + 1));
+    feed_->Begin(static_cast<uint32_t>(last - first + 1));
   });
 }
 
 void TDeviceController::ReadAllCommand() {
-  JobStart(JobReadAll);
+  jobs_->JobStart(JobReadAll);
 }
 
 // Only the parameter pages and the device settings page are written; live values and the
@@ -179,10 +187,10 @@ void TDeviceController::WriteCurrentCommand() {
   pages_.CommitEdits();
   const TGroup* group = GroupByCode(pages_.PageJobCode());
   if (!group || group->WriteCode == 0) {
-    form_.Dialogs().Message(&form_, QString(), "Текущее значения нельзя записывать!!!");
+    seam_.Dialogs().Message(seam_.Window(), QString(), "Текущее значения нельзя записывать!!!");
     return;
   }
-  JobStart(group->WriteCode);
+  jobs_->JobStart(group->WriteCode);
 }
 
 // After New the whole configuration is the user's deliberate reset; the question says so.
@@ -194,11 +202,14 @@ void TDeviceController::WriteAllCommand() {
         "Конфигурация сброшена командой «Новый»: в прибор будут записаны нулевые значения "
         "вместо его настроек.\n" +
         question;
-  if (form_.Dialogs().Ask(&form_, "Запись всей конфигурации в прибор", question))
-    JobStart(JobWriteAll);
+  if (seam_.Dialogs().Ask(seam_.Window(), "Запись всей конфигурации в прибор", question))
+    jobs_->JobStart(JobWriteAll);
 }
 
-void TDeviceController::ForgetReadValues() {
-  mip_.ForgetReadGroups();
-  RenderCurrentPage();
+void TDeviceController::StopCommand() {
+  jobs_->StopCommand();
+}
+
+void TDeviceController::ForgetReconnectOffer() {
+  reconnect_->Forget();
 }

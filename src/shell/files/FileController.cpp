@@ -1,14 +1,15 @@
-// A configuration cleared, loaded from a file and saved to one.
+#include "shell/files/FileController.h"
+
+#include <QAbstractButton>
 #include <QAction>
 #include <QFile>
-#include <QToolButton>
 
 #include "files/ConfigFile.h"
-#include "shell/Mainunit.h"
-#include "shell/device/DeviceController.h"
-#include "shell/files/FileController.h"
+#include "shell/files/ArchiveExport.h"
 #include "shell/window/Dialogs.h"
+#include "shell/window/Jobs.h"
 #include "shell/window/UnsavedEdits.h"
+#include "shell/window/WindowSeam.h"
 #include "views/PageViews.h"
 
 namespace {
@@ -24,65 +25,75 @@ const TFileRequest& ConfigurationSaveRequest() {
   return request;
 }
 
+// A name typed without an extension becomes a .txt file: with the configuration's .prb the
+// export could silently replace a configuration file of the same name.
+const TFileRequest& ArchiveSaveRequest() {
+  static const TFileRequest request{
+      "Сохранить Архив", "Текстовые файлы|*.txt|Все файлы|*.*|Таблицы CSV (UTF-8)|*.csv", "txt"};
+  return request;
+}
+
 }  // namespace
 
-TFileController::TFileController(TMainForm& form, TMIP& mip, TPageViews& pages,
-                                 TDeviceController& devices, TUnsavedEdits& unsaved)
-    : QObject(&form), form_(form), mip_(mip), pages_(pages), devices_(devices), unsaved_(unsaved) {
+TFileController::TFileController(TWindowSeam& seam, TMIP& mip, TPageViews& pages, TJobs& jobs,
+                                 TUnsavedEdits& unsaved, QObject* parent)
+    : QObject(parent),
+      seam_(seam),
+      mip_(mip),
+      pages_(pages),
+      jobs_(jobs),
+      unsaved_(unsaved),
+      archiveExport_(std::make_unique<TArchiveExport>()) {
   setObjectName("FileController");
 }
 
+TFileController::~TFileController() = default;
+
 void TFileController::Wire() {
-  connect(form_.ToolButton(1), &QToolButton::clicked, this, &TFileController::NewCommand);
-  connect(form_.ToolButton(2), &QToolButton::clicked, this, &TFileController::OpenCommand);
-  connect(form_.ToolButton(3), &QToolButton::clicked, this, &TFileController::SaveCommand);
-  connect(form_.MenuItem(2), &QAction::triggered, this, &TFileController::NewCommand);
-  connect(form_.MenuItem(3), &QAction::triggered, this, &TFileController::OpenCommand);
-  connect(form_.MenuItem(4), &QAction::triggered, this, &TFileController::SaveCommand);
+  connect(seam_.Button("ToolButton1"), &QAbstractButton::clicked, this,
+          &TFileController::NewCommand);
+  connect(seam_.Button("ToolButton2"), &QAbstractButton::clicked, this,
+          &TFileController::OpenCommand);
+  connect(seam_.Button("ToolButton3"), &QAbstractButton::clicked, this,
+          &TFileController::SaveCommand);
+  connect(seam_.Item("N2"), &QAction::triggered, this, &TFileController::NewCommand);
+  connect(seam_.Item("N3"), &QAction::triggered, this, &TFileController::OpenCommand);
+  connect(seam_.Item("N4"), &QAction::triggered, this, &TFileController::SaveCommand);
 }
 
-bool TFileController::HasUnsavedEdits() {
-  pages_.CommitEdits();
-  unsaved_.Note(pages_.PageJobCode(), pages_.Modified);
-  return unsaved_.Any();
-}
-
-// True when there is nothing to lose or the user agrees to lose it.
 bool TFileController::MayDiscardEdits() {
-  return !HasUnsavedEdits() ||
-         form_.Dialogs().Ask(&form_, "Несохраненные изменения",
-                             "Изменения не записаны в прибор и не сохранены в файл. Отбросить их?");
+  return unsaved_.MayDiscard(pages_, seam_);
 }
 
 void TFileController::ConfigurationReplaced(const QString& fileName) {
   unsaved_.Clear();
   pages_.Modified = false;
-  form_.ShowConfigurationFile(fileName);
+  seam_.ShowConfigurationFile(fileName);
 }
 
 // Address and port settings are no part of the data image's reset and stay as they are.
 void TFileController::NewCommand() {
   if (!MayDiscardEdits()) return;
   bool waited = false;
-  if (!devices_.WaitForIdleEngine(&waited)) return;
+  if (!jobs_.WaitForIdleEngine(&waited)) return;
   mip_.Reset();
   pages_.Render();
   ConfigurationReplaced(QString());
-  if (waited) devices_.AutomaticReread();
+  if (waited) jobs_.AutomaticReread();
 }
 
 void TFileController::OpenCommand() {
   if (!MayDiscardEdits()) return;
-  const QString fileName = form_.Dialogs().OpenFileName(&form_, ConfigurationOpenRequest());
+  const QString fileName = seam_.Dialogs().OpenFileName(seam_.Window(), ConfigurationOpenRequest());
   if (fileName.isEmpty()) return;
   bool waited = false;
-  if (!devices_.WaitForIdleEngine(&waited)) return;
+  if (!jobs_.WaitForIdleEngine(&waited)) return;
   // A refused file leaves the data image as it was; the page shows it again all the same.
   const bool loaded = LoadConfiguration(mip_, QFile::encodeName(fileName).toStdString());
-  if (!loaded) form_.Dialogs().Error(&form_, QString(), "Не могу открыть файл!");
+  if (!loaded) seam_.Dialogs().Error(seam_.Window(), QString(), "Не могу открыть файл!");
   pages_.Render();
   if (loaded) ConfigurationReplaced(fileName);
-  if (waited) devices_.AutomaticReread();
+  if (waited) jobs_.AutomaticReread();
 }
 
 void TFileController::SaveCommand() {
@@ -94,16 +105,28 @@ void TFileController::SaveCommand() {
 }
 
 void TFileController::SaveConfigurationCommand() {
-  const QString fileName = form_.Dialogs().SaveFileName(&form_, ConfigurationSaveRequest());
+  const QString fileName = seam_.Dialogs().SaveFileName(seam_.Window(), ConfigurationSaveRequest());
   if (fileName.isEmpty()) return;
   bool waited = false;
-  if (!devices_.WaitForIdleEngine(&waited)) return;
+  if (!jobs_.WaitForIdleEngine(&waited)) return;
   unsaved_.Note(pages_.PageJobCode(), pages_.Modified);
   if (SaveConfiguration(mip_, QFile::encodeName(fileName).toStdString())) {
     unsaved_.Clear();
-    form_.ShowConfigurationFile(fileName);
+    seam_.ShowConfigurationFile(fileName);
   } else {
-    form_.Dialogs().Error(&form_, QString(), "Не могу сохранить в файл!");
+    seam_.Dialogs().Error(seam_.Window(), QString(), "Не могу сохранить в файл!");
   }
-  if (waited) devices_.AutomaticReread();
+  if (waited) jobs_.AutomaticReread();
+}
+
+// The archive list is filled by the archive read on the job thread: the export waits for a
+// running job before it takes a copy of the list. The grid is left as it is.
+void TFileController::SaveArchiveCommand() {
+  const QString fileName = seam_.Dialogs().SaveFileName(seam_.Window(), ArchiveSaveRequest());
+  if (fileName.isEmpty()) return;
+  bool waited = false;
+  if (!jobs_.WaitForIdleEngine(&waited)) return;
+  if (!archiveExport_->Write(fileName, mip_, seam_.Progress()))
+    seam_.Dialogs().Error(seam_.Window(), QString(), "Не могу сохранить в файл!");
+  if (waited) jobs_.AutomaticReread();
 }

@@ -1,60 +1,107 @@
-// Binding serial devices to Com numbers from the window: "Найти порты" in the port settings dialog.
+#include "shell/port/PortController.h"
+
+#include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QSpinBox>
 
+#include "instrument/Mipunit.h"
 #include "modbus/SerialDevices.h"
-#include "shell/Mainunit.h"
 #include "shell/port/FindPorts.h"
 #include "shell/port/PortSettings.h"
 #include "shell/settings/IniFile.h"
+#include "shell/settings/Settings.h"
+#include "shell/settings/WorkingState.h"
+#include "shell/window/WindowSeam.h"
 
-QStringList TMainForm::PortDeviceList() const {
+TPortController::TPortController(TWindowSeam& seam, TMIP& mip, TWorkingState& state,
+                                 QObject* parent)
+    : QObject(parent), seam_(seam), mip_(mip), state_(state) {
+  setObjectName("PortController");
+}
+
+void TPortController::Build() {
+  portSettings_ = new TPortSettings(seam_.Window());
+}
+
+void TPortController::Wire() {
+  connect(seam_.Button("ToolButton4"), &QAbstractButton::clicked, this,
+          &TPortController::PortSettingsCommand);
+  connect(seam_.Item("N8"), &QAction::triggered, this, &TPortController::PortSettingsCommand);
+  connect(portSettings_->FindPortsButton, &QPushButton::clicked, this,
+          &TPortController::FindPortsCommand);
+}
+
+void TPortController::PortSettingsCommand() {
+  TModBus& bus = mip_.Bus;
+  portSettings_->ShowDevices(PortDeviceList());
+  portSettings_->CSpinEdit1->setValue(bus.WaitTime());
+  portSettings_->ComboBox1->setCurrentIndex(bus.PortIndex());
+  portSettings_->ComboBox2->setCurrentIndex(bus.GetBaudIndex());
+  portSettings_->CSpinEditPoll->setValue(state_.PollInterval);
+  const std::string device = bus.PortDevice(bus.PortIndex());
+  if (portSettings_->exec() == QDialog::Accepted) {
+    state_.PollInterval = Settings::ClampPollInterval(portSettings_->CSpinEditPoll->value());
+    bus.SetWaitTime(static_cast<uint16_t>(portSettings_->CSpinEdit1->value()));
+    bus.SetPortIndex(static_cast<uint8_t>(portSettings_->ComboBox1->currentIndex()));
+    bus.SetBaudIndex(static_cast<uint8_t>(portSettings_->ComboBox2->currentIndex()));
+  }
+  // An offer to open the port again was made for the device the port had.
+  if (bus.PortDevice(bus.PortIndex()) != device) emit PortDeviceChanged();
+}
+
+QStringList TPortController::PortDeviceList() const {
   QStringList devices;
   for (int i = 0; i < Settings::PortDeviceCount; ++i)
-    devices << QString::fromStdString(mip_->Bus.PortDevice(static_cast<uint8_t>(i)));
+    devices << QString::fromStdString(mip_.Bus.PortDevice(static_cast<uint8_t>(i)));
   return devices;
 }
 
-void TMainForm::FindPortsCommand() {
-  if (!FindPorts) FindPorts = new TFindPorts(PortSettings);
-  FindPorts->Show(ListSerialDevices(SerialScanRootsFromEnvironment()),
-                  PortSettings->ComboBox1->currentIndex());
-  if (FindPorts->exec() != QDialog::Accepted) return;
-  const QString path = FindPorts->ChosenPath();
+void TPortController::FindPortsCommand() {
+  if (!findPorts_) findPorts_ = new TFindPorts(portSettings_);
+  findPorts_->Show(ListSerialDevices(SerialScanRootsFromEnvironment()),
+                   portSettings_->ComboBox1->currentIndex());
+  if (findPorts_->exec() != QDialog::Accepted) return;
+  const QString path = findPorts_->ChosenPath();
   if (path.isEmpty()) return;
-  const int index = FindPorts->ChosenIndex();
+  const int index = findPorts_->ChosenIndex();
   BindPortDevice(index, path);
-  PortSettings->ShowDevices(PortDeviceList());
-  PortSettings->ComboBox1->setCurrentIndex(index);
+  portSettings_->ShowDevices(PortDeviceList());
+  portSettings_->ComboBox1->setCurrentIndex(index);
 }
 
 // Written at once rather than at exit: a binding is the user's deliberate choice, and the other
 // settings keep their own time.
-void TMainForm::BindPortDevice(int index, const QString& path) {
+void TPortController::BindPortDevice(int index, const QString& path) {
   if (index < 0 || index >= Settings::PortDeviceCount) return;
-  TModBus& bus = mip_->Bus;
+  TModBus& bus = mip_.Bus;
   const bool inUse = bus.IsOpen() && bus.PortIndex() == index;
   bus.SetPortDevice(static_cast<uint8_t>(index), path.toStdString());
   QString sentence = QString("Порту Com%1 назначено устройство %2.")
                          .arg(index + 1)
                          .arg(QDir::toNativeSeparators(path));
   if (inUse) sentence += " Порт открыт: назначение действует со следующего соединения.";
-  if (settingsNotRegular_ || settingsTooLarge_) {
-    Report(sentence + (settingsTooLarge_
-                           ? " Файл настроек больше 1 МБ: назначение не записано."
-                           : " Файл настроек не является обычным файлом: назначение не записано."),
-           false);
+  if (const TSettingsFileState state = seam_.SettingsFileState();
+      state != TSettingsFileState::Kept) {
+    seam_.Report(
+        sentence + (state == TSettingsFileState::TooLarge
+                        ? " Файл настроек больше 1 МБ: назначение не записано."
+                        : " Файл настроек не является обычным файлом: назначение не записано."),
+        false);
     return;
   }
-  TIniFile ini(settingsPath_);
+  const QString settingsPath = seam_.SettingsPath();
+  TIniFile ini(settingsPath);
   Settings::WritePortDevice(ini, index, path);
-  QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
+  QDir().mkpath(QFileInfo(settingsPath).absolutePath());
   if (!ini.Save()) {
-    Report(sentence + QString(" Не удалось записать файл настроек %1.")
-                          .arg(QDir::toNativeSeparators(settingsPath_)),
-           true);
+    seam_.Report(sentence + QString(" Не удалось записать файл настроек %1.")
+                                .arg(QDir::toNativeSeparators(settingsPath)),
+                 true);
     return;
   }
-  Report(sentence, false);
+  seam_.Report(sentence, false);
 }

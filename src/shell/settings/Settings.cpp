@@ -12,6 +12,7 @@ const char* const PortSection = "SettingsPort";
 const char* const MainSection = "Settings";
 const char* const DevicesSection = "PortDevices";
 const char* const PollIntervalKey = "PollInterval";
+const char* const FastSearchKey = "FastSearch";
 
 // Tried rather than read from the permissions, which on Windows do not tell it.
 bool CanWriteFolder(const QString& folder) {
@@ -89,6 +90,15 @@ int ReadPollInterval(const TIniFile& ini) {
 void WritePollInterval(TIniFile& ini, int ms) {
   if (ms == 0 && !ini.ReadString(PortSection, PollIntervalKey)) return;
   ini.WriteInteger(PortSection, PollIntervalKey, ClampPollInterval(ms));
+}
+
+bool ReadFastSearch(const TIniFile& ini) {
+  return ini.ReadBool(MainSection, FastSearchKey, false);
+}
+
+void WriteFastSearch(TIniFile& ini, bool on) {
+  if (!on && !ini.ReadString(MainSection, FastSearchKey)) return;
+  ini.WriteBool(MainSection, FastSearchKey, on);
 }
 
 }  // namespace Settings

@@ -45,6 +45,11 @@ int ClampPollInterval(int ms);
 int ReadPollInterval(const TIniFile& ini);
 void WritePollInterval(TIniFile& ini, int ms);
 
+// Whether the search probes with the fast timeout: a key of its own beside the nine, written
+// once it is on or in the file already.
+bool ReadFastSearch(const TIniFile& ini);
+void WriteFastSearch(TIniFile& ini, bool on);
+
 // Device paths of [PortDevices] Com1..Com20; an empty entry keeps the port's default device.
 QStringList ReadPortDevices(const TIniFile& ini);
 // Binds a Com number (0 is Com1) to a device path; the file's other keys stay as they are.

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -19,9 +18,10 @@
 #include "files/ConfigFile.h"
 #include "instrument/JobMessages.h"
 #include "instrument/Mipunit.h"
-#include "shell/Mainunit.h"
-#include "shell/device/DeviceController.h"
+#include "shell/window/AddressBar.h"
 #include "shell/window/Dialogs.h"
+#include "shell/window/Jobs.h"
+#include "shell/window/WindowSeam.h"
 
 namespace {
 
@@ -60,11 +60,12 @@ QColor StateColor(TBatchState state) {
 
 }  // namespace
 
-TBatchWriteDialog::TBatchWriteDialog(TMainForm& form) : QDialog(&form), form_(form) {
+TBatchWriteDialog::TBatchWriteDialog(TWindowSeam& seam, TMIP& windowMip, TJobs& jobs)
+    : QDialog(seam.Window()), seam_(seam), windowMip_(windowMip), jobs_(jobs) {
   setObjectName("BatchWriteDialog");
   setWindowTitle(Caption);
   setWindowModality(Qt::WindowModal);
-  const TMIP& mip = form.Mip();
+  const TMIP& mip = windowMip_;
   for (int i = 0; i < mip.FoundCount; ++i) targets_.push_back(mip.FoundDevices[i]);
 
   auto* source = new QGroupBox("Что записать", this);
@@ -159,7 +160,7 @@ void TBatchWriteDialog::PresentButtons() {
 
 void TBatchWriteDialog::ChooseFile() {
   const QString name =
-      form_.Dialogs().OpenFileName(this, {QString(), "Файлы программы|*.prb|Все файлы|*.*", "prb"});
+      seam_.Dialogs().OpenFileName(this, {QString(), "Файлы программы|*.prb|Все файлы|*.*", "prb"});
   if (name.isEmpty()) return;
   FileName->setText(name);
   FileSource->setChecked(true);
@@ -169,9 +170,9 @@ void TBatchWriteDialog::ChooseFile() {
 // The block is taken while the window's engine is idle; the questions about other models may let
 // a poll start, so the engine is waited for again right before its port is closed.
 void TBatchWriteDialog::Start() {
-  if (running_ || !form_.Devices().WaitForIdleEngine(&pollingWaited_)) return;
+  if (running_ || !jobs_.WaitForIdleEngine(&pollingWaited_)) return;
   if (!PreparePlan() || !TakeOverPort()) {
-    if (pollingWaited_) form_.Devices().AutomaticReread();
+    if (pollingWaited_) jobs_.AutomaticReread();
     return;
   }
   stop_ = false;
@@ -193,21 +194,21 @@ void TBatchWriteDialog::Stop() {
 // window's instrument (or of the found instrument selected) and those the user agrees to.
 bool TBatchWriteDialog::PreparePlan() {
   plan_ = TBatchPlan{};
-  const TMIP& mip = form_.Mip();
+  const TMIP& mip = windowMip_;
   uint16_t reference = 0;
   if (CurrentImageSource->isChecked()) {
     if (!ImageComplete(mip)) {
-      form_.Report("В окне нет полной настройки: считайте все данные прибора или откройте файл.",
+      seam_.Report("В окне нет полной настройки: считайте все данные прибора или откройте файл.",
                    true);
       return false;
     }
     plan_.Block = mip.Config;
     reference = mip.ModelCode;
   } else if (!LoadConfigFile(QFile::encodeName(FileName->text()).toStdString(), plan_.Block)) {
-    form_.Report("Не могу открыть файл!", true);
+    seam_.Report("Не могу открыть файл!", true);
     return false;
   }
-  const int selected = form_.TabSet1->currentIndex();
+  const int selected = seam_.Addresses().Chosen();
   if (reference == 0 && selected >= 0 && selected < static_cast<int>(targets_.size()))
     reference = targets_[selected].ModelCode;
   if (reference == 0) reference = targets_.front().ModelCode;
@@ -227,16 +228,16 @@ bool TBatchWriteDialog::ConfirmOtherModels(uint16_t reference) {
                                  "Настройка для прибора %1. Записать ее и в приборы %2 "
                                  "(адреса %3)?")
                                  .arg(ModelText(reference), ModelText(model), addresses.join(", "));
-    if (form_.Dialogs().Ask(this, Caption, question)) plan_.Models.push_back(model);
+    if (seam_.Dialogs().Ask(this, Caption, question)) plan_.Models.push_back(model);
   }
   return true;
 }
 
 bool TBatchWriteDialog::TakeOverPort() {
   bool waited = false;
-  if (!form_.Devices().WaitForIdleEngine(&waited)) return false;
+  if (!jobs_.WaitForIdleEngine(&waited)) return false;
   pollingWaited_ = pollingWaited_ || waited;
-  TModBus& own = form_.Mip().Bus;
+  TModBus& own = windowMip_.Bus;
   portWasOpen_ = own.IsOpen();
   own.ClosePort();
   mip_ = std::make_unique<TMIP>();
@@ -260,14 +261,14 @@ bool TBatchWriteDialog::TakeOverPort() {
       Text(OpenFailureText(bus.OpenFailure(), bus.PortDevice(port), bus.OpenSystemError()));
   mip_.reset();
   GiveBackPort();
-  form_.Report(why, true);
+  seam_.Report(why, true);
   return false;
 }
 
 void TBatchWriteDialog::GiveBackPort() {
-  TModBus& own = form_.Mip().Bus;
+  TModBus& own = windowMip_.Bus;
   if (!portWasOpen_ || own.OpenPort()) return;
-  form_.PresentConnection(Text(
+  seam_.PresentConnection(Text(
       OpenFailureText(own.OpenFailure(), own.PortDevice(own.PortIndex()), own.OpenSystemError())));
 }
 
@@ -322,7 +323,7 @@ void TBatchWriteDialog::ShowOutcome(int row, const TBatchOutcome& outcome) {
     default:
       return;
   }
-  form_.Report(QString("Адрес %1: %2").arg(outcome.Address).arg(message), false);
+  seam_.Report(QString("Адрес %1: %2").arg(outcome.Address).arg(message), false);
 }
 
 void TBatchWriteDialog::Finished(bool stopped) {
@@ -332,15 +333,15 @@ void TBatchWriteDialog::Finished(bool stopped) {
   GiveBackPort();
   // A file puts another configuration on the instruments than the window read from them; the
   // window's own configuration leaves the one it came from as it was.
-  if (written_ > 0 && FileSource->isChecked()) form_.Devices().ForgetReadValues();
+  if (written_ > 0 && FileSource->isChecked()) jobs_.ForgetReadValues();
   QString summary = QString("Записано и проверено: %1 из %2").arg(written_).arg(targets_.size());
   if (failed_ > 0) summary += QString(", с ошибкой: %1").arg(failed_);
   if (skipped_ > 0) summary += QString(", не записано: %1").arg(skipped_);
   summary += stopped ? ". Запись остановлена пользователем." : ".";
   Summary->setText(summary);
   PresentButtons();
-  form_.Report(summary, failed_ > 0);
-  if (portWasOpen_ || pollingWaited_) form_.Devices().AutomaticReread();
+  seam_.Report(summary, failed_ > 0);
+  if (portWasOpen_ || pollingWaited_) jobs_.AutomaticReread();
 }
 
 void TBatchWriteDialog::closeEvent(QCloseEvent* event) {

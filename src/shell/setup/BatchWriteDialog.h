@@ -21,8 +21,9 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
-class TMainForm;
+class TJobs;
 class TMIP;
+class TWindowSeam;
 
 class TBatchWriteDialog : public QDialog {
   Q_OBJECT
@@ -30,7 +31,7 @@ class TBatchWriteDialog : public QDialog {
  public:
   enum TColumn { AddressColumn, ModelColumn, StateColumn, MessageColumn, ColumnCount };
 
-  explicit TBatchWriteDialog(TMainForm& form);
+  TBatchWriteDialog(TWindowSeam& seam, TMIP& windowMip, TJobs& jobs);
   // Stops after the instrument under way and waits for it; the window's port is left closed.
   ~TBatchWriteDialog() override;
 
@@ -65,7 +66,9 @@ class TBatchWriteDialog : public QDialog {
   void RunAll();                 // on the worker thread
   TResult RunJob(uint8_t code);  // on the worker thread
 
-  TMainForm& form_;
+  TWindowSeam& seam_;
+  TMIP& windowMip_;  // the window's instrument object, whose port is given up meanwhile
+  TJobs& jobs_;
   std::vector<TFoundDevice> targets_;
   TBatchPlan plan_;
   TConfigNeeds needs_;

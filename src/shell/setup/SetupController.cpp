@@ -1,10 +1,9 @@
-// The menu "Наладка", after the menu "Вид": the instrument against a configuration file, with the
-// writing of the file's values of the groups the user picks, and the configuration report as
-// HTML or PDF.
+#include "shell/setup/SetupController.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QMenuBar>
+#include <QMenu>
 #include <QPageSize>
 #include <QPrinter>
 #include <QTemporaryFile>
@@ -15,12 +14,14 @@
 #include "files/ConfigReport.h"
 #include "files/RegularFile.h"
 #include "files/SafeWrite.h"
-#include "shell/Mainunit.h"
-#include "shell/device/DeviceController.h"
-#include "shell/files/FileController.h"
+#include "shell/settings/WorkingState.h"
+#include "shell/setup/BatchWriteDialog.h"
 #include "shell/setup/CompareDialog.h"
+#include "shell/window/AddressBar.h"
 #include "shell/window/Dialogs.h"
+#include "shell/window/Jobs.h"
 #include "shell/window/UnsavedEdits.h"
+#include "shell/window/WindowSeam.h"
 #include "views/PageViews.h"
 #include "views/TextForms.h"
 
@@ -74,73 +75,112 @@ bool WritePdf(const QString& fileName, const QString& html) {
 
 }  // namespace
 
-void TMainForm::BuildSetupMenu() {
-  SetupMenu = oxMenu1->addMenu("Наладка");
-  SetupMenu->setObjectName("SetupMenu");
-  CompareWithFileItem = SetupMenu->addAction("Сравнить с файлом…");
-  CompareWithFileItem->setObjectName("CompareWithFileItem");
-  connect(CompareWithFileItem, &QAction::triggered, this, &TMainForm::CompareWithFileCommand);
-  ConfigurationReportItem = SetupMenu->addAction("Отчёт о настройке…");
-  ConfigurationReportItem->setObjectName("ConfigurationReportItem");
-  connect(ConfigurationReportItem, &QAction::triggered, this,
-          &TMainForm::ConfigurationReportCommand);
-  connect(devices_, &TDeviceController::JobEnded, this, [this](uint8_t job, int result) {
+TSetupController::TSetupController(TWindowSeam& seam, TMIP& mip, TPageViews& pages, TJobs& jobs,
+                                   TUnsavedEdits& unsaved, TWorkingState& state, QObject* parent)
+    : QObject(parent),
+      seam_(seam),
+      mip_(mip),
+      pages_(pages),
+      jobs_(jobs),
+      unsaved_(unsaved),
+      state_(state) {
+  setObjectName("SetupController");
+}
+
+void TSetupController::Build() {
+  menu_ = seam_.AddMenu("Наладка", "SetupMenu");
+  compareWithFileItem_ = menu_->addAction("Сравнить с файлом…");
+  compareWithFileItem_->setObjectName("CompareWithFileItem");
+  configurationReportItem_ = menu_->addAction("Отчёт о настройке…");
+  configurationReportItem_->setObjectName("ConfigurationReportItem");
+  menu_->addSeparator();
+  batchWriteItem_ = menu_->addAction("Записать во все найденные…");
+  batchWriteItem_->setObjectName("BatchWriteItem");
+  menu_->addSeparator();
+  fastSearchItem_ = menu_->addAction("Быстрый поиск");
+  fastSearchItem_->setObjectName("FastSearchItem");
+  fastSearchItem_->setCheckable(true);
+  fastSearchItem_->setChecked(state_.FastSearch);
+  fastSearchItem_->setToolTip(
+      "Поиск с временем ожидания по скорости обмена и по ответам уже найденных приборов");
+  silentAgainItem_ = menu_->addAction("Повторить поиск по молчавшим адресам");
+  silentAgainItem_->setObjectName("SilentAgainItem");
+  PresentSetupItems();
+}
+
+// The second look at the silent addresses is a search: the device feature carries it out.
+void TSetupController::Wire() {
+  connect(compareWithFileItem_, &QAction::triggered, this,
+          &TSetupController::CompareWithFileCommand);
+  connect(configurationReportItem_, &QAction::triggered, this,
+          &TSetupController::ConfigurationReportCommand);
+  connect(batchWriteItem_, &QAction::triggered, this, &TSetupController::BatchWriteCommand);
+  connect(fastSearchItem_, &QAction::toggled, this, [this](bool on) { state_.FastSearch = on; });
+  connect(&jobs_, &TJobs::JobEnded, this, [this](uint8_t job, int result) {
     if (job == JobReadAll && result == RESULT_OK) configurationReadAt_ = NowLocal();
   });
+  // The tabs of the found instruments change with every search that ends.
+  connect(&seam_.Addresses(), &TAddressBar::FoundDeviceChosen, this,
+          &TSetupController::PresentSetupItems);
+  connect(menu_, &QMenu::aboutToShow, this, &TSetupController::PresentSetupItems);
+}
+
+void TSetupController::PresentSetupItems() {
+  batchWriteItem_->setEnabled(seam_.Addresses().FoundCount() > 0);
+  silentAgainItem_->setEnabled(state_.LastSearchFast);
 }
 
 // Runs the job and waits, the window answering meanwhile, until its end has been reported.
 // False when it failed (the window has said why), or the window closes. The end of an earlier
 // job of the same code may still be on its way when this one starts: only the end that follows
 // this job's start counts.
-bool TMainForm::RunJobToEnd(uint8_t job) {
+bool TSetupController::RunJobToEnd(uint8_t job) {
   bool started = false;
   bool ended = false;
   int result = RESULT_OK;
   QEventLoop loop;
-  const auto onStart = connect(devices_, &TDeviceController::JobStarted, &loop,
+  const auto onStart = connect(&jobs_, &TJobs::JobStarted, &loop,
                                [&](uint8_t code) { started = started || code == job; });
-  const auto onEnd =
-      connect(devices_, &TDeviceController::JobEnded, &loop, [&](uint8_t code, int jobResult) {
-        if (!started || code != job) return;
-        ended = true;
-        result = jobResult;
-        loop.quit();
-      });
+  const auto onEnd = connect(&jobs_, &TJobs::JobEnded, &loop, [&](uint8_t code, int jobResult) {
+    if (!started || code != job) return;
+    ended = true;
+    result = jobResult;
+    loop.quit();
+  });
   QTimer closing;
   connect(&closing, &QTimer::timeout, &loop, [&] {
-    if (closing_) loop.quit();
+    if (seam_.Closing()) loop.quit();
   });
-  if (devices_->JobStart(job)) {
+  if (jobs_.JobStart(job)) {
     closing.start(ClosingPollMs);
     if (!ended) loop.exec();
   }
   disconnect(onStart);
   disconnect(onEnd);
-  return ended && result == RESULT_OK && !closing_;
+  return ended && result == RESULT_OK && !seam_.Closing();
 }
 
 // With the port open the configuration is read now, over what the window holds (which the user
 // is asked about when it has unsaved edits); without it, what was last read is used.
-bool TMainForm::ReadConfigurationNow() {
-  if (!mip_->Bus.IsOpen()) {
-    if (mip_->AnyGroupFrom(TGroupSource::Read)) return true;
-    dialogs_->Error(this, QString(),
-                    "Конфигурация прибора не считана: соединитесь с прибором и повторите.");
+bool TSetupController::ReadConfigurationNow() {
+  if (!mip_.Bus.IsOpen()) {
+    if (mip_.AnyGroupFrom(TGroupSource::Read)) return true;
+    seam_.Dialogs().Error(seam_.Window(), QString(),
+                          "Конфигурация прибора не считана: соединитесь с прибором и повторите.");
     return false;
   }
-  pages_->CommitEdits();
-  if (!files_->MayDiscardEdits()) return false;
+  pages_.CommitEdits();
+  if (!unsaved_.MayDiscard(pages_, seam_)) return false;
   return RunJobToEnd(JobReadAll);
 }
 
-void TMainForm::CompareWithFileCommand() {
-  const QString fileName = dialogs_->OpenFileName(this, CompareFileRequest());
+void TSetupController::CompareWithFileCommand() {
+  const QString fileName = seam_.Dialogs().OpenFileName(seam_.Window(), CompareFileRequest());
   if (fileName.isEmpty()) return;
   TConfigBlock block{};
   if (FileKindOf(LocalPath(fileName)) == TFileKind::Other ||
       !LoadConfigFile(LocalPath(fileName), block)) {
-    dialogs_->Error(this, QString(), "Не могу открыть файл!");
+    seam_.Dialogs().Error(seam_.Window(), QString(), "Не могу открыть файл!");
     return;
   }
   if (!ReadConfigurationNow()) return;
@@ -149,76 +189,85 @@ void TMainForm::CompareWithFileCommand() {
   ShowComparison();
 }
 
-void TMainForm::ShowComparison() {
+void TSetupController::ShowComparison() {
   comparison_ =
-      CompareWithImage(*mip_, comparedBlock_, TextForms::CurrentForms()->DecimalSeparator());
-  comparedAddress_ = mip_->Address;
-  if (!CompareDialog) {
-    CompareDialog = new TCompareDialog(this);
-    connect(CompareDialog, &TCompareDialog::WriteRequested, this, &TMainForm::WriteGroupsFromFile);
+      CompareWithImage(mip_, comparedBlock_, TextForms::CurrentForms()->DecimalSeparator());
+  comparedAddress_ = mip_.Address;
+  if (!compareDialog_) {
+    compareDialog_ = new TCompareDialog(seam_.Window());
+    connect(compareDialog_, &TCompareDialog::WriteRequested, this,
+            &TSetupController::WriteGroupsFromFile);
   }
-  CompareDialog->ShowComparison(*comparison_, comparedFile_);
-  CompareDialog->show();
-  CompareDialog->raise();
+  compareDialog_->ShowComparison(*comparison_, comparedFile_);
+  compareDialog_->show();
+  compareDialog_->raise();
   const size_t count = comparison_->Differences.size();
-  Report(count == 0 ? "Сравнение с файлом " + comparedFile_ + ": Совпадает полностью"
-                    : QString("Сравнение с файлом %1: различий %2").arg(comparedFile_).arg(count),
-         false);
+  seam_.Report(count == 0
+                   ? "Сравнение с файлом " + comparedFile_ + ": Совпадает полностью"
+                   : QString("Сравнение с файлом %1: различий %2").arg(comparedFile_).arg(count),
+               false);
 }
 
 // Each group's file values go to the instrument through its own checked write, as the page's
 // "Записать текущее" would send them; then everything is read back and compared again.
-void TMainForm::WriteGroupsFromFile(const QList<uint8_t>& groups) {
-  if (!mip_->Bus.IsOpen()) {
-    Report("Не открыт порт!!!", true);
+void TSetupController::WriteGroupsFromFile(const QList<uint8_t>& groups) {
+  if (!mip_.Bus.IsOpen()) {
+    seam_.Report("Не открыт порт!!!", true);
     return;
   }
-  if (!dialogs_->Ask(
-          CompareDialog, "Запись групп из файла",
+  if (!seam_.Dialogs().Ask(
+          compareDialog_, "Запись групп из файла",
           QString("Записать в прибор значения файла в выбранных группах (%1)?").arg(groups.size())))
     return;
-  CompareDialog->SetBusy(true);
+  compareDialog_->SetBusy(true);
   bool written = true;
   for (uint8_t code : groups) {
     bool waited = false;
-    if (!devices_->WaitForIdleEngine(&waited)) return;
+    if (!jobs_.WaitForIdleEngine(&waited)) return;
     const TGroup* group = GroupByCode(code);
-    if (!group || !TakeGroupFromFile(*mip_, comparedBlock_, code)) continue;
-    unsaved_->Note(code, true);
+    if (!group || !TakeGroupFromFile(mip_, comparedBlock_, code)) continue;
+    unsaved_.Note(code, true);
     written = RunJobToEnd(group->WriteCode);
     if (!written) break;
   }
-  if (closing_) return;
-  devices_->RenderCurrentPage();
+  if (seam_.Closing()) return;
+  jobs_.RenderCurrentPage();
   if (RunJobToEnd(JobReadAll)) ShowComparison();
-  CompareDialog->SetBusy(false);
-  if (!written) CompareDialog->SelectGroups(groups);
+  compareDialog_->SetBusy(false);
+  if (!written) compareDialog_->SelectGroups(groups);
 }
 
-void TMainForm::ConfigurationReportCommand() {
+void TSetupController::ConfigurationReportCommand() {
   if (!ReadConfigurationNow()) return;
-  QString fileName = dialogs_->SaveFileName(this, ReportFileRequest());
+  QString fileName = seam_.Dialogs().SaveFileName(seam_.Window(), ReportFileRequest());
   if (fileName.isEmpty()) return;
   fileName = WithDefaultExtension(fileName, "html");
   TReportFacts facts;
   facts.Port = QString("COM%1 (%2)")
-                   .arg(mip_->Bus.PortIndex() + 1)
-                   .arg(QString::fromStdString(mip_->Bus.PortDevice(mip_->Bus.PortIndex())))
+                   .arg(mip_.Bus.PortIndex() + 1)
+                   .arg(QString::fromStdString(mip_.Bus.PortDevice(mip_.Bus.PortIndex())))
                    .toStdString();
-  facts.Baud = mip_->Bus.BaudRate();
+  facts.Baud = mip_.Bus.BaudRate();
   facts.ReadAt = configurationReadAt_;
   facts.ArchiveRecords = ReportArchiveRecords;
-  if (comparison_ && comparedAddress_ == mip_->Address) {
+  if (comparison_ && comparedAddress_ == mip_.Address) {
     facts.ComparedFile = comparedFile_.toStdString();
     facts.Comparison = &*comparison_;
   }
-  const std::string html = ConfigurationReportHtml(*mip_, facts, ReportForm());
+  const std::string html = ConfigurationReportHtml(mip_, facts, ReportForm());
   const bool pdf = fileName.endsWith(".pdf", Qt::CaseInsensitive);
   const bool saved = FileKindOf(LocalPath(fileName)) != TFileKind::Other &&
                      (pdf ? WritePdf(fileName, QString::fromStdString(html))
                           : WriteConfigurationReport(LocalPath(fileName), html));
   if (saved)
-    Report("Отчёт о настройке записан в файл " + fileName + ".", false);
+    seam_.Report("Отчёт о настройке записан в файл " + fileName + ".", false);
   else
-    Report("Не удалось записать отчёт о настройке в файл " + fileName + ".", true);
+    seam_.Report("Не удалось записать отчёт о настройке в файл " + fileName + ".", true);
+}
+
+void TSetupController::BatchWriteCommand() {
+  if (seam_.Addresses().FoundCount() == 0) return;
+  auto* dialog = new TBatchWriteDialog(seam_, mip_, jobs_);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->open();
 }

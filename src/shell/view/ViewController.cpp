@@ -1,25 +1,21 @@
-// The menu "Вид" and its toolbar button, after the menus and buttons it always had: the traffic
-// monitor, and the logging of polled current values to a CSV file.
+#include "shell/view/ViewController.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMenuBar>
-#include <QPushButton>
+#include <QMenu>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "files/LiveCsv.h"
-#include "shell/Mainunit.h"
-#include "shell/device/DeviceController.h"
+#include "instrument/Mipunit.h"
 #include "shell/view/TrafficMonitor.h"
 #include "shell/view/TrendWindow.h"
 #include "shell/window/Dialogs.h"
-#include "shell/window/StatusBar.h"
+#include "shell/window/Jobs.h"
+#include "shell/window/WindowSeam.h"
 
 namespace {
 
@@ -31,116 +27,126 @@ void Present(QWidget* window) {
 
 }  // namespace
 
-void TMainForm::BuildViewMenu() {
-  ViewMenu = oxMenu1->addMenu("Вид");
-  ViewMenu->setObjectName("ViewMenu");
-  QAction* traffic = ViewMenu->addAction("Обмен");
-  traffic->setObjectName("TrafficMonitorItem");
-  traffic->setShortcut(QKeySequence("Ctrl+T"));
-  connect(traffic, &QAction::triggered, this, &TMainForm::ShowTrafficMonitor);
-  QAction* liveTrend = ViewMenu->addAction("Тренд текущих значений");
-  liveTrend->setObjectName("LiveTrendItem");
-  connect(liveTrend, &QAction::triggered, this, &TMainForm::ShowLiveTrend);
-  QAction* archiveTrend = ViewMenu->addAction("Тренд архива");
-  archiveTrend->setObjectName("ArchiveTrendItem");
-  connect(archiveTrend, &QAction::triggered, this, &TMainForm::ShowArchiveTrend);
-  ViewMenu->addSeparator();
-  CsvLoggingItem = ViewMenu->addAction("Запись текущих значений в CSV…");
-  CsvLoggingItem->setObjectName("CsvLoggingItem");
-  CsvLoggingItem->setCheckable(true);
-  connect(CsvLoggingItem, &QAction::triggered, this, [this](bool on) {
+TViewController::TViewController(TWindowSeam& seam, TMIP& mip, TJobs& jobs, QObject* parent)
+    : QObject(parent), seam_(seam), mip_(mip), jobs_(jobs) {
+  setObjectName("ViewController");
+}
+
+TViewController::~TViewController() {
+  delete trafficMonitor_;
+}
+
+void TViewController::Build() {
+  QMenu* menu = seam_.AddMenu("Вид", "ViewMenu");
+  trafficItem_ = menu->addAction("Обмен");
+  trafficItem_->setObjectName("TrafficMonitorItem");
+  trafficItem_->setShortcut(QKeySequence("Ctrl+T"));
+  liveTrendItem_ = menu->addAction("Тренд текущих значений");
+  liveTrendItem_->setObjectName("LiveTrendItem");
+  archiveTrendItem_ = menu->addAction("Тренд архива");
+  archiveTrendItem_->setObjectName("ArchiveTrendItem");
+  menu->addSeparator();
+  csvLoggingItem_ = menu->addAction("Запись текущих значений в CSV…");
+  csvLoggingItem_->setObjectName("CsvLoggingItem");
+  csvLoggingItem_->setCheckable(true);
+  csvDecimalCommaItem_ = menu->addAction("Десятичная запятая в CSV");
+  csvDecimalCommaItem_->setObjectName("CsvDecimalCommaItem");
+  csvDecimalCommaItem_->setCheckable(true);
+
+  csvLoggingLabel_ = new QLabel;
+  csvLoggingLabel_->setObjectName("CsvLoggingLabel");
+  seam_.AddStatusNote(csvLoggingLabel_);
+
+  QToolButton* button = seam_.AddToolButton("TrafficMonitorButton");
+  button->setText("Обмен");
+  button->setToolTip("Обмен по линии: запросы и ответы");
+  trafficButton_ = button;
+}
+
+void TViewController::Wire() {
+  connect(trafficItem_, &QAction::triggered, this, &TViewController::ShowTrafficMonitor);
+  connect(liveTrendItem_, &QAction::triggered, this, &TViewController::ShowLiveTrend);
+  connect(archiveTrendItem_, &QAction::triggered, this, &TViewController::ShowArchiveTrend);
+  connect(csvLoggingItem_, &QAction::triggered, this, [this](bool on) {
     if (on)
       StartCsvLogging();
     else
       StopCsvLogging();
   });
-  CsvDecimalCommaItem = ViewMenu->addAction("Десятичная запятая в CSV");
-  CsvDecimalCommaItem->setObjectName("CsvDecimalCommaItem");
-  CsvDecimalCommaItem->setCheckable(true);
-  connect(&Devices(), &TDeviceController::CurrentValuesRead, this, &TMainForm::LogCurrentValues);
-
-  CsvLoggingLabel = new QLabel(StatusBar);
-  CsvLoggingLabel->setObjectName("CsvLoggingLabel");
-  CsvLoggingLabel->hide();
-
-  ToolBar1->addSeparator();
-  auto* button = new QToolButton(ToolBar1);
-  button->setObjectName("TrafficMonitorButton");
-  button->setText("Обмен");
-  button->setToolTip("Обмен по линии: запросы и ответы");
-  button->setAutoRaise(true);
-  ToolBar1->addWidget(button);
-  connect(button, &QToolButton::clicked, this, &TMainForm::ShowTrafficMonitor);
+  connect(&jobs_, &TJobs::CurrentValuesRead, this, &TViewController::LogCurrentValues);
+  connect(trafficButton_, &QAbstractButton::clicked, this, &TViewController::ShowTrafficMonitor);
 }
 
-void TMainForm::ShowTrafficMonitor() {
-  if (!TrafficMonitor) TrafficMonitor = new TTrafficMonitor(mip_->Bus, *dialogs_, this);
-  Present(TrafficMonitor);
+void TViewController::ShowTrafficMonitor() {
+  if (!trafficMonitor_)
+    trafficMonitor_ = new TTrafficMonitor(mip_.Bus, seam_.Dialogs(), seam_.Window());
+  Present(trafficMonitor_);
 }
 
-void TMainForm::ShowLiveTrend() {
-  if (!LiveTrend) LiveTrend = new TTrendWindow(TTrendWindow::TSource::Live, *dialogs_, this);
-  Present(LiveTrend);
+void TViewController::ShowLiveTrend() {
+  if (!liveTrend_)
+    liveTrend_ = new TTrendWindow(TTrendWindow::TSource::Live, seam_.Dialogs(), seam_.Window());
+  Present(liveTrend_);
 }
 
 // The archive chart shows the archive as last read; opening it again takes a newer read.
-void TMainForm::ShowArchiveTrend() {
-  if (!ArchiveTrend)
-    ArchiveTrend = new TTrendWindow(TTrendWindow::TSource::Archive, *dialogs_, this);
-  ArchiveTrend->ShowRecords(mip_->MeasArchive, mip_->ChannelCount);
-  Present(ArchiveTrend);
+void TViewController::ShowArchiveTrend() {
+  if (!archiveTrend_)
+    archiveTrend_ =
+        new TTrendWindow(TTrendWindow::TSource::Archive, seam_.Dialogs(), seam_.Window());
+  archiveTrend_->ShowRecords(mip_.MeasArchive, mip_.ChannelCount);
+  Present(archiveTrend_);
 }
 
-bool TMainForm::CsvLogging() const {
+bool TViewController::CsvLogging() const {
   return csvLog_ && csvLog_->IsOpen();
 }
 
 // The file gets the channels of the instrument talked to last; its rows start with the next poll.
-bool TMainForm::StartCsvLogging() {
+bool TViewController::StartCsvLogging() {
   StopCsvLogging();
-  const QString name = dialogs_->SaveFileName(
-      this, {"Запись текущих значений", "Файлы CSV|*.csv|Все файлы|*.*", "csv"});
+  const QString name = seam_.Dialogs().SaveFileName(
+      seam_.Window(), {"Запись текущих значений", "Файлы CSV|*.csv|Все файлы|*.*", "csv"});
   if (!name.isEmpty()) {
     TLiveCsvForm form;
-    if (CsvDecimalCommaItem->isChecked()) form.DecimalSeparator = ",";
+    if (csvDecimalCommaItem_->isChecked()) form.DecimalSeparator = ",";
     csvForm_ = form;
     csvLog_ = std::make_unique<TLiveCsvLog>();
-    if (csvLog_->Open(name.toStdString(), mip_->ChannelCount, form)) {
-      CsvLoggingItem->setChecked(true);
-      CsvLoggingLabel->setText("Запись в CSV: " + QFileInfo(name).fileName());
-      CsvLoggingLabel->setToolTip(name);
-      CsvLoggingLabel->show();
-      LayOutStatusBar();
-      Report("Запись текущих значений в файл " + name + " начата.", false);
+    if (csvLog_->Open(name.toStdString(), mip_.ChannelCount, form)) {
+      csvLoggingItem_->setChecked(true);
+      csvLoggingLabel_->setText("Запись в CSV: " + QFileInfo(name).fileName());
+      csvLoggingLabel_->setToolTip(name);
+      seam_.ShowStatusNote(true);
+      seam_.Report("Запись текущих значений в файл " + name + " начата.", false);
       return true;
     }
-    Report("Не удалось создать файл " + name + ": " + QString::fromLocal8Bit(std::strerror(errno)),
-           true);
+    seam_.Report(
+        "Не удалось создать файл " + name + ": " + QString::fromLocal8Bit(std::strerror(errno)),
+        true);
   }
-  CsvLoggingItem->setChecked(false);
+  csvLoggingItem_->setChecked(false);
   return false;
 }
 
-void TMainForm::StopCsvLogging() {
+void TViewController::StopCsvLogging() {
   const bool wasLogging = CsvLogging();
   const QString name = csvLog_ ? QString::fromStdString(csvLog_->Path()) : QString();
   csvLog_.reset();
-  CsvLoggingItem->setChecked(false);
-  CsvLoggingLabel->hide();
-  LayOutStatusBar();
-  if (wasLogging) Report("Запись текущих значений в файл " + name + " закончена.", false);
+  csvLoggingItem_->setChecked(false);
+  seam_.ShowStatusNote(false);
+  if (wasLogging) seam_.Report("Запись текущих значений в файл " + name + " закончена.", false);
 }
 
 // Runs while the job's end is shown: the data image holds the values just read.
-void TMainForm::LogCurrentValues() {
-  if (LiveTrend && LiveTrend->isVisible())
-    LiveTrend->AddSample(QDateTime::currentMSecsSinceEpoch(), mip_->CurrentValue,
-                         mip_->ChannelCount);
+void TViewController::LogCurrentValues() {
+  if (liveTrend_ && liveTrend_->isVisible())
+    liveTrend_->AddSample(QDateTime::currentMSecsSinceEpoch(), mip_.CurrentValue,
+                          mip_.ChannelCount);
   if (!CsvLogging()) return;
   // Started before the instrument's channels were known: the header follows the first poll.
-  if (csvLog_->Rows() == 0 && csvLog_->Channels() != mip_->ChannelCount)
-    csvLog_->Open(std::string(csvLog_->Path()), mip_->ChannelCount, csvForm_);
-  if (csvLog_->IsOpen() && csvLog_->Append(NowLocal(), mip_->CurrentValue)) return;
+  if (csvLog_->Rows() == 0 && csvLog_->Channels() != mip_.ChannelCount)
+    csvLog_->Open(std::string(csvLog_->Path()), mip_.ChannelCount, csvForm_);
+  if (csvLog_->IsOpen() && csvLog_->Append(NowLocal(), mip_.CurrentValue)) return;
   const QString name = QString::fromStdString(csvLog_->Path());
   const QString why = QString::fromLocal8Bit(std::strerror(errno));
   csvLog_.reset();
@@ -148,15 +154,6 @@ void TMainForm::LogCurrentValues() {
   // Reported once the job's end has been handled, so that the box holds the polling up no more
   // than any other report does.
   QTimer::singleShot(0, this, [this, name, why] {
-    Report("Запись в CSV остановлена: не удалось записать файл " + name + ": " + why, true);
+    seam_.Report("Запись в CSV остановлена: не удалось записать файл " + name + ": " + why, true);
   });
-}
-
-// The label covers the end of the message panel while logging is on.
-void TMainForm::PlaceCsvLoggingLabel(int messagePanelWidth) {
-  if (!CsvLoggingLabel || CsvLoggingLabel->isHidden()) return;
-  const int width = CsvLoggingLabel->sizeHint().width() + 8;
-  const int end = StopButton->isVisible() ? StopButton->x() : messagePanelWidth;
-  CsvLoggingLabel->setGeometry(end - width, ForMessage->y(), width, ForMessage->height());
-  ForMessage->resize(std::max(0, end - width - 4), ForMessage->height());
 }

@@ -1,5 +1,6 @@
 // The groups whose edits are neither written to the instrument nor saved to a file, by page job
-// code: what New and Open ask about before they replace the data image.
+// code: what New, Open and the comparison with a file ask about before they replace the data
+// image.
 #pragma once
 
 #include <QSet>
@@ -8,6 +9,9 @@
 
 #include "instrument/Groups.h"
 #include "instrument/Mipunit.h"
+
+class TPageViews;
+class TWindowSeam;
 
 class TUnsavedEdits {
  public:
@@ -26,6 +30,9 @@ class TUnsavedEdits {
   }
   void Clear() { groups_.clear(); }
   bool Any() const { return !groups_.isEmpty(); }
+  // Edits neither written nor saved may go: there are none (the number being typed on the
+  // current page counted), or the user says so.
+  bool MayDiscard(TPageViews& pages, TWindowSeam& seam);
 
  private:
   QSet<uint8_t> groups_;

@@ -1,0 +1,35 @@
+#include "shell/device/ReconnectOffer.h"
+
+#include <QAbstractButton>
+
+#include "modbus/Modbusunit.h"
+#include "shell/device/DeviceReturn.h"
+#include "shell/window/WindowSeam.h"
+
+TReconnectOffer::TReconnectOffer(TWindowSeam& seam, TModBus& bus, QObject* parent)
+    : QObject(parent), seam_(seam), bus_(bus), deviceReturn_(new TDeviceReturn(this)) {
+  connect(deviceReturn_, &TDeviceReturn::Returned, this, &TReconnectOffer::Offer);
+}
+
+// The device itself may have gone (a converter pulled out): the window says so and watches for
+// its return.
+void TReconnectOffer::PortGone() {
+  const QString device = QString::fromStdString(bus_.PortDevice(bus_.PortIndex()));
+  bus_.ClosePort();
+  const bool gone = TDeviceReturn::Gone(device);
+  seam_.PresentConnection(gone ? QString("Устройство %1 отключено.").arg(device) : QString());
+  deviceReturn_->Watch(device);
+}
+
+void TReconnectOffer::Forget() {
+  deviceReturn_->Stop();
+  seam_.Button("ReconnectButton")->hide();
+}
+
+void TReconnectOffer::Offer(const QString& device) {
+  if (bus_.IsOpen()) return;
+  seam_.Button("ReconnectButton")->show();
+  seam_.Report(
+      QString("Устройство %1 снова подключено: «Соединиться снова» открывает порт.").arg(device),
+      false);
+}

@@ -1,0 +1,29 @@
+// A port whose device went away (a converter pulled out): the port is closed, the window says so,
+// and once the device is back "Соединиться снова" offers to open the port again.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class TDeviceReturn;
+class TModBus;
+class TWindowSeam;
+
+class TReconnectOffer : public QObject {
+  Q_OBJECT
+
+ public:
+  TReconnectOffer(TWindowSeam& seam, TModBus& bus, QObject* parent = nullptr);
+
+  // Closes the port the line failed on and watches its device.
+  void PortGone();
+  // The device is no longer watched, and "Соединиться снова" goes.
+  void Forget();
+
+ private:
+  void Offer(const QString& device);
+
+  TWindowSeam& seam_;
+  TModBus& bus_;
+  TDeviceReturn* deviceReturn_;
+};

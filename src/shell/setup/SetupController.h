@@ -1,0 +1,69 @@
+// The setup feature, the menu "Наладка" after the menu "Вид": the instrument (read now when the
+// port is open, else as last read) against a configuration file, with the file's values of the
+// groups the user picks written and read back; the configuration report as HTML or PDF; for a
+// whole line the configuration written to every instrument found (enabled once a search has found
+// some), the fast search and the second look at the silent addresses (enabled after a fast
+// search).
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+#include "files/ConfigCompare.h"
+#include "instrument/Mipunit.h"
+
+class QAction;
+class QMenu;
+class TCompareDialog;
+class TJobs;
+class TPageViews;
+class TUnsavedEdits;
+class TWindowSeam;
+struct TWorkingState;
+
+class TSetupController : public QObject {
+  Q_OBJECT
+
+ public:
+  TSetupController(TWindowSeam& seam, TMIP& mip, TPageViews& pages, TJobs& jobs,
+                   TUnsavedEdits& unsaved, TWorkingState& state, QObject* parent = nullptr);
+
+  // The menu and its items, the fast search ticked as the working state has it.
+  void Build();
+  void Wire();
+
+  void CompareWithFileCommand();
+  void ConfigurationReportCommand();
+  void BatchWriteCommand();
+  void PresentSetupItems();
+
+ private:
+  bool RunJobToEnd(uint8_t job);
+  bool ReadConfigurationNow();
+  void ShowComparison();
+  void WriteGroupsFromFile(const QList<uint8_t>& groups);
+
+  TWindowSeam& seam_;
+  TMIP& mip_;
+  TPageViews& pages_;
+  TJobs& jobs_;
+  TUnsavedEdits& unsaved_;
+  TWorkingState& state_;
+  QMenu* menu_ = nullptr;
+  QAction* compareWithFileItem_ = nullptr;
+  QAction* configurationReportItem_ = nullptr;
+  QAction* batchWriteItem_ = nullptr;
+  QAction* fastSearchItem_ = nullptr;
+  QAction* silentAgainItem_ = nullptr;
+  TCompareDialog* compareDialog_ = nullptr;  // made when first shown
+  // The last comparison with a file, of the instrument at comparedAddress_.
+  QString comparedFile_;
+  TConfigBlock comparedBlock_{};
+  std::optional<TComparison> comparison_;
+  uint8_t comparedAddress_ = 0;
+  TDateTime configurationReadAt_ = 0;  // the last read of the whole configuration
+};

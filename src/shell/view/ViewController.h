@@ -1,0 +1,59 @@
+// The view feature, the menu "Вид" and its toolbar button after the menus and buttons the window
+// always had: the traffic monitor, the trends of the current values and of the archive, and every
+// polled set of current values logged to a CSV file (the file name comes from the dialogs; a write
+// failure stops the logging with a message, never the polling).
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+#include "files/LiveCsv.h"
+
+class QAbstractButton;
+class QAction;
+class QLabel;
+class TJobs;
+class TMIP;
+class TTrafficMonitor;
+class TTrendWindow;
+class TWindowSeam;
+
+class TViewController : public QObject {
+  Q_OBJECT
+
+ public:
+  TViewController(TWindowSeam& seam, TMIP& mip, TJobs& jobs, QObject* parent = nullptr);
+  // The monitor lets go of the channel: the window deletes this object while the channel is
+  // still there.
+  ~TViewController() override;
+
+  void Build();
+  void Wire();
+
+  void ShowTrafficMonitor();
+  void ShowLiveTrend();
+  void ShowArchiveTrend();
+  bool StartCsvLogging();
+  void StopCsvLogging();
+  bool CsvLogging() const;
+
+ private:
+  void LogCurrentValues();
+
+  TWindowSeam& seam_;
+  TMIP& mip_;
+  TJobs& jobs_;
+  QAction* trafficItem_ = nullptr;
+  QAction* liveTrendItem_ = nullptr;
+  QAction* archiveTrendItem_ = nullptr;
+  QAction* csvLoggingItem_ = nullptr;
+  QAction* csvDecimalCommaItem_ = nullptr;
+  QLabel* csvLoggingLabel_ = nullptr;  // on the status bar while logging
+  QAbstractButton* trafficButton_ = nullptr;
+  TTrafficMonitor* trafficMonitor_ = nullptr;  // made when first shown
+  TTrendWindow* liveTrend_ = nullptr;
+  TTrendWindow* archiveTrend_ = nullptr;
+  std::unique_ptr<TLiveCsvLog> csvLog_;
+  TLiveCsvForm csvForm_;
+};

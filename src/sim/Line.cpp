@@ -12,6 +12,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <deque>
+#include <random>
 #include <thread>
 
 #include "modbus/Crc.h"
@@ -189,6 +190,16 @@ struct Line::Impl {
     std::optional<int> lateMs;       // a late fault
   };
 
+  // A fault on the line, with the count of requests it matched and its own random sequence.
+  struct ActiveFault {
+    explicit ActiveFault(const Fault& given) : fault(given), random(given.seed) {}
+    bool Fires();
+
+    Fault fault;
+    uint64_t matched = 0;
+    std::mt19937 random;
+  };
+
   // What goes back on the line for one request.
   struct Answer {
     std::vector<uint8_t> bytes;
@@ -222,7 +233,7 @@ struct Line::Impl {
   mutable std::mutex mutex;  // guards everything below that the thread and the callers share
   LineOptions options;
   std::vector<std::unique_ptr<Instrument>> instruments;
-  std::vector<Fault> faults;
+  std::vector<ActiveFault> faults;
   std::deque<std::vector<uint8_t>> received;
   std::string slavePath;
   PseudoTerminal terminal;  // the thread's while it runs
@@ -410,20 +421,34 @@ Instrument* Line::Impl::InstrumentAt(uint8_t address) {
   return nullptr;
 }
 
-// The first matching fault of each sort takes effect and uses up one of its times. A refusal
-// (busy, exception) leaves nothing for the read overrides to change.
+// Counts a request the fault matches and tells whether it takes effect on it. The draw uses the
+// generator's raw output, which the standard fixes, so a seed gives the same line everywhere.
+bool Line::Impl::ActiveFault::Fires() {
+  ++matched;
+  if (fault.every > 1 && matched % static_cast<uint64_t>(fault.every) != 0) return false;
+  if (fault.probability >= 1) return true;
+  return random() < fault.probability * 4294967296.0;
+}
+
+// The first matching fault of each sort that fires takes effect and uses up one of its times. A
+// refusal (busy, exception) leaves nothing for the read overrides to change.
 Line::Impl::FaultEffects Line::Impl::TakeFaults(uint8_t address,
                                                 const std::vector<uint8_t>& frame) {
   FaultEffects effects;
   std::lock_guard lock(mutex);
-  for (Fault& fault : faults) {
-    if (!IsRefusal(fault.kind) || effects.refusal || !Matches(fault, address, frame)) continue;
+  std::vector<bool> fires;
+  for (ActiveFault& active : faults)
+    fires.push_back(Matches(active.fault, address, frame) && active.Fires());
+  for (size_t k = 0; k < faults.size(); ++k) {
+    Fault& fault = faults[k].fault;
+    if (!IsRefusal(fault.kind) || effects.refusal || !fires[k]) continue;
     effects.refusal =
         fault.kind == FaultKind::Busy ? uint8_t{kDeviceBusy} : static_cast<uint8_t>(fault.arg);
     if (fault.times > 0) --fault.times;
   }
-  for (Fault& fault : faults) {
-    if (fault.times == 0 || IsRefusal(fault.kind) || !Matches(fault, address, frame)) continue;
+  for (size_t k = 0; k < faults.size(); ++k) {
+    Fault& fault = faults[k].fault;
+    if (fault.times == 0 || IsRefusal(fault.kind) || !fires[k]) continue;
     bool used = false;
     ReadOverrides& overrides = effects.overrides;
     switch (fault.kind) {
@@ -454,7 +479,7 @@ Line::Impl::FaultEffects Line::Impl::TakeFaults(uint8_t address,
     }
     if (used && fault.times > 0) --fault.times;
   }
-  std::erase_if(faults, [](const Fault& fault) { return fault.times == 0; });
+  std::erase_if(faults, [](const ActiveFault& active) { return active.fault.times == 0; });
   return effects;
 }
 
@@ -642,7 +667,7 @@ Instrument* Line::Find(uint8_t address) {
 void Line::AddFault(Fault fault) {
   if (fault.times == 0) return;
   std::lock_guard lock(impl_->mutex);
-  impl_->faults.push_back(fault);
+  impl_->faults.emplace_back(fault);
 }
 
 void Line::ClearFaults() {

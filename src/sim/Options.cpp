@@ -57,6 +57,16 @@ std::optional<long> Number(const std::string& text) {
   return value;
 }
 
+// A probability, 0..1, with a point whatever the locale.
+std::optional<double> Fraction(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [last, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || last != end || !(value >= 0 && value <= 1))
+    return std::nullopt;
+  return value;
+}
+
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::string part;
@@ -105,6 +115,24 @@ bool ApplyFaultKey(const std::string& key, const std::string& value, Fault& faul
       return true;
     }
     error = "times wants a count of at least 1";
+  } else if (key == "every") {
+    if (InRange(number, 1, 1'000'000'000)) {
+      fault.every = static_cast<int>(*number);
+      return true;
+    }
+    error = "every wants a count of at least 1";
+  } else if (key == "prob") {
+    if (const auto p = Fraction(value)) {
+      fault.probability = *p;
+      return true;
+    }
+    error = "prob wants a number from 0 to 1, not \"" + value + "\"";
+  } else if (key == "seed") {
+    if (InRange(number, 0, 4'294'967'295)) {
+      fault.seed = static_cast<uint32_t>(*number);
+      return true;
+    }
+    error = "seed wants 0..4294967295";
   } else if (key == "arg") {
     if (InRange(number, 0, 65535)) {
       fault.arg = static_cast<int>(*number);

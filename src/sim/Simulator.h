@@ -55,6 +55,8 @@ enum class FaultKind {
 // A fault matches a request when every given limit holds. Register limits compare with the
 // request's register or coil range; RecordNumber compares the record asked for (the first input
 // register), UnswappedIdentity and ModelCode apply only to reads of the registers they change.
+// Of the requests it matches, a fault takes effect on every `every`-th, and of those on each with
+// the probability given, drawn from its own random sequence so that a noisy line can be repeated.
 // A fault uses up one of its times whenever it takes effect, and is gone when none are left.
 struct Fault {
   FaultKind kind;
@@ -64,6 +66,9 @@ struct Fault {
   int firstRegister = -1;  // -1: any; else the request's range must overlap the limits
   int lastRegister = -1;   // -1 with firstRegister given: that one register
   int times = -1;          // -1: for ever
+  int every = 1;
+  double probability = 1;  // 0..1
+  uint32_t seed = 0;
 };
 
 // How a two-wire converter sends the master's own bytes back: not at all, right before the
@@ -169,7 +174,8 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame);
 std::optional<uint16_t> ParseModel(const std::string& text);
 // "ADDR:MODEL:CHANNELS:RELAYS"; the last fields may be left out (32 channels, 32 relays).
 std::optional<InstrumentSpec> ParseInstrument(const std::string& text);
-// A fault from "kind=busy,times=3,addr=1,fn=16,regs=1280-1343,arg=6"; error names what is wrong.
+// A fault from "kind=busy,times=3,addr=1,fn=16,regs=1280-1343,arg=6" (also every=N, prob=P and
+// seed=S); error names what is wrong.
 std::optional<Fault> ParseFault(const std::string& text, std::string& error);
 // The kinds' names as ParseFault takes them, with what each does.
 std::string FaultKindsHelp();

@@ -71,6 +71,10 @@ A FAULT is a list of key=value pairs:
   regs=A-B     only requests whose registers or coils overlap A..B (regs=A: one register;
                for kind=record: the archive record asked for)
   times=N      only the next N requests it affects; then it is gone (default: for ever)
+  every=N      only every N-th request it matches
+  prob=P       only a request it matches with probability P (0..1), drawn from its own
+               random sequence: the same SEED gives the same noisy line
+  seed=S       that sequence's seed (default 0)
 Kinds:
 )" << k7104sim::FaultKindsHelp()
             << R"(
@@ -80,6 +84,7 @@ Examples:
   k7104-sim --echo-pause 80 --fault kind=busy,times=3,fn=16,regs=1280-1343
   k7104-sim --archive-depth 65535 --fault kind=record,regs=7,arg=0
   k7104-sim --link /tmp/k7104 --fault kind=hangup,arg=5,times=1
+  k7104-sim --pace 115200 --fault kind=badcrc,prob=0.002,seed=1
 )";
 }
 

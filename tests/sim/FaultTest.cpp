@@ -165,6 +165,41 @@ TEST_F(FaultTest, FaultEndsAfterItsTimes) {
   EXPECT_EQ(client->Transact(kIdentityRequest).size(), 23u);
 }
 
+// A noisy line for the tests of retries: every=N hits the N-th matching requests; prob=P with a
+// seed hits a share of them that the seed repeats exactly, from the command line as from the API.
+TEST_F(FaultTest, EveryNthAndSeededRandomFaultsRepeatThemselves) {
+  const auto pattern = [this](const Fault& fault, int requests) {
+    line.ClearFaults();
+    line.AddFault(fault);
+    std::string hits;
+    for (int k = 0; k < requests; ++k) {
+      client->Write(kIdentityRequest);
+      const Bytes head = client->ReadCount(5);
+      const bool busy = head.size() == 5u && head[1] == 0x83;
+      if (!busy) client->ReadCount(IdentityReply(kIdentityData).size() - head.size());
+      hits += busy ? 'x' : '.';
+    }
+    return hits;
+  };
+  EXPECT_EQ(pattern({.kind = FaultKind::Busy, .every = 3}, 9), "..x..x..x");
+  EXPECT_EQ(pattern({.kind = FaultKind::Busy, .times = 1, .every = 2}, 6), ".x....");
+
+  std::string error;
+  const auto noisy = k7104sim::ParseFault("kind=busy,prob=0.25,seed=7", error);
+  ASSERT_TRUE(noisy.has_value()) << error;
+  EXPECT_EQ(noisy->probability, 0.25);
+  EXPECT_EQ(noisy->seed, 7u);
+  const std::string first = pattern(*noisy, 80);
+  EXPECT_EQ(pattern(*noisy, 80), first) << "the same seed, the same line";
+  const auto hits = std::count(first.begin(), first.end(), 'x');
+  EXPECT_GT(hits, 5);
+  EXPECT_LT(hits, 40);
+  Fault other = *noisy;
+  other.seed = 8;
+  EXPECT_NE(pattern(other, 80), first);
+  EXPECT_EQ(pattern({.kind = FaultKind::Busy, .probability = 0}, 10), "..........");
+}
+
 // The bulk write finds the second setpoints busy three times, then gets through.
 TEST_F(FaultTest, BusyForGivenRegistersOfOneFunctionOnly) {
   line.AddFault({.kind = FaultKind::Busy,

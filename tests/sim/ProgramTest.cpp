@@ -82,7 +82,9 @@ INSTANTIATE_TEST_SUITE_P(Texts, BadFaultTextTest,
                                            "kind=busy,regs=70000", "kind=busy,addr=0",
                                            "kind=busy,addr=256", "kind=busy,times=0",
                                            "kind=busy,times", "kind=busy,colour=red",
-                                           "kind=busy,arg=-1", "kind=busy,fn=x"),
+                                           "kind=busy,arg=-1", "kind=busy,fn=x",
+                                           "kind=busy,every=0", "kind=busy,prob=1.5",
+                                           "kind=busy,prob=x", "kind=busy,seed=-1"),
                          [](const auto& info) { return CaseName(info.param); });
 
 TEST(InstrumentText, FieldsAndModelNames) {

@@ -53,6 +53,13 @@ enum class TSearchMode : uint8_t {
   SilentAgain,  // the addresses the last search found nothing at, 150 ms each; the finds are added
 };
 
+// How an archive read (job 34) begins.
+enum class TArchiveMode : uint8_t {
+  Fresh,     // records RangeFirst..RangeLast in place of the list
+  Continue,  // from the record after the last one read to the end of the range the last fresh
+             // read asked, appended to the list
+};
+
 // Where the values of a parameter group in the data image came from. Values that nobody has read
 // from the instrument talked to may not be written over its own: a write of such a group reads
 // it first and puts the user's edits on top.
@@ -89,6 +96,12 @@ class TDataImage {
   uint16_t RangeFirst = 0;  // search: first address; archive: first record number
   uint16_t RangeLast = 0;   // inclusive
   TSearchMode SearchMode = TSearchMode::Standard;
+  // Applies to the next job only, which sets it back to Fresh.
+  TArchiveMode ArchiveMode = TArchiveMode::Fresh;
+  // The last record of the range the last fresh archive read asked, and the record a read that
+  // goes on starts at: past ArchiveAskedLast once the range is read or the archive ended in it.
+  uint16_t ArchiveAskedLast = 0;
+  uint32_t ArchiveNext = 1;
   uint8_t Address = 1;  // slave address of every request; reset keeps it
 
   // Identity, state and measurements; reset clears them.
@@ -141,7 +154,14 @@ class TDataImage {
   uint8_t* ConfigBlockBytes() { return reinterpret_cast<uint8_t*>(&Config); }
   const uint8_t* ConfigBlockBytes() const { return reinterpret_cast<const uint8_t*>(&Config); }
 
-  void ClearArchive() { MeasArchive.clear(); }
+  // Empties the list; nothing is left to go on with.
+  void ClearArchive() {
+    MeasArchive.clear();
+    ArchiveAskedLast = 0;
+    ArchiveNext = 1;
+  }
+  // An archive read failed or was stopped before the end of the range it asked.
+  bool ArchiveCanContinue() const { return ArchiveNext <= ArchiveAskedLast; }
   void AppendRecord() { MeasArchive.push_back(MeasRecord); }
   size_t ArchiveCount() const { return MeasArchive.size(); }
   const MeasurementRecord& ArchiveRecord(size_t position) const { return MeasArchive[position]; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "instrument/BusyRetry.h"
 #include "instrument/Platform.h"
@@ -73,6 +74,7 @@ void TJobEngine::RunJob() {
   NotifyJobStart();
   ReportProgress(0);
   const uint8_t code = state_.JobCode;
+  archiveMode_ = std::exchange(image_.ArchiveMode, TArchiveMode::Fresh);
   TResult result;
   if (code == JobSearch && bus_.IsOpen()) {
     result = RunSearch();
@@ -141,7 +143,7 @@ TResult TJobEngine::Probe(uint8_t address, uint16_t waitMs) {
   bus_.SetWaitTime(waitMs);
   bus_.RequestFrame().SetAddress(address);
   TIdentity identity;
-  const TResult r = map_.CheckIdentity(identity);
+  const TResult r = map_.ProbeIdentity(identity);
   if (r == RESULT_OK) AddFound(address, identity.ModelCode);
   return r;
 }
@@ -243,18 +245,28 @@ TResult TJobEngine::RunSettingsPage() {
   return RESULT_OK;
 }
 
-// Records RangeFirst..RangeLast one at a time; a reply with another record number is the end of
-// the archive. Whatever was read stays, sorted newest first.
+// Records one at a time, from RangeFirst (or, going on, from the record after the last one read)
+// to the end of the range asked; a reply with another record number is the end of the archive.
+// Whatever was read stays, sorted newest first; ArchiveNext names the record to go on from.
 TResult TJobEngine::RunArchive() {
-  image_.ClearArchive();
-  const uint32_t first = image_.RangeFirst;
-  const uint32_t last = image_.RangeLast;
+  if (archiveMode_ != TArchiveMode::Continue) {
+    image_.ClearArchive();
+    image_.ArchiveAskedLast = image_.RangeLast;
+    image_.ArchiveNext = image_.RangeFirst;
+  }
+  const uint32_t first = image_.ArchiveNext;
+  const uint32_t last = image_.ArchiveAskedLast;
   TResult result = RESULT_OK;
   for (uint32_t i = first; i <= last; ++i) {
     image_.RecordIndex = static_cast<uint16_t>(i);
     result = Execute(OpReadRecord, false);
-    if (result != RESULT_OK || image_.MeasRecord.Number != i) break;
+    if (result != RESULT_OK) break;
+    if (image_.MeasRecord.Number != i) {
+      image_.ArchiveNext = last + 1;
+      break;
+    }
     image_.AppendRecord();
+    image_.ArchiveNext = i + 1;
     if (!stopping_ && state_.OnRecord) state_.OnRecord(image_.MeasRecord);
     ReportProgress(static_cast<uint8_t>((i - first) * 100 / (last - first + 1)));
     if (state_.Cancel) {

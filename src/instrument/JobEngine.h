@@ -86,6 +86,7 @@ class TJobEngine {
   TRegisterMap& map_;
   TJobState& state_;
 
+  TArchiveMode archiveMode_ = TArchiveMode::Fresh;  // the running job's, taken from the image
   std::mutex mutex_;
   std::condition_variable wake_;
   bool startRequested_ = false;  // the start event, under mutex_

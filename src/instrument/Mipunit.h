@@ -30,8 +30,12 @@ class TMIP : public TDataImage, public TJobState {
   // no job runs). Expects the slave address in the request frame.
   TResult Execute(uint8_t op) { return map_.Execute(op); }
 
+  // How often a read that the line garbled is sent again (RegisterMap.h); 0 by default.
+  void SetReadRetries(uint8_t n) { map_.SetReadRetries(n); }
+  uint8_t ReadRetries() const { return map_.ReadRetries(); }
+
  private:
-  TRegisterMap map_{Bus, *this};
+  TRegisterMap map_{Bus, *this, &Cancel};
   // Last: its thread starts once everything it uses is there, and ends before any of it goes.
   TJobEngine engine_{Bus, *this, map_, *this};
 };

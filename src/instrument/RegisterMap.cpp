@@ -29,6 +29,10 @@ bool IsKnownModel(uint16_t model) {
   return model == ModelK7104T1 || model == ModelK7104C1 || model == ModelK7104E025;
 }
 
+bool IsLineFailure(TResult result) {
+  return result == RESULT_TIMEOUT || result == RESULT_CRC || result == RESULT_LENGTH;
+}
+
 constexpr uint16_t CoilBytes(uint16_t flags) {
   return static_cast<uint16_t>((flags + 7) / 8);
 }
@@ -107,6 +111,15 @@ TResult TRegisterMap::Transact() {
   return bus_.Transaction();
 }
 
+TResult TRegisterMap::TransactRead(uint16_t expectedLength) {
+  const TResult result = Transact();
+  if (result != RESULT_OK) return result;
+  if (bus_.ReplyFrame().DataLength() != expectedLength) return RESULT_LENGTH;
+  return RESULT_OK;
+}
+
+// Only what the line may have garbled is sent again: an exception reply or a wrong device is the
+// instrument's own answer.
 TResult TRegisterMap::ReadRegisters(uint8_t function, uint16_t first, uint16_t count,
                                     uint16_t expectedLength) {
   TModBusFrame& request = bus_.RequestFrame();
@@ -114,10 +127,13 @@ TResult TRegisterMap::ReadRegisters(uint8_t function, uint16_t first, uint16_t c
   request.SetFunction(function);
   PutRegister(request.FrameData(), first);
   PutRegister(request.FrameData() + 2, count);
-  const TResult result = Transact();
-  if (result != RESULT_OK) return result;
-  if (bus_.ReplyFrame().DataLength() != expectedLength) return RESULT_LENGTH;
-  return RESULT_OK;
+  const int retries = probing_ ? 0 : readRetries_.load();
+  TResult result = TransactRead(expectedLength);
+  for (int retry = 0; retry < retries && IsLineFailure(result); ++retry) {
+    if (cancel_ != nullptr && cancel_->load() != 0) break;
+    result = TransactRead(expectedLength);
+  }
+  return result;
 }
 
 TResult TRegisterMap::WriteRegisters(uint16_t first, const uint16_t* values, uint16_t count) {
@@ -288,6 +304,13 @@ TResult TRegisterMap::CheckIdentity(TIdentity& identity) {
   identity.Channels = RegisterAt(data, 7);
   identity.Relays = RegisterAt(data, 8);
   return RESULT_OK;
+}
+
+TResult TRegisterMap::ProbeIdentity(TIdentity& identity) {
+  probing_ = true;
+  const TResult result = CheckIdentity(identity);
+  probing_ = false;
+  return result;
 }
 
 // The current record number, then the clock in the three registers after it.

@@ -3,6 +3,7 @@
 // runs on the job thread, or on any one thread while no job runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "instrument/DataImage.h"
@@ -15,9 +16,20 @@ struct TIdentity {
   uint16_t Relays = 0;
 };
 
+// The most a read is sent again after a failure of the line.
+inline constexpr uint8_t MaxReadRetries = 5;
+
 class TRegisterMap {
  public:
-  TRegisterMap(TModBus& bus, TDataImage& image) : bus_(bus), image_(image) {}
+  // A read stops repeating itself once *cancel is set, when it is given.
+  TRegisterMap(TModBus& bus, TDataImage& image, const std::atomic<uint8_t>* cancel = nullptr)
+      : bus_(bus), image_(image), cancel_(cancel) {}
+
+  // A read transaction that ends in a timeout, a CRC or a length failure is sent again up to n
+  // times (at most MaxReadRetries) before the operation fails; 0, the default, sends it once.
+  // Writes are never sent again. May be set from any thread; a read under way keeps its count.
+  void SetReadRetries(uint8_t n) { readRetries_ = n < MaxReadRetries ? n : MaxReadRetries; }
+  uint8_t ReadRetries() const { return readRetries_.load(); }
 
   // Reads or writes the group that op reads or writes; a group read or written holds the
   // instrument's values from then on. A code that no row has, or a job's code, is no operation.
@@ -27,9 +39,13 @@ class TRegisterMap {
   // Registers 0..8 at the address in the request frame: the swapped identity text and a model
   // code of the family, else RESULT_WRONG_DEVICE. Nothing is stored in the image.
   TResult CheckIdentity(TIdentity& identity);
+  // The same check as a search's probe: sent once whatever the retries, since a silent address is
+  // the usual answer there.
+  TResult ProbeIdentity(TIdentity& identity);
 
  private:
   TResult Transact();
+  TResult TransactRead(uint16_t expectedLength);
   uint16_t ElementCount(const TGroup& group) const;
   TResult ReadRegisters(uint8_t function, uint16_t first, uint16_t count, uint16_t expectedLength);
   TResult WriteRegisters(uint16_t first, const uint16_t* values, uint16_t count);
@@ -56,4 +72,7 @@ class TRegisterMap {
 
   TModBus& bus_;
   TDataImage& image_;
+  const std::atomic<uint8_t>* cancel_;
+  std::atomic<uint8_t> readRetries_{0};
+  bool probing_ = false;
 };

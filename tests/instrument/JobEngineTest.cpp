@@ -7,6 +7,8 @@
 #include <atomic>
 #include <thread>
 
+#include "files/ArchiveText.h"
+#include "modbus/Traffic.h"
 #include "support/MipLineFixture.h"
 
 using k7104sim::FaultKind;
@@ -314,6 +316,81 @@ TEST_F(JobEngineTest, ArchiveRecordWithoutAValidDateKeepsNoTime) {
   EXPECT_EQ(mip_->ArchiveRecord(0).Time, 40005.0);
 }
 
+// A read that failed at record 1200 goes on from there, and the list is the list of a read
+// that never failed: the export of the two is the same, line for line.
+TEST_F(JobEngineTest, ArchiveReadGoesOnAfterAFailureToTheListOfAReadWithoutIt) {
+  Add(1, 1, 8, 8).SetArchiveDepth(2000);
+  Connect();
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 2000;
+  ASSERT_EQ(RunJob(JobReadArchive), RESULT_OK);
+  const std::vector<std::string> whole = ArchiveCsvLines(mip_->MeasArchive, 8);
+  ASSERT_EQ(whole.size(), 2001u);
+  EXPECT_FALSE(mip_->ArchiveCanContinue());
+
+  // Record k spans input registers k..k+19 with eight channels: 1219 is first met by record 1200.
+  line_->AddFault({.kind = FaultKind::BadCrc, .function = 4, .firstRegister = 1219, .times = 1});
+  ASSERT_EQ(RunJob(JobReadArchive), RESULT_CRC);
+  EXPECT_EQ(mip_->ArchiveCount(), 1199u);
+  ASSERT_TRUE(mip_->ArchiveCanContinue());
+
+  mip_->RangeFirst = 5;  // a search in between does not move the archive's range
+  mip_->RangeLast = 9;
+  mip_->ArchiveMode = TArchiveMode::Continue;
+  ASSERT_EQ(RunJob(JobReadArchive), RESULT_OK);
+  EXPECT_EQ(Sent().at(1), "01 04 04 B0 00 14 F0 D2") << "record 1200 first";
+  EXPECT_EQ(ArchiveCsvLines(mip_->MeasArchive, 8), whole);
+  EXPECT_FALSE(mip_->ArchiveCanContinue());
+  EXPECT_EQ(mip_->ArchiveMode, TArchiveMode::Fresh);
+}
+
+// With retries a read that the line garbled (CRC, timeout, a reply one register short) is sent
+// again, and every try is in the traffic; an exception reply, a write and a search's probe go
+// out once.
+TEST_F(JobEngineTest, ReadRetriesRepeatGarbledReadsButNeverAWriteNorAProbe) {
+  Add(1, 1, 8, 8);
+  Connect();
+  auto log = std::make_shared<TTrafficLog>();
+  mip_->Bus.SetTrafficLog(log);
+  mip_->Bus.SetWaitTime(100);
+  mip_->SetReadRetries(3);
+  const auto types = [](FaultKind kind, int times) {
+    return k7104sim::Fault{
+        .kind = kind, .function = 3, .firstRegister = 128, .lastRegister = 135, .times = times};
+  };
+  for (FaultKind kind : {FaultKind::BadCrc, FaultKind::NoReply, FaultKind::ShortByOneRegister})
+    line_->AddFault(types(kind, 1));
+  ASSERT_EQ(RunJob(GroupSensorTypes), RESULT_OK);
+  std::deque<TTrafficRecord> tries = log->Take();
+  ASSERT_EQ(tries.size(), 5u) << "the identity, then four tries";
+  EXPECT_EQ(tries[1].Result, RESULT_CRC);
+  EXPECT_EQ(tries[2].Result, RESULT_TIMEOUT);
+  for (size_t k = 2; k < 5; ++k)
+    EXPECT_EQ(HexText(tries[k].Request, tries[k].RequestLength),
+              HexText(tries[1].Request, tries[1].RequestLength));
+
+  line_->AddFault(types(FaultKind::NoReply, 4));
+  EXPECT_EQ(RunJob(GroupSensorTypes), RESULT_TIMEOUT);
+  EXPECT_EQ(log->Take().size(), 5u);
+  k7104sim::Fault refusal = types(FaultKind::Exception, 1);
+  refusal.arg = RESULT_ILLEGAL_ADDRESS;
+  line_->AddFault(refusal);
+  EXPECT_EQ(RunJob(GroupSensorTypes), RESULT_ILLEGAL_ADDRESS) << "the instrument's own answer";
+  EXPECT_EQ(Sent().size(), 2u);
+
+  line_->AddFault({.kind = FaultKind::NoReply, .function = 16, .times = 1});
+  EXPECT_EQ(RunJob(GroupSensorTypes + WriteCodeBit), RESULT_TIMEOUT);
+  EXPECT_EQ(Sent().size(), 2u) << "the identity and one write";
+
+  line_->AddFault({.kind = FaultKind::NoReply, .address = 1, .times = 1});
+  mip_->RangeFirst = 1;
+  mip_->RangeLast = 2;
+  EXPECT_EQ(RunJob(JobSearch), RESULT_OK);
+  EXPECT_EQ(mip_->FoundCount, 0);
+  EXPECT_EQ(Sent().size(), 2u) << "one probe per address";
+  EXPECT_EQ(mip_->ReadRetries(), 3);
+}
+
 TEST_F(JobEngineTest, StartJobIsRefusedWhileBusyAndClearsCancel) {
   Add(1);
   Connect();
@@ -340,6 +417,7 @@ TEST_F(JobEngineTest, CancelEndsTheArchiveWith13) {
   EXPECT_EQ(RunJob(JobReadArchive), RESULT_ABORTED);
   EXPECT_EQ(mip_->ArchiveCount(), 3u);
   EXPECT_EQ(mip_->JobResult, RESULT_ABORTED);
+  EXPECT_EQ(mip_->ArchiveNext, 4u) << "a read that goes on starts after the last one read";
 }
 
 TEST_F(JobEngineTest, AJobStartedFromOnJobDoneRuns) {

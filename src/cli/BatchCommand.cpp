@@ -59,7 +59,7 @@ bool ParseAddressList(const std::string& text, std::vector<uint8_t>& addresses) 
   }
 }
 
-int RunBatchWrite(const Options& options, const std::vector<std::string>& args) {
+int RunBatchWrite(const Options& options, const std::vector<std::string>& args, bool force) {
   std::string path, list;
   bool anyModel = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -91,6 +91,7 @@ int RunBatchWrite(const Options& options, const std::vector<std::string>& args) 
     std::fprintf(stderr, "k7104-cli: %s is no configuration file that can be read\n", path.c_str());
     return kExitFile;
   }
+  if (RefusesUnknownValues(path, plan.Block, force)) return kExitFile;
   plan.AnyModel = anyModel;
   JobRunner runner;
   if (!runner.Open(options)) return runner.OpenFailed();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "instrument/ConfigBlock.h"
 #include "modbus/Modbusunit.h"
 
 namespace cli {
@@ -21,7 +22,8 @@ struct Options {
   uint32_t baud = 9600;
   uint8_t address = 1;
   uint16_t timeoutMs = 1300;
-  bool trace = false;  // every transaction on stderr
+  uint8_t readRetries = 0;  // a garbled read sent again up to this many times
+  bool trace = false;       // every transaction on stderr
 };
 
 struct Command {
@@ -41,7 +43,10 @@ std::vector<Command> CompareCommands();
 Command PortsCommand();
 
 // write FILE.prb --addresses LIST [--any-model]: the file to every address of the list.
-int RunBatchWrite(const Options& options, const std::vector<std::string>& args);
+int RunBatchWrite(const Options& options, const std::vector<std::string>& args, bool force);
+// A configuration from a file with values the instrument knows no meaning of: lists them on
+// stderr and, unless forced, refuses to write it (true).
+bool RefusesUnknownValues(const std::string& path, const TConfigBlock& block, bool force);
 // "1-20,33": addresses 1..255 and ranges FIRST-LAST, FIRST <= LAST, separated by commas, each
 // address once in the order given; false for anything else.
 bool ParseAddressList(const std::string& text, std::vector<uint8_t>& addresses);

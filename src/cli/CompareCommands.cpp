@@ -11,6 +11,7 @@
 #include "files/ConfigCompare.h"
 #include "files/ConfigFile.h"
 #include "files/ConfigReport.h"
+#include "files/ConfigValues.h"
 #include "instrument/JobMessages.h"
 
 namespace cli {
@@ -132,6 +133,18 @@ int RunReport(const Options& options, const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+bool RefusesUnknownValues(const std::string& path, const TConfigBlock& block, bool force) {
+  const std::vector<TUnknownValue> unknown =
+      UnknownValues(block, MaxChannels, MaxRelays, RegionalSeparator());
+  if (unknown.empty()) return false;
+  std::fprintf(stderr, "k7104-cli: %s holds values the instrument knows no meaning of%s\n",
+               path.c_str(), force ? "; written all the same:" : " (--force writes them):");
+  for (const TUnknownValue& value : unknown)
+    std::fprintf(stderr, "  %s, %s: %s\n", GroupHeading(value.Group->Code).c_str(),
+                 value.Element.c_str(), value.Text.c_str());
+  return !force;
+}
 
 std::vector<Command> CompareCommands() {
   return {

@@ -10,6 +10,7 @@
 #include "cli/CliOptions.h"
 #include "cli/JobRunner.h"
 #include "cli/Output.h"
+#include "files/ArchiveExport.h"
 #include "files/ArchiveText.h"
 #include "files/ConfigFile.h"
 #include "files/LiveCsv.h"
@@ -127,8 +128,10 @@ int RunRead(const Options& options, const std::vector<std::string>& args) {
   return 0;
 }
 
-int RunWrite(const Options& options, const std::vector<std::string>& args) {
-  if (args.size() > 1) return RunBatchWrite(options, args);
+int RunWrite(const Options& options, const std::vector<std::string>& given) {
+  std::vector<std::string> args = given;
+  const bool force = TakeFlag(args, "--force");
+  if (args.size() > 1) return RunBatchWrite(options, args, force);
   if (args.size() != 1) return Usage("write", "give the configuration file to send");
   if (!RegularOrMissing(args[0])) return kExitFile;
   JobRunner runner;
@@ -138,6 +141,7 @@ int RunWrite(const Options& options, const std::vector<std::string>& args) {
                  args[0].c_str());
     return kExitFile;
   }
+  if (RefusesUnknownValues(args[0], mip.Config, force)) return kExitFile;
   if (!runner.Open(options)) return runner.OpenFailed();
   const TResult result = runner.Run(JobWriteAll);
   if (result != RESULT_OK) {
@@ -154,9 +158,12 @@ struct LiveOptions {
   long count = -1;  // polls to make; -1 until stopped
   long intervalMs = 0;
   std::string csvPath;
+  bool append = false;  // an existing CSV file is added to, never emptied
 };
 
-bool ParseLiveOptions(const std::vector<std::string>& args, LiveOptions& live) {
+bool ParseLiveOptions(const std::vector<std::string>& given, LiveOptions& live) {
+  std::vector<std::string> args = given;
+  live.append = TakeFlag(args, "--append");
   for (size_t i = 0; i < args.size(); i += 2) {
     if (i + 1 >= args.size()) return false;
     const std::string& option = args[i];
@@ -171,14 +178,39 @@ bool ParseLiveOptions(const std::vector<std::string>& args, LiveOptions& live) {
       return false;
     }
   }
-  return true;
+  return !live.append || !live.csvPath.empty();
+}
+
+// A log already in the file is never emptied: without --append an existing file is refused.
+int CsvFileRefused(const std::string& path) {
+  std::fprintf(stderr, "k7104-cli: %s exists; give --append to add the rows to it\n", path.c_str());
+  return kExitFile;
+}
+
+bool OpenLiveCsv(TLiveCsvLog& csv, const LiveOptions& live, int channels) {
+  return csv.Open(live.csvPath, channels, {},
+                  live.append ? TLiveCsvOpen::Append : TLiveCsvOpen::New);
+}
+
+int CannotLog(const TLiveCsvLog& csv, const std::string& path, int channels) {
+  if (errno == EEXIST) return CsvFileRefused(path);
+  if (!csv.FoundOtherLog()) return CannotWrite(path);
+  std::fprintf(stderr,
+               "k7104-cli: %s holds no log of %d channels (its first line differs); nothing "
+               "added\n",
+               path.c_str(), channels);
+  return kExitFile;
 }
 
 int RunLive(const Options& options, const std::vector<std::string>& args) {
   LiveOptions live;
   if (!ParseLiveOptions(args, live))
-    return Usage("live", "options are --count N, --interval MS (0..3600000) and --csv FILE");
+    return Usage("live",
+                 "options are --count N, --interval MS (0..3600000), --csv FILE and, with --csv, "
+                 "--append");
   if (!live.csvPath.empty() && !RegularOrMissing(live.csvPath)) return kExitFile;
+  if (!live.csvPath.empty() && !live.append && FileKindOf(live.csvPath) == TFileKind::Regular)
+    return CsvFileRefused(live.csvPath);
   JobRunner runner;
   if (!runner.Open(options)) return runner.OpenFailed();
   const TMIP& mip = runner.Mip();
@@ -190,8 +222,8 @@ int RunLive(const Options& options, const std::vector<std::string>& args) {
     if (result != RESULT_OK) return runner.Fail(result);
     const TDateTime now = NowLocal();
     // The file is made at the first poll, when the instrument's channel count is known.
-    if (!live.csvPath.empty() && !csv.IsOpen() && !csv.Open(live.csvPath, mip.ChannelCount))
-      return CannotWrite(live.csvPath);
+    if (!live.csvPath.empty() && !csv.IsOpen() && !OpenLiveCsv(csv, live, mip.ChannelCount))
+      return CannotLog(csv, live.csvPath, mip.ChannelCount);
     if (csv.IsOpen() && !csv.Append(now, mip.CurrentValue)) return CannotWrite(live.csvPath);
     std::string line = RegionalDateTime(now);
     for (int i = 0; i < mip.ChannelCount; ++i) line += "\t" + MeasurementText(mip.CurrentValue[i]);
@@ -209,39 +241,106 @@ bool TakeCsvOption(std::vector<std::string>& args) {
   return true;
 }
 
-int RunArchive(const Options& options, const std::vector<std::string>& given) {
-  std::vector<std::string> args = given;
-  const bool csv = TakeCsvOption(args);
-  long first = 0, last = 0;
-  if (args.size() != 3 || !ParseLong(args[0], 0, 65535, first) ||
-      !ParseLong(args[1], first, 65535, last))
-    return Usage("archive", "give FIRST LAST (0..65535, FIRST <= LAST) and the text file");
-  const std::string& path = args[2];
-  if (!RegularOrMissing(path)) return kExitFile;
-  JobRunner runner;
-  if (!runner.Open(options)) return runner.OpenFailed();
-  TMIP& mip = runner.Mip();
-  const TResult result = runner.RunOverRange(JobReadArchive, static_cast<uint16_t>(first),
-                                             static_cast<uint16_t>(last));
-  // The file is replaced only by records; what was read before a failure goes to it all the same.
-  if (mip.ArchiveCount() == 0) {
-    if (result != RESULT_OK) {
-      std::fprintf(stderr, "k7104-cli: no record read, %s left as it was\n", path.c_str());
-      return runner.Fail(result);
-    }
-    std::fprintf(stderr,
-                 "k7104-cli: the instrument's archive has no record %ld, %s left as it was\n",
-                 first, path.c_str());
-    return kExitNoRecords;
-  }
+// --resume FILE, anywhere among the arguments; false when FILE is missing.
+bool TakeResumeOption(std::vector<std::string>& args, std::string& path) {
+  const auto resume = std::find(args.begin(), args.end(), "--resume");
+  if (resume == args.end()) return true;
+  if (resume + 1 == args.end() || resume[1].empty()) return false;
+  path = resume[1];
+  args.erase(resume, resume + 2);
+  return true;
+}
+
+TArchiveTextForm RegionalArchiveForm() {
   TArchiveTextForm form;
   form.DecimalSeparator = RegionalSeparator();
   form.DateTimeText = RegionalDateTime;
-  const bool written = csv ? WriteArchiveCsv(path, mip.MeasArchive, mip.ChannelCount)
-                           : WriteArchiveText(path, mip.MeasArchive, mip.ChannelCount, form);
+  form.DateTimeValue = RegionalDateTimeValue;
+  return form;
+}
+
+// A read that brought no record leaves the file as it was: its failure, or the archive's end.
+int NoRecordRead(const JobRunner& runner, TResult result, uint32_t record,
+                 const std::string& path) {
+  if (result != RESULT_OK) {
+    std::fprintf(stderr, "k7104-cli: no record read, %s left as it was\n", path.c_str());
+    return runner.Fail(result);
+  }
+  std::fprintf(stderr, "k7104-cli: the instrument's archive has no record %u, %s left as it was\n",
+               record, path.c_str());
+  return kExitNoRecords;
+}
+
+int ReadArchive(const Options& options, uint16_t first, uint16_t last, const std::string& path,
+                bool csv) {
+  JobRunner runner;
+  if (!runner.Open(options)) return runner.OpenFailed();
+  TMIP& mip = runner.Mip();
+  const TResult result = runner.RunOverRange(JobReadArchive, first, last);
+  // The file is replaced only by records; what was read before a failure goes to it all the same.
+  if (mip.ArchiveCount() == 0) return NoRecordRead(runner, result, first, path);
+  const bool written =
+      csv ? WriteArchiveCsv(path, mip.MeasArchive, mip.ChannelCount)
+          : WriteArchiveText(path, mip.MeasArchive, mip.ChannelCount, RegionalArchiveForm());
   if (!written) return CannotWrite(path);
   std::fprintf(stderr, "%zu records written to %s\n", mip.ArchiveCount(), path.c_str());
   return result == RESULT_OK ? 0 : runner.Fail(result);
+}
+
+// Goes on with a file an earlier read of first..last wrote: from the record after its last one,
+// the new records put in among its lines as one read of the whole range would have written them.
+int ResumeArchive(const Options& options, uint16_t first, uint16_t last, const std::string& path,
+                  bool csv) {
+  const TArchiveTextForm form = RegionalArchiveForm();
+  TArchiveExport previous;
+  std::string why;
+  if (!RegularOrMissing(path)) return kExitFile;
+  if (!previous.Read(path, first, form, why)) {
+    std::fprintf(stderr, "k7104-cli: cannot go on with %s: %s\n", path.c_str(), why.c_str());
+    return kExitFile;
+  }
+  if (previous.Csv() != csv) {
+    std::fprintf(stderr, "k7104-cli: %s is %s; give --csv only with a CSV file\n", path.c_str(),
+                 previous.Csv() ? "CSV" : "the text file");
+    return kExitUsage;
+  }
+  if (previous.NextRecord() > last) {
+    std::fprintf(stderr, "%s already holds records %u..%u\n", path.c_str(), first, last);
+    return 0;
+  }
+  JobRunner runner;
+  if (!runner.Open(options)) return runner.OpenFailed();
+  TMIP& mip = runner.Mip();
+  const auto from = static_cast<uint16_t>(previous.NextRecord());
+  const TResult result = runner.RunOverRange(JobReadArchive, from, last);
+  if (mip.ArchiveCount() == 0) return NoRecordRead(runner, result, from, path);
+  if (mip.ChannelCount != previous.Channels()) {
+    std::fprintf(stderr, "k7104-cli: %s has %d channels, the instrument %u; left as it was\n",
+                 path.c_str(), previous.Channels(), mip.ChannelCount);
+    return kExitFile;
+  }
+  if (!previous.WriteWith(path, mip.MeasArchive, form)) return CannotWrite(path);
+  std::fprintf(stderr, "%zu records added to %s, %zu in all\n", mip.ArchiveCount(), path.c_str(),
+               mip.ArchiveCount() + previous.Count());
+  return result == RESULT_OK ? 0 : runner.Fail(result);
+}
+
+int RunArchive(const Options& options, const std::vector<std::string>& given) {
+  std::vector<std::string> args = given;
+  const bool csv = TakeCsvOption(args);
+  std::string resume;
+  const bool resumeGiven = TakeResumeOption(args, resume);
+  long first = 0, last = 0;
+  if (!resumeGiven || args.size() != (resume.empty() ? 3u : 2u) ||
+      !ParseLong(args[0], 0, 65535, first) || !ParseLong(args[1], first, 65535, last))
+    return Usage("archive",
+                 "give FIRST LAST (0..65535, FIRST <= LAST) and the text file, or FIRST LAST "
+                 "--resume FILE with the file an earlier read of them wrote");
+  const auto from = static_cast<uint16_t>(first);
+  const auto to = static_cast<uint16_t>(last);
+  if (!resume.empty()) return ResumeArchive(options, from, to, resume, csv);
+  if (!RegularOrMissing(args[2])) return kExitFile;
+  return ReadArchive(options, from, to, args[2], csv);
 }
 
 // "YYYY-MM-DD HH:MM:SS" as a valid date and time, or false.
@@ -317,19 +416,24 @@ const std::vector<Command>& JobCommands() {
        RunScan},
       {"info", "", "identity, model, firmware, counts, state, clock and settings", RunInfo},
       {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},
-      {"write", "FILE.prb [--addresses LIST [--any-model]]",
+      {"write", "FILE.prb [--addresses LIST [--any-model]] [--force]",
        "load the configuration file and write it to the instrument; with --addresses (e.g. "
        "1-20,33) to each instrument of the list in turn, read back and compared, one line per "
        "address; an instrument of another model than the first one written, or with fewer "
        "channels or relays than the file sets up, is left alone unless --any-model is given; "
-       "exits 1 unless every one was written and checked",
+       "exits 1 unless every one was written and checked; a file with codes no choice list "
+       "holds or numbers that are none (NAN, INF) is refused (exit 74) unless --force is given",
        RunWrite},
-      {"live", "[--count N] [--interval MS] [--csv FILE]",
+      {"live", "[--count N] [--interval MS] [--csv FILE [--append]]",
        "read the current values again and again (MS apart; --csv: also one CSV row per poll "
-       "into FILE); Ctrl+C stops",
+       "into FILE, which must not exist yet unless --append adds the rows to the log it holds); "
+       "Ctrl+C stops",
        RunLive},
-      {"archive", "FIRST LAST FILE.txt [--csv]",
-       "read archive records FIRST..LAST into a text file (--csv: CSV in UTF-8 for analysis)",
+      {"archive", "FIRST LAST FILE.txt [--csv] | FIRST LAST --resume FILE.txt [--csv]",
+       "read archive records FIRST..LAST into a text file (--csv: CSV in UTF-8 for analysis); "
+       "--resume: go on with the file an earlier read of FIRST..LAST wrote before it failed or "
+       "was stopped, from the record after its last one, and put the new records in among its "
+       "lines",
        RunArchive},
       {"set-clock", "[--system | \"YYYY-MM-DD HH:MM:SS\"]",
        "set the instrument's clock (default: the computer's clock)", RunSetClock},

@@ -22,6 +22,7 @@ JobRunner::JobRunner() {
 
 bool JobRunner::Open(const Options& options) {
   mip_.Address = options.address;
+  mip_.SetReadRetries(options.readRetries);
   return OpenChannel(mip_.Bus, options);
 }
 

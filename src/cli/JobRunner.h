@@ -54,6 +54,8 @@ std::string RegionalSeparator();
 std::string RegionalFixed(double value, int decimals);
 // The date and time forms of LC_TIME; the time is left out at exactly midnight.
 std::string RegionalDateTime(TDateTime value);
+// The way back from RegionalDateTime's text; false for a text it does not give.
+bool RegionalDateTimeValue(const std::string& text, TDateTime& value);
 // A live or last-cycle value: the window's marker texts, else three decimals.
 std::string MeasurementText(float value);
 

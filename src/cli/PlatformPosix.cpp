@@ -33,4 +33,8 @@ std::string RegionalDateTime(TDateTime value) {
   return DateTimeText(value, nl_langinfo(D_FMT), nl_langinfo(T_FMT));
 }
 
+bool RegionalDateTimeValue(const std::string& text, TDateTime& value) {
+  return DateTimeOfText(text, nl_langinfo(D_FMT), nl_langinfo(T_FMT), value);
+}
+
 }  // namespace cli

@@ -132,4 +132,9 @@ std::string RegionalDateTime(TDateTime value) {
                       StrftimeFormat(LocaleText(LOCALE_STIMEFORMAT)));
 }
 
+bool RegionalDateTimeValue(const std::string& text, TDateTime& value) {
+  return DateTimeOfText(text, StrftimeFormat(LocaleText(LOCALE_SSHORTDATE)),
+                        StrftimeFormat(LocaleText(LOCALE_STIMEFORMAT)), value);
+}
+
 }  // namespace cli

@@ -10,6 +10,7 @@
 #include "cli/Output.h"
 #include "cli/Platform.h"
 #include "cli/Trace.h"
+#include "instrument/RegisterMap.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ void PrintUsage(FILE* out) {
   std::fprintf(
       out,
       "usage: k7104-cli [--port PATH | --com N] [--baud RATE] [--address A] [--timeout MS] "
-      "[--trace] COMMAND ...\n\ncommands:\n");
+      "[--retries N] [--trace] COMMAND ...\n\ncommands:\n");
   for (const auto& command : cli::Commands())
     std::fprintf(out, "  %-10s %s\n             %s\n", command.name, command.synopsis,
                  command.help);
@@ -29,6 +30,8 @@ void PrintUsage(FILE* out) {
                "38400 56000 57600 115200 128000 256000; default 9600\n"
                "  --address A    Modbus address of the instrument, 1..255; default 1\n"
                "  --timeout MS   reply timeout in milliseconds; default 1300\n"
+               "  --retries N    send a read again up to N times (0..5) when its reply timed out\n"
+               "                 or came garbled (CRC, length); writes never; default 0\n"
                "  --trace        print every request and reply on stderr: time, port, rate, the\n"
                "                 bytes, what they say, how the reply ended, duration, result\n"
                "  --help         this text\n"
@@ -77,6 +80,8 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
       options.address = static_cast<uint8_t>(number);
     } else if (option == "--timeout" && ParseNumber(value, 1, 65535, number)) {
       options.timeoutMs = static_cast<uint16_t>(number);
+    } else if (option == "--retries" && ParseNumber(value, 0, MaxReadRetries, number)) {
+      options.readRetries = static_cast<uint8_t>(number);
     } else {
       std::fprintf(stderr, "k7104-cli: bad option %s %s\n", option.c_str(), value);
       return -1;

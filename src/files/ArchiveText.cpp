@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "files/SafeWrite.h"
@@ -139,6 +140,131 @@ std::string DateTimeText(TDateTime value, const std::string& dateFormat,
 
 namespace {
 
+// What a date-time text says, field by field, as far as the forms let it be read.
+struct TTextFields {
+  int Year = -1;
+  int Month = -1;
+  int Day = -1;
+  int Hour = 0;
+  int Minute = 0;
+  int Second = 0;
+  bool MonthByName = false;
+  bool HalfDayHour = false;  // %I with %p: which half of the day is tried
+};
+
+bool ReadDigits(const std::string& text, size_t& at, size_t most, int& value) {
+  size_t n = 0;
+  value = 0;
+  while (n < most && at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
+    value = value * 10 + (text[at++] - '0');
+    ++n;
+  }
+  return n > 0;
+}
+
+// A name of the locale's (a month, a weekday, AM or PM): everything up to the next digit, the
+// next literal character of the form or the end.
+bool SkipName(const std::string& text, size_t& at, char stop) {
+  const size_t from = at;
+  while (at < text.size() && text[at] != stop &&
+         !std::isdigit(static_cast<unsigned char>(text[at])))
+    ++at;
+  return at > from;
+}
+
+bool ReadForm(const std::string& form, const std::string& text, size_t& at, TTextFields& fields);
+
+bool ReadConversion(char conversion, char stop, const std::string& text, size_t& at,
+                    TTextFields& fields) {
+  int year = 0;
+  switch (conversion) {
+    case 'd':
+    case 'e':
+      while (conversion == 'e' && at < text.size() && text[at] == ' ') ++at;
+      return ReadDigits(text, at, 2, fields.Day);
+    case 'm':
+      return ReadDigits(text, at, 2, fields.Month);
+    case 'y':
+      if (!ReadDigits(text, at, 2, year)) return false;
+      fields.Year = 2000 + year;
+      return true;
+    case 'Y':
+      return ReadDigits(text, at, 4, fields.Year);
+    case 'H':
+    case 'k':
+      while (conversion == 'k' && at < text.size() && text[at] == ' ') ++at;
+      return ReadDigits(text, at, 2, fields.Hour);
+    case 'I':
+      fields.HalfDayHour = true;
+      return ReadDigits(text, at, 2, fields.Hour);
+    case 'M':
+      return ReadDigits(text, at, 2, fields.Minute);
+    case 'S':
+      return ReadDigits(text, at, 2, fields.Second);
+    case 'b':
+    case 'B':
+    case 'h':
+      fields.MonthByName = true;
+      return SkipName(text, at, stop);
+    case 'a':
+    case 'A':
+    case 'p':
+    case 'P':
+      return SkipName(text, at, stop);
+    case 'T':
+      return ReadForm("%H:%M:%S", text, at, fields);
+    case 'R':
+      return ReadForm("%H:%M", text, at, fields);
+    case 'r':
+      return ReadForm("%I:%M:%S %p", text, at, fields);
+    case 'D':
+      return ReadForm("%m/%d/%y", text, at, fields);
+    case 'F':
+      return ReadForm("%Y-%m-%d", text, at, fields);
+    case '%':
+      return at < text.size() && text[at++] == '%';
+    default:
+      return false;
+  }
+}
+
+// Follows a strftime form through the text; flags (%#d, %-d, %Ey) change nothing in reading.
+bool ReadForm(const std::string& form, const std::string& text, size_t& at, TTextFields& fields) {
+  for (size_t i = 0; i < form.size(); ++i) {
+    if (form[i] != '%') {
+      if (at >= text.size() || text[at] != form[i]) return false;
+      ++at;
+      continue;
+    }
+    while (i + 1 < form.size() && std::strchr("#-_0^EO", form[i + 1]) != nullptr) ++i;
+    if (++i >= form.size()) return false;
+    const char stop = i + 1 < form.size() && form[i + 1] != '%' ? form[i + 1] : '\0';
+    if (!ReadConversion(form[i], stop, text, at, fields)) return false;
+  }
+  return true;
+}
+
+// The candidates the names leave open, each checked by the text it gives.
+bool FindValue(const TTextFields& fields, bool midnight, const std::string& text,
+               const std::string& dateFormat, const std::string& timeFormat, TDateTime& value) {
+  const int firstMonth = fields.MonthByName ? 1 : fields.Month;
+  const int lastMonth = fields.MonthByName ? 12 : fields.Month;
+  for (int month = firstMonth; month <= lastMonth; ++month)
+    for (int half = 0; half < (fields.HalfDayHour ? 2 : 1); ++half) {
+      const int hour = fields.HalfDayHour ? fields.Hour % 12 + 12 * half : fields.Hour;
+      if (!IsValidDate(fields.Year, month, fields.Day) ||
+          !IsValidTime(hour, fields.Minute, fields.Second, 0))
+        continue;
+      TDateTime candidate = EncodeDate(fields.Year, month, fields.Day);
+      if (!midnight) candidate += EncodeTime(hour, fields.Minute, fields.Second, 0);
+      if (DateTimeText(candidate, dateFormat, timeFormat) == text) {
+        value = candidate;
+        return true;
+      }
+    }
+  return false;
+}
+
 constexpr size_t RecordsPerBlock = 2048;
 // Day counts of 0001-01-01 and 10000-01-01.
 constexpr double FirstIsoDay = -693593.0;
@@ -247,6 +373,21 @@ std::string IsoDateTimeText(TDateTime value) {
   if (p.Millisecond != 0)
     n += std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), ".%03d", p.Millisecond);
   return std::string(buffer, static_cast<size_t>(n));
+}
+
+bool DateTimeOfText(const std::string& text, const std::string& dateFormat,
+                    const std::string& timeFormat, TDateTime& value) {
+  if (text.empty()) return false;
+  TTextFields fields;
+  size_t at = 0;
+  if (!ReadForm(dateFormat, text, at, fields)) return false;
+  // The time is left out at exactly midnight.
+  const bool midnight = at == text.size();
+  if (!midnight) {
+    if (text[at++] != ' ' || !ReadForm(timeFormat, text, at, fields) || at != text.size())
+      return false;
+  }
+  return FindValue(fields, midnight, text, dateFormat, timeFormat, value);
 }
 
 bool WriteArchiveText(const std::string& path, const std::vector<MeasurementRecord>& records,

@@ -17,6 +17,9 @@ struct MeasurementRecord;
 struct TArchiveTextForm {
   std::string DecimalSeparator = ".";
   std::function<std::string(TDateTime)> DateTimeText;
+  // The way back from DateTimeText's text, for going on with a file (ArchiveExport.h); false for
+  // a text it does not give.
+  std::function<bool(const std::string&, TDateTime&)> DateTimeValue;
 };
 
 // value rounded (half away from zero) to exactly `decimals` digits after the separator; beyond
@@ -28,6 +31,13 @@ std::string FixedText(double value, int decimals, const std::string& separator);
 std::string DateTimeText(TDateTime value, const std::string& dateFormat,
                          const std::string& timeFormat);
 
+// The value whose DateTimeText in these forms is `text`, for reading an export back: the numbers
+// the forms name are read, names (months, weekdays, AM/PM) are tried, and a value is taken only
+// when it gives the very text back. A two-digit year is one of 2000..2099, where the instrument's
+// records lie. False for an empty text or one these forms do not give.
+bool DateTimeOfText(const std::string& text, const std::string& dateFormat,
+                    const std::string& timeFormat, TDateTime& value);
+
 // The lines of the file in UTF-8, without line ends: the header with the first channelCount
 // channels (at most 32), then the records in the order given, values with one decimal.
 std::vector<std::string> ArchiveTextLines(const std::vector<MeasurementRecord>& records,
@@ -35,6 +45,8 @@ std::vector<std::string> ArchiveTextLines(const std::vector<MeasurementRecord>& 
 
 // UTF-8 to Windows-1251; a character the code page lacks becomes '?'.
 std::string ToWindows1251(const std::string& utf8);
+// Windows-1251 to UTF-8.
+std::string FromWindows1251(const std::string& text);
 
 // Called after each block of lines with the number of records written so far; returning false
 // stops the export (the target then stays as it was).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 
 #include "files/ArchiveText.h"
@@ -34,7 +35,11 @@ std::string PreciseText(float value, const std::string& separator) {
 }
 
 TElementValue Choice(std::string element, TChoiceList list, unsigned code) {
-  return {std::move(element), ValueTexts::CaptionOf(list, code), Code(code), {}};
+  return {std::move(element),
+          ValueTexts::CaptionOf(list, code),
+          Code(code),
+          {},
+          code >= ValueTexts::ItemCount(list)};
 }
 
 TElementValue Number(std::string element, float value, int decimals, const std::string& separator) {
@@ -44,16 +49,17 @@ TElementValue Number(std::string element, float value, int decimals, const std::
   // Past the fixed form a page writes the exponent as wide as its decimals: here every number
   // that needs one is written one way.
   if (text.find('E') != std::string::npos) text = PreciseText(value, separator);
-  return {std::move(element), std::move(text), bits, PreciseText(value, separator)};
+  return {std::move(element), std::move(text), bits, PreciseText(value, separator),
+          !std::isfinite(value)};
 }
 
 TElementValue Whole(std::string element, unsigned value) {
   const std::string text = std::to_string(value);
-  return {std::move(element), text, Code(value), {}};
+  return {std::move(element), text, Code(value), {}, false};
 }
 
 TElementValue Tick(std::string element, bool on) {
-  return {std::move(element), on ? "Да" : "Нет", on ? "1" : "0", {}};
+  return {std::move(element), on ? "Да" : "Нет", on ? "1" : "0", {}, false};
 }
 
 int ElementCount(const TGroup& group, uint16_t channels, uint16_t relays) {
@@ -136,7 +142,8 @@ std::vector<TElementValue> GroupValues(const TGroup& group, const TConfigBlock& 
       values.push_back({Numbered(ElementWord(group), n),
                         ValueTexts::FlagText(*flags, bytes[n - 1]),
                         bytes[n - 1] != 0 ? "1" : "0",
-                        {}});
+                        {},
+                        false});
   } else if (ValueTexts::GroupChoiceList(group, list)) {
     const uint8_t* bytes = ConfigBytes(block, group.Fields[0]);
     for (int n = 1; n <= count; ++n)
@@ -149,4 +156,14 @@ std::vector<TElementValue> GroupValues(const TGroup& group, const TConfigBlock& 
           Number(Numbered(ElementWord(group), n), numbers[n - 1].Get(), decimals, separator));
   }
   return values;
+}
+
+std::vector<TUnknownValue> UnknownValues(const TConfigBlock& block, uint16_t channels,
+                                         uint16_t relays, const std::string& separator) {
+  std::vector<TUnknownValue> unknown;
+  for (const TGroup* group : ConfigurationGroups())
+    for (TElementValue& value : GroupValues(*group, block, channels, relays, separator))
+      if (value.Unknown)
+        unknown.push_back({group, std::move(value.Element), std::move(value.Text)});
+  return unknown;
 }

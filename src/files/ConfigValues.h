@@ -16,6 +16,15 @@ struct TElementValue {
   std::string Text;     // as its page shows it
   std::string Exact;    // what tells two values apart where the page's text may not
   std::string Precise;  // the value in full, for numbers whose page text hides a difference
+  // No meaning the instrument knows: a code beyond its choice list, a number that is none.
+  bool Unknown = false;
+};
+
+// A value of a configuration that the instrument knows no meaning of, and where it stands.
+struct TUnknownValue {
+  const TGroup* Group;
+  std::string Element;  // as in TElementValue
+  std::string Text;     // the code itself, or "NAN", "INF", "-INF"
 };
 
 // The groups a configuration file holds that are the instrument's settings, in table order:
@@ -26,3 +35,9 @@ std::vector<const TGroup*> ConfigurationGroups();
 std::vector<TElementValue> GroupValues(const TGroup& group, const TConfigBlock& block,
                                        uint16_t channels, uint16_t relays,
                                        const std::string& separator);
+
+// The configuration's codes that no choice list holds and its floats that are NaN or infinite,
+// group by group and element by element within the counts: what is asked about before a
+// configuration from a file is written.
+std::vector<TUnknownValue> UnknownValues(const TConfigBlock& block, uint16_t channels,
+                                         uint16_t relays, const std::string& separator);

@@ -35,19 +35,48 @@ TLiveCsvLog::~TLiveCsvLog() {
   Close();
 }
 
-bool TLiveCsvLog::Open(const std::string& path, int channels, const TLiveCsvForm& form) {
+bool TLiveCsvLog::Open(const std::string& path, int channels, const TLiveCsvForm& form,
+                       TLiveCsvOpen how) {
   Close();
+  otherLog_ = false;
   if (FileKindOf(path) == TFileKind::Other) {
     errno = EINVAL;
     return false;
   }
-  file_ = std::fopen(path.c_str(), "wb");
-  if (!file_) return false;
-  path_ = path;
   channels_ = std::clamp(channels, 0, MaxChannels);
   form_ = form;
   rows_ = 0;
-  return WriteLine(LiveCsvHeader(channels_, form_));
+  const std::string header = LiveCsvHeader(channels_, form_);
+  if (how == TLiveCsvOpen::Append) return OpenToAppend(path, header);
+  file_ = std::fopen(path.c_str(), how == TLiveCsvOpen::New ? "wbx" : "wb");
+  if (!file_) return false;
+  path_ = path;
+  return WriteLine(header);
+}
+
+// After the rows already there; a row a crash cut short is ended first, so that the next one
+// starts on a line of its own.
+bool TLiveCsvLog::OpenToAppend(const std::string& path, const std::string& header) {
+  file_ = std::fopen(path.c_str(), "a+b");
+  if (!file_) return false;
+  path_ = path;
+  const std::string firstLine = header + "\r\n";
+  std::string start(firstLine.size(), '\0');
+  std::rewind(file_);
+  const size_t got = std::fread(start.data(), 1, start.size(), file_);
+  if (got == 0) return WriteLine(header);
+  if (got != start.size() || start != firstLine) {
+    Close();
+    otherLog_ = true;
+    errno = EINVAL;
+    return false;
+  }
+  char end[2] = {};
+  const bool ended = std::fseek(file_, -2, SEEK_END) == 0 && std::fread(end, 1, 2, file_) == 2 &&
+                     end[0] == '\r' && end[1] == '\n';
+  // Writes of an append stream go to the end whatever was read.
+  std::fseek(file_, 0, SEEK_END);
+  return ended || WriteLine({});
 }
 
 bool TLiveCsvLog::Append(TDateTime time, const float* values) {

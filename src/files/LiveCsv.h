@@ -17,6 +17,13 @@ struct TLiveCsvForm {
   char FieldSeparator() const { return DecimalSeparator == "," ? ';' : ','; }
 };
 
+// What Open does with a file that is there already.
+enum class TLiveCsvOpen : uint8_t {
+  Replace,  // empties it
+  Append,   // adds rows after its own, when it holds the log of these channels in this form
+  New,      // refuses it (EEXIST)
+};
+
 class TLiveCsvLog {
  public:
   TLiveCsvLog() = default;
@@ -24,9 +31,14 @@ class TLiveCsvLog {
   TLiveCsvLog(const TLiveCsvLog&) = delete;
   TLiveCsvLog& operator=(const TLiveCsvLog&) = delete;
 
-  // Creates (or empties) the file and writes the header row; false, with errno, when it cannot.
-  // Only a regular file or a new one is opened.
-  bool Open(const std::string& path, int channels, const TLiveCsvForm& form = {});
+  // Creates the file and writes the header row, or takes a file that is there as `how` says (a
+  // missing or empty one is made as new); false, with errno, when it cannot. Only a regular file
+  // or a new one is opened.
+  bool Open(const std::string& path, int channels, const TLiveCsvForm& form = {},
+            TLiveCsvOpen how = TLiveCsvOpen::Replace);
+  // The last Open to append failed because the file's header is not this log's (another channel
+  // count or separator, or no log at all): it was left as it was.
+  bool FoundOtherLog() const { return otherLog_; }
   // One row; false, with errno, when it could not be written completely (the log is then closed).
   bool Append(TDateTime time, const float* values);
   bool IsOpen() const { return file_ != nullptr; }
@@ -38,12 +50,14 @@ class TLiveCsvLog {
 
  private:
   bool WriteLine(const std::string& line);
+  bool OpenToAppend(const std::string& path, const std::string& header);
 
   std::FILE* file_ = nullptr;
   std::string path_;
   int channels_ = 0;
   long rows_ = 0;
   TLiveCsvForm form_;
+  bool otherLog_ = false;
 };
 
 std::string LiveCsvHeader(int channels, const TLiveCsvForm& form);

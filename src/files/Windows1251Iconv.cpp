@@ -34,3 +34,24 @@ std::string ToWindows1251(const std::string& utf8) {
   out.resize(written);
   return out;
 }
+
+std::string FromWindows1251(const std::string& text) {
+  iconv_t cd = iconv_open("UTF-8", "CP1251");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  // Every byte becomes at most three bytes of UTF-8.
+  std::string out(3 * text.size() + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
+  while (inLeft > 0 && iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+    // The one byte the code page leaves undefined.
+    *outPtr++ = '?';
+    --outLeft;
+    ++in;
+    --inLeft;
+  }
+  iconv_close(cd);
+  out.resize(static_cast<size_t>(outPtr - out.data()));
+  return out;
+}

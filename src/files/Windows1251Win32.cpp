@@ -15,3 +15,12 @@ std::string ToWindows1251(const std::string& utf8) {
                       nullptr);
   return out;
 }
+
+std::string FromWindows1251(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int size = MultiByteToWideChar(1251, 0, text.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(1251, 0, text.data(), length, wide.data(), size);
+  return Utf8FromWide(wide);
+}

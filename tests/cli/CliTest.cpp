@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "files/ConfigFile.h"
+#include "instrument/ConfigBlock.h"
 #include "modbus/Modbusunit.h"
 #include "modbus/Traffic.h"
 #include "sim/Simulator.h"
@@ -569,6 +572,115 @@ TEST_F(Cli, SignalsStopTheJobAndKeepWhatWasRead) {
   ASSERT_LT(unanswered + 1, frames.size());
   const std::vector<uint8_t> identity = k7104sim::WithCrc({1, 3, 0, 0, 0, 9});
   EXPECT_EQ(frames[unanswered + 1], identity);
+}
+
+// A read that a CRC failure stopped at record 1200 goes on with --resume from there, and the
+// file is then byte for byte that of a read the failure never met. A file of another range or
+// written with another locale's forms is refused and left as it was.
+TEST_F(Cli, ArchiveReadGoesOnWithTheFileItWroteToTheFileOfAReadWithoutFailure) {
+  first_->SetArchiveDepth(2000);
+  ASSERT_EQ(Run({"archive", "1", "2000", File("whole.txt")}).exitCode, 0);
+  // Record k of 32 channels spans input registers k..k+67: 1267 is first met by record 1200.
+  line_.AddFault(
+      {.kind = k7104sim::FaultKind::BadCrc, .function = 4, .firstRegister = 1267, .times = 1});
+  const Outcome broken = Run({"archive", "1", "2000", File("a.txt")});
+  EXPECT_EQ(broken.exitCode, 10) << broken.err;
+  const std::vector<char> part = FileBytes(File("a.txt"));
+  EXPECT_EQ(std::count(part.begin(), part.end(), '\n'), 1200) << "the header and 1..1199";
+
+  const Outcome otherRange = Run({"archive", "2", "2000", "--resume", File("a.txt")});
+  EXPECT_EQ(otherRange.exitCode, 74) << otherRange.err;
+  EXPECT_NE(otherRange.err.find("does not hold the records 2..1199"), std::string::npos)
+      << otherRange.err;
+  if (HasLocale("ru_RU.UTF-8")) {
+    const Outcome otherForm =
+        Run({"archive", "1", "2000", "--resume", File("a.txt")}, "ru_RU.UTF-8");
+    EXPECT_EQ(otherForm.exitCode, 74);
+    EXPECT_NE(otherForm.err.find("not in the form"), std::string::npos) << otherForm.err;
+  }
+  EXPECT_EQ(FileBytes(File("a.txt")), part) << "a refused file is left as it was";
+
+  line_.ClearReceived();
+  const Outcome resumed = Run({"archive", "1", "2000", "--resume", File("a.txt")});
+  ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+  EXPECT_EQ(resumed.err, "801 records added to " + File("a.txt") + ", 2000 in all\n");
+  const auto sent = line_.ReceivedFrames();
+  ASSERT_EQ(sent.size(), 802u) << "the identity, then records 1200..2000";
+  EXPECT_TRUE(Asks(sent[1], 4, 1200));
+  EXPECT_EQ(FileBytes(File("a.txt")), FileBytes(File("whole.txt")));
+  EXPECT_EQ(Run({"archive", "1", "2000", "--resume", File("a.txt")}).exitCode, 0);
+  EXPECT_EQ(FileBytes(File("a.txt")), FileBytes(File("whole.txt")));
+}
+
+// Retries get a read through a line that garbles it, within their bound; writes are never sent
+// twice. A file with values no choice list holds is refused before anything is sent, unless
+// forced.
+TEST_F(Cli, RetriesAndValuesTheInstrumentDoesNotKnow) {
+  using k7104sim::FaultKind;
+  line_.AddFault({.kind = FaultKind::BadCrc, .times = 2});
+  EXPECT_EQ(Run({"--retries", "2", "info"}).exitCode, 0);
+  line_.AddFault({.kind = FaultKind::BadCrc, .times = 2});
+  EXPECT_EQ(Run({"--retries", "1", "info"}).exitCode, 10);
+  EXPECT_EQ(Run({"--retries", "6", "info"}).exitCode, 64);
+
+  ASSERT_EQ(Run({"read", File("odd.prb")}).exitCode, 0);
+  std::vector<char> bytes = FileBytes(File("odd.prb"));
+  const size_t block = sizeof ConfigFileHeaderText;
+  bytes[block + offsetof(TConfigBlock, TypeSensor) + 2] = char(200);
+  bytes[block + offsetof(TConfigBlock, InterfaceSpeed)] = char(255);
+  const uint32_t nan = 0x7FC00000;
+  std::memcpy(&bytes[block + offsetof(TConfigBlock, MeasurePeriod)], &nan, 4);
+  {
+    std::ofstream out(File("odd.prb"), std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  line_.ClearReceived();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"write", File("odd.prb")}, {"write", File("odd.prb"), "--addresses", "1-2"}}) {
+    const Outcome refused = Run(args);
+    EXPECT_EQ(refused.exitCode, 74);
+    for (const char* listed : {"Канал 3: 200\n", "Скорость: 255\n", "Период измерения: NAN\n"})
+      EXPECT_NE(refused.err.find(listed), std::string::npos) << refused.err;
+  }
+  EXPECT_TRUE(line_.ReceivedFrames().empty());
+
+  line_.AddFault({.kind = FaultKind::NoReply, .function = 16, .times = 1});
+  EXPECT_EQ(
+      Run({"--retries", "5", "--timeout", "100", "write", "--force", File("odd.prb")}).exitCode, 9);
+  long writes = 0;
+  for (const auto& frame : line_.ReceivedFrames()) writes += frame[1] == 16;
+  EXPECT_EQ(writes, 1) << "a write is never sent again";
+  const Outcome forced = Run({"write", File("odd.prb"), "--force"});
+  EXPECT_EQ(forced.exitCode, 0) << forced.err;
+  EXPECT_EQ(first_->HoldingRegister(104), 255);
+}
+
+// live --csv never empties a file that is there: it is refused unless --append adds the rows,
+// after the log's own and under its one header; a file holding another log is left alone.
+TEST_F(Cli, LiveValuesAreAppendedToAnExistingLogOnlyWhenAsked) {
+  const std::string other = "Дата и время,Канал_1\r\n";
+  {
+    std::ofstream out(File("other.csv"), std::ios::binary);
+    out << other;
+  }
+  line_.ClearReceived();
+  const Outcome refused = Run({"live", "--count", "1", "--csv", File("other.csv")});
+  EXPECT_EQ(refused.exitCode, 74);
+  EXPECT_NE(refused.err.find("exists; give --append"), std::string::npos) << refused.err;
+  EXPECT_TRUE(line_.ReceivedFrames().empty());
+  const Outcome foreign = Run({"live", "--count", "1", "--csv", File("other.csv"), "--append"});
+  EXPECT_EQ(foreign.exitCode, 74);
+  EXPECT_NE(foreign.err.find("holds no log of 32 channels"), std::string::npos) << foreign.err;
+  const std::vector<char> kept = FileBytes(File("other.csv"));
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), other);
+
+  ASSERT_EQ(Run({"live", "--count", "2", "--csv", File("live.csv")}).exitCode, 0);
+  ASSERT_EQ(Run({"live", "--count", "1", "--csv", File("live.csv"), "--append"}).exitCode, 0);
+  const std::vector<char> bytes = FileBytes(File("live.csv"));
+  const std::string table(bytes.begin(), bytes.end());
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4) << "one header, three rows";
+  EXPECT_EQ(table.find("Дата и время", 1), std::string::npos) << table;
+  EXPECT_EQ(Run({"live", "--count", "1", "--append"}).exitCode, 64);
 }
 
 // Files that are not regular files are refused at once with a clear message: a FIFO would

@@ -201,10 +201,36 @@ TEST(DateTimeTextTest, WeekdayAndMonthNamesFollowTheDate) {
   EXPECT_EQ(DateTimeText(EncodeDate(2005, 3, 12) + 0.5, "%a %b %d %Y", "%H"), "Sat Mar 12 2005 12");
 }
 
+// An export read back: every text DateTimeText gives comes back as its value, in numeric and
+// named forms, with two-digit years and the twelve-hour clock; anything else is refused.
+TEST(DateTimeTextTest, TextsComeBackAsTheirValues) {
+  const std::pair<const char*, const char*> forms[] = {{"%d.%m.%Y", "%H:%M:%S"},
+                                                       {"%m/%d/%y", "%H:%M:%S"},
+                                                       {"%m/%d/%Y", "%r"},
+                                                       {"%e %b %Y", "%R"},
+                                                       {"%F", "%T"}};
+  const TDateTime day = EncodeDate(2005, 3, 2);
+  const TDateTime values[] = {day, day + EncodeTime(0, 30, 0, 0), day + EncodeTime(12, 0, 1, 0),
+                              EncodeDate(2031, 12, 31) + EncodeTime(23, 59, 59, 0)};
+  for (const auto& [date, time] : forms)
+    for (const TDateTime value : values) {
+      const std::string text = DateTimeText(value, date, time);
+      TDateTime back = 0;
+      ASSERT_TRUE(DateTimeOfText(text, date, time, back)) << text;
+      EXPECT_EQ(DateTimeText(back, date, time), text);
+      EXPECT_NEAR(back, value, 1.0 / 1440) << text;
+    }
+  TDateTime value = 0;
+  for (const char* text : {"", "31.02.2005", "02.03.2005 14:07:55 ", "02.03.2005 14:07",
+                           "03/02/05 14:07:55", "2.3.2005 14:07:55"})
+    EXPECT_FALSE(DateTimeOfText(text, "%d.%m.%Y", "%H:%M:%S", value)) << text;
+}
+
 TEST(Windows1251Test, CyrillicBecomesSingleBytesAndUnknownCharactersAQuestionMark) {
   EXPECT_EQ(ToWindows1251("Канал_1"), "\xCA\xE0\xED\xE0\xEB_1");
   EXPECT_EQ(ToWindows1251("a\xE2\x9C\x93z"), "a?z");  // U+2713 has no Windows-1251 code
   EXPECT_EQ(ToWindows1251("a\xFFz"), "a?z");          // a broken sequence
+  EXPECT_EQ(FromWindows1251("\xCA\xE0\xED\xE0\xEB_1"), "Канал_1");
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // in Groups.h.
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "instrument/RegisterMap.h"
 
@@ -19,6 +21,8 @@ constexpr uint16_t ArchivePeriodRegister = 98;
 constexpr uint16_t SettingsBlockRegister = 100;  // 100..104
 constexpr uint16_t PeriodsRegister = 1792;       // nominal, then measurement period
 constexpr uint16_t MeasurePeriodRegister = 1794;
+// A line that held a reply up lets the rest of it through within this time, beyond its own.
+constexpr double RetrySettleMarginMs = 100;
 // Attempts of one transaction of the settings write while the instrument reports busy.
 constexpr int SettingsWriteAttempts = 10;
 
@@ -131,9 +135,21 @@ TResult TRegisterMap::ReadRegisters(uint8_t function, uint16_t first, uint16_t c
   TResult result = TransactRead(expectedLength);
   for (int retry = 0; retry < retries && IsLineFailure(result); ++retry) {
     if (cancel_ != nullptr && cancel_->load() != 0) break;
+    SettleBeforeRetry(expectedLength);
     result = TransactRead(expectedLength);
   }
   return result;
+}
+
+// What is left of a broken or late reply still comes in after the read gave up on it, and sent
+// again at once the request would take that rest for the start of its reply. The retry waits as
+// long as the whole exchange takes on the line and a margin for a line that held the reply up;
+// the channel then drops what came before it sends the request again.
+void TRegisterMap::SettleBeforeRetry(uint16_t expectedLength) {
+  const double characters = bus_.RequestFrame().Length + 2.0 + expectedLength + 5.0;
+  const double ms = std::min<double>(
+      TModBus::CharacterMs(bus_.BaudRate()) * characters + RetrySettleMarginMs, bus_.WaitTime());
+  std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms));
 }
 
 TResult TRegisterMap::WriteRegisters(uint16_t first, const uint16_t* values, uint16_t count) {

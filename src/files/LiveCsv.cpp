@@ -48,7 +48,7 @@ bool TLiveCsvLog::Open(const std::string& path, int channels, const TLiveCsvForm
   rows_ = 0;
   const std::string header = LiveCsvHeader(channels_, form_);
   if (how == TLiveCsvOpen::Append) return OpenToAppend(path, header);
-  file_ = std::fopen(path.c_str(), how == TLiveCsvOpen::New ? "wbx" : "wb");
+  file_ = how == TLiveCsvOpen::New ? CreateNewFile(path) : std::fopen(path.c_str(), "wb");
   if (!file_) return false;
   path_ = path;
   return WriteLine(header);

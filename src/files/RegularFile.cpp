@@ -33,3 +33,11 @@ int OpenRegularForReading(const std::string& path) {
 void CloseRegularFile(int fd) {
   close(fd);
 }
+
+std::FILE* CreateNewFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) close(fd);
+  return file;
+}

@@ -2,6 +2,7 @@
 // settings or archive file must never block the program nor be turned into a plain file.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 enum class TFileKind { Missing, Regular, Other };
@@ -14,3 +15,6 @@ TFileKind FileKindOf(const std::string& path);
 int OpenRegularForReading(const std::string& path);
 // Closes what OpenRegularForReading opened.
 void CloseRegularFile(int fd);
+// Makes a new file and opens it for writing bytes; nullptr, with errno EEXIST when the path names
+// something already (never emptied), or the error that kept the file from being made.
+std::FILE* CreateNewFile(const std::string& path);

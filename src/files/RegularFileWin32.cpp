@@ -34,3 +34,13 @@ int OpenRegularForReading(const std::string& path) {
 void CloseRegularFile(int fd) {
   _close(fd);
 }
+
+std::FILE* CreateNewFile(const std::string& path) {
+  const int fd =
+      _wopen(WideFromUtf8(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+             _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) _close(fd);
+  return file;
+}

@@ -42,6 +42,8 @@ start=$(date +%s.%N)
 status=$?
 end=$(date +%s.%N)
 
+# A read that failed anyway: the last transactions say how.
+[ "$status" -eq 0 ] || tail -n 8 "$work/trace.txt" | sed -E 's/(([0-9A-F]{2} ){8})([0-9A-F]{2} )+/\1... /' >&2
 lines=$(wc -l <"$work/archive.txt" 2>/dev/null || echo 1)
 crc_failures=$(grep -c "Ошибка CRC" "$work/trace.txt")
 awk -v records="$records" -v read=$((lines - 1)) -v start="$start" -v end="$end" \

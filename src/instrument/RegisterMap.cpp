@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -135,20 +136,22 @@ TResult TRegisterMap::ReadRegisters(uint8_t function, uint16_t first, uint16_t c
   TResult result = TransactRead(expectedLength);
   for (int retry = 0; retry < retries && IsLineFailure(result); ++retry) {
     if (cancel_ != nullptr && cancel_->load() != 0) break;
-    SettleBeforeRetry(expectedLength);
+    SettleBeforeRetry(expectedLength, retry);
     result = TransactRead(expectedLength);
   }
   return result;
 }
 
 // What is left of a broken or late reply still comes in after the read gave up on it, and sent
-// again at once the request would take that rest for the start of its reply. The retry waits as
-// long as the whole exchange takes on the line and a margin for a line that held the reply up;
-// the channel then drops what came before it sends the request again.
-void TRegisterMap::SettleBeforeRetry(uint16_t expectedLength) {
+// again at once the request would take that rest for the start of its reply. The first retry
+// waits as long as the whole exchange takes on the line and a margin for a line that held the
+// reply up, each later one twice as long as the one before (a line that held one reply up may
+// hold the next longer), never longer than the reply timeout; the channel then drops what came
+// before it sends the request again.
+void TRegisterMap::SettleBeforeRetry(uint16_t expectedLength, int retry) {
   const double characters = bus_.RequestFrame().Length + 2.0 + expectedLength + 5.0;
-  const double ms = std::min<double>(
-      TModBus::CharacterMs(bus_.BaudRate()) * characters + RetrySettleMarginMs, bus_.WaitTime());
+  const double first = TModBus::CharacterMs(bus_.BaudRate()) * characters + RetrySettleMarginMs;
+  const double ms = std::min<double>(std::ldexp(first, retry), bus_.WaitTime());
   std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms));
 }
 

@@ -46,7 +46,7 @@ class TRegisterMap {
  private:
   TResult Transact();
   TResult TransactRead(uint16_t expectedLength);
-  void SettleBeforeRetry(uint16_t expectedLength);
+  void SettleBeforeRetry(uint16_t expectedLength, int retry);
   uint16_t ElementCount(const TGroup& group) const;
   TResult ReadRegisters(uint8_t function, uint16_t first, uint16_t count, uint16_t expectedLength);
   TResult WriteRegisters(uint16_t first, const uint16_t* values, uint16_t count);

@@ -1,11 +1,7 @@
 #include "views/ArchiveGrid.h"
 
-#include <QAbstractButton>
-#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QPainter>
-#include <QStyleOptionHeader>
 
 #include "views/TextForms.h"
 
@@ -130,12 +126,7 @@ TArchiveGrid::TArchiveGrid(const QString& name, QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   setWordWrap(false);
   setTextElideMode(Qt::ElideNone);
-  // The corner button of the table is its only direct child button.
-  const auto buttons = findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
-  if (!buttons.isEmpty()) {
-    corner_ = buttons.first();
-    corner_->installEventFilter(this);
-  }
+  corner_ = new TGridCorner(this);
   // The current cell starts at the first cell that is not fixed, and goes back there when the
   // records shown are replaced.
   selectionModel()->setCurrentIndex(model_->index(0, 1), QItemSelectionModel::NoUpdate);
@@ -148,7 +139,7 @@ TArchiveGrid::TArchiveGrid(const QString& name, QWidget* parent)
 QString TArchiveGrid::Cells(int col, int row) const {
   if (col < 0 || col >= ColCount() || row < 0 || row >= RowCount()) return {};
   if (row == 0)
-    return col == 0 ? cornerText_
+    return col == 0 ? corner_->Text()
                     : model_->headerData(col - 1, Qt::Horizontal, Qt::DisplayRole).toString();
   if (col == 0) return model_->NumberText(row - 1);
   return model_->CellText(row - 1, col - 1);
@@ -157,8 +148,7 @@ QString TArchiveGrid::Cells(int col, int row) const {
 void TArchiveGrid::SetCells(int col, int row, const QString& text) {
   if (row != 0 || col < 0 || col >= ColCount()) return;
   if (col == 0) {
-    cornerText_ = text;
-    if (corner_) corner_->update();
+    corner_->SetText(text);
   } else {
     model_->SetHeaderText(col - 1, text);
   }
@@ -179,24 +169,4 @@ int TArchiveGrid::ColWidth(int col) const {
 void TArchiveGrid::SetDefaultRowHeight(int height) {
   verticalHeader()->setDefaultSectionSize(height);
   horizontalHeader()->setFixedHeight(height);
-}
-
-bool TArchiveGrid::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == corner_ && event->type() == QEvent::Paint) {
-    PaintCorner(corner_);
-    return true;
-  }
-  return QTableView::eventFilter(watched, event);
-}
-
-// The top-left fixed cell carries the caption of the record numbers.
-void TArchiveGrid::PaintCorner(QWidget* corner) {
-  QPainter painter(corner);
-  QStyleOptionHeader option;
-  option.initFrom(corner);
-  option.rect = corner->rect();
-  option.position = QStyleOptionHeader::OnlyOneSection;
-  option.text = cornerText_;
-  option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-  corner->style()->drawControl(QStyle::CE_Header, &option, &painter, corner);
 }

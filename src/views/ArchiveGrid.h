@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "instrument/DataImage.h"
+#include "views/GridCorner.h"
 
 // Either the data image's archive list (between reads) or the records of the read under way,
 // which arrive in batches and are shown in the order read. Row 0 of the model is the newest
@@ -76,13 +77,7 @@ class TArchiveGrid : public QTableView {
   int ColWidth(int col) const;
   void SetDefaultRowHeight(int height);
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
-  void PaintCorner(QWidget* corner);
-
   TArchiveModel* model_;
-  QString cornerText_;
-  QWidget* corner_ = nullptr;
+  TGridCorner* corner_;
 };

@@ -2,14 +2,11 @@
 
 #include "views/Design.h"
 
-#include <QAbstractButton>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QResizeEvent>
-#include <QStyleOptionHeader>
 
 namespace {
 
@@ -43,12 +40,7 @@ TStringGrid::TStringGrid(const QString& name, int colCount, int rowCount, int fi
   setSelectionMode(QAbstractItemView::SingleSelection);
   setWordWrap(false);
   setTextElideMode(Qt::ElideNone);
-  // The corner button of the table is its only direct child button.
-  const auto buttons = findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
-  if (!buttons.isEmpty()) {
-    corner_ = buttons.first();
-    corner_->installEventFilter(this);
-  }
+  corner_ = new TGridCorner(this);
   for (int r = 0; r < QTableWidget::rowCount(); ++r) {
     for (int c = 0; c < columnCount(); ++c) EnsureItem(c, r);
     StyleFixedColumn(r);
@@ -92,7 +84,7 @@ QString TStringGrid::Cells(int col, int row) const {
   const bool labelCol = fixedCols_ > 0 && col == 0;
   const int modelCol = col - (fixedCols_ > 0 ? 1 : 0);
   const int modelRow = row - fixedRows_;
-  if (headerRow && labelCol) return cornerText_;
+  if (headerRow && labelCol) return corner_->Text();
   if (headerRow) {
     const QTableWidgetItem* it = horizontalHeaderItem(modelCol);
     return it ? it->text() : QString();
@@ -112,8 +104,7 @@ void TStringGrid::SetCells(int col, int row, const QString& text) {
   const int modelCol = col - (fixedCols_ > 0 ? 1 : 0);
   const int modelRow = row - fixedRows_;
   if (headerRow && labelCol) {
-    cornerText_ = text;
-    if (corner_) corner_->update();
+    corner_->SetText(text);
   } else if (headerRow) {
     setHorizontalHeaderItem(modelCol, new QTableWidgetItem(text));
   } else if (labelCol) {
@@ -264,24 +255,4 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
 void TStringGrid::resizeEvent(QResizeEvent* event) {
   QTableWidget::resizeEvent(event);
   FitColumns();
-}
-
-bool TStringGrid::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == corner_ && event->type() == QEvent::Paint) {
-    PaintCorner(corner_);
-    return true;
-  }
-  return QTableWidget::eventFilter(watched, event);
-}
-
-// The top-left fixed cell carries a caption of its own ("Канал", "Измерено", "№ записи").
-void TStringGrid::PaintCorner(QWidget* corner) {
-  QPainter painter(corner);
-  QStyleOptionHeader option;
-  option.initFrom(corner);
-  option.rect = corner->rect();
-  option.position = QStyleOptionHeader::OnlyOneSection;
-  option.text = cornerText_;
-  option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-  corner->style()->drawControl(QStyle::CE_Header, &option, &painter, corner);
 }

@@ -5,6 +5,8 @@
 
 #include <QTableWidget>
 
+#include "views/GridCorner.h"
+
 class TStringGrid : public QTableWidget {
   Q_OBJECT
 
@@ -62,12 +64,10 @@ class TStringGrid : public QTableWidget {
   void resizeEvent(QResizeEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QTableWidgetItem* EnsureItem(int modelCol, int modelRow);
   bool OpensCell(const QKeyEvent* event) const;
-  void PaintCorner(QWidget* corner);
   void StyleFixedColumn(int modelRow);
 
   int colCount_;
@@ -76,6 +76,5 @@ class TStringGrid : public QTableWidget {
   int fixedRows_;
   int tag_ = 0;
   bool equalColumns_ = false;
-  QString cornerText_;
-  QWidget* corner_ = nullptr;
+  TGridCorner* corner_;
 };

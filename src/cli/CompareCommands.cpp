@@ -112,9 +112,7 @@ int RunReport(const Options& options, const std::vector<std::string>& args) {
   if (result == RESULT_OK && report.records > 0) result = ReadLastRecords(runner, report.records);
   if (result != RESULT_OK) return runner.Fail(result);
   TMIP& mip = runner.Mip();
-  TReportForm form;
-  form.DecimalSeparator = RegionalSeparator();
-  form.DateTimeText = RegionalDateTime;
+  const TTextForm form = RegionalTextForm();
   TReportFacts facts;
   facts.Port = mip.Bus.PortDevice(mip.Bus.PortIndex());
   facts.Baud = options.baud;

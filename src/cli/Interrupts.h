@@ -6,20 +6,24 @@
 // (InterruptsWin32.cpp).
 #pragma once
 
+#include "instrument/JobRunner.h"
+
 namespace cli {
 
-class TInterrupts {
+// The wait of the job runner: a signal, like the job's end, cuts it short.
+class TInterrupts final : public TJobWait {
  public:
   // Catches SIGINT and SIGTERM from here on; a second signal of the same kind ends the program.
   TInterrupts();
-  ~TInterrupts();
+  ~TInterrupts() override;
   TInterrupts(const TInterrupts&) = delete;
   TInterrupts& operator=(const TInterrupts&) = delete;
 
   // Waits until a signal or a Wake() came since the last wait ended, at most timeoutMs when it is
   // not negative.
   void WaitForWake(int timeoutMs = -1);
-  void Wake();
+  void Wait() override { WaitForWake(); }
+  void Wake() override;
 };
 
 // Notes SIGPIPE from here on instead of dying of it; the writes that met it fail with EPIPE.

@@ -251,14 +251,6 @@ bool TakeResumeOption(std::vector<std::string>& args, std::string& path) {
   return true;
 }
 
-TArchiveTextForm RegionalArchiveForm() {
-  TArchiveTextForm form;
-  form.DecimalSeparator = RegionalSeparator();
-  form.DateTimeText = RegionalDateTime;
-  form.DateTimeValue = RegionalDateTimeValue;
-  return form;
-}
-
 // A read that brought no record leaves the file as it was: its failure, or the archive's end.
 int NoRecordRead(const JobRunner& runner, TResult result, uint32_t record,
                  const std::string& path) {
@@ -281,7 +273,7 @@ int ReadArchive(const Options& options, uint16_t first, uint16_t last, const std
   if (mip.ArchiveCount() == 0) return NoRecordRead(runner, result, first, path);
   const bool written =
       csv ? WriteArchiveCsv(path, mip.MeasArchive, mip.ChannelCount)
-          : WriteArchiveText(path, mip.MeasArchive, mip.ChannelCount, RegionalArchiveForm());
+          : WriteArchiveText(path, mip.MeasArchive, mip.ChannelCount, RegionalTextForm());
   if (!written) return CannotWrite(path);
   std::fprintf(stderr, "%zu records written to %s\n", mip.ArchiveCount(), path.c_str());
   return result == RESULT_OK ? 0 : runner.Fail(result);
@@ -291,7 +283,7 @@ int ReadArchive(const Options& options, uint16_t first, uint16_t last, const std
 // the new records put in among its lines as one read of the whole range would have written them.
 int ResumeArchive(const Options& options, uint16_t first, uint16_t last, const std::string& path,
                   bool csv) {
-  const TArchiveTextForm form = RegionalArchiveForm();
+  const TTextForm form = RegionalTextForm();
   TArchiveExport previous;
   std::string why;
   if (!RegularOrMissing(path)) return kExitFile;

@@ -5,19 +5,15 @@
 #include <chrono>
 #include <cstdio>
 
-#include "files/ArchiveText.h"
 #include "instrument/JobMessages.h"
+#include "instrument/NumberTexts.h"
 
 namespace cli {
 
 JobRunner::JobRunner() {
   showProgress_ = StderrIsTerminal();
   mip_.OnProgress = [this](uint8_t value) { ShowProgress(value); };
-  mip_.OnJobDone = [this](TResult result) {
-    result_ = result;
-    finished_ = true;
-    interrupts_.Wake();
-  };
+  mip_.OnJobDone = [this](TResult result) { runner_.Ended(result); };
 }
 
 bool JobRunner::Open(const Options& options) {
@@ -28,14 +24,15 @@ bool JobRunner::Open(const Options& options) {
 
 TResult JobRunner::Run(uint8_t jobCode) {
   if (Interrupted()) return RESULT_ABORTED;
-  finished_ = false;
   shownProgress_ = -1;
-  if (!mip_.StartJob(jobCode)) return RESULT_PORT_BUSY;
-  WaitForJobEnd();
+  TJobRunControl control;
+  control.CancelWanted = [this] { return Interrupted(); };
+  control.Cancel = [this] { CancelJob(); };
+  const TResult result = runner_.Run([this, jobCode] { return mip_.StartJob(jobCode); }, control);
   FlushTrace();
   if (showProgress_ && shownProgress_ >= 0) std::fputc('\n', stderr);
   // A job that a signal met is not taken as done, even if its last transaction went through.
-  return Interrupted() ? TResult{RESULT_ABORTED} : result_.load();
+  return Interrupted() ? TResult{RESULT_ABORTED} : result;
 }
 
 bool JobRunner::Pause(long ms) {
@@ -49,19 +46,10 @@ bool JobRunner::Pause(long ms) {
   }
 }
 
-void JobRunner::WaitForJobEnd() {
-  for (;;) {
-    if (Interrupted() && !cancelled_) CancelJob();
-    if (finished_) return;
-    interrupts_.WaitForWake();
-  }
-}
-
 // The transaction under way gives up at once with 13; the job checks Cancel and stops. A reader
 // that has gone is no reason to break off a transaction: the job stops after the group in
 // progress, so that no group is left with its request sent and its reply unheard.
 void JobRunner::CancelJob() {
-  cancelled_ = true;
   mip_.Cancel = 1;
   if (!ReaderGone()) mip_.Bus.ClosePort();
   std::fprintf(stderr, "%sk7104-cli: stopped by %s\n", showProgress_ ? "\n" : "", InterruptName());
@@ -83,6 +71,14 @@ void JobRunner::ShowProgress(uint8_t value) {
   shownProgress_ = value;
   std::fprintf(stderr, "\r%3u%%", value);
   std::fflush(stderr);
+}
+
+TTextForm RegionalTextForm() {
+  TTextForm form;
+  form.DecimalSeparator = RegionalSeparator();
+  form.DateTimeText = RegionalDateTime;
+  form.DateTimeValue = RegionalDateTimeValue;
+  return form;
 }
 
 std::string RegionalFixed(double value, int decimals) {

@@ -2,12 +2,13 @@
 // time, progress on stderr when it is a terminal, and the window's sentence when a job fails.
 #pragma once
 
-#include <atomic>
 #include <string>
 
 #include "cli/CliOptions.h"
 #include "cli/Interrupts.h"
+#include "instrument/JobRunner.h"
 #include "instrument/Mipunit.h"
+#include "instrument/TextForm.h"
 
 namespace cli {
 
@@ -35,13 +36,10 @@ class JobRunner {
 
  private:
   void ShowProgress(uint8_t value);
-  void WaitForJobEnd();
   void CancelJob();
 
   TInterrupts interrupts_;
-  std::atomic<bool> finished_{false};
-  std::atomic<TResult> result_{RESULT_OK};
-  bool cancelled_ = false;
+  TJobRunner runner_{interrupts_};
   bool showProgress_ = false;
   int shownProgress_ = -1;
   // Last, so that it goes first: its job thread is gone before the members its callbacks use.
@@ -56,6 +54,8 @@ std::string RegionalFixed(double value, int decimals);
 std::string RegionalDateTime(TDateTime value);
 // The way back from RegionalDateTime's text; false for a text it does not give.
 bool RegionalDateTimeValue(const std::string& text, TDateTime& value);
+// The three as the text form of the files the command line writes and reads back.
+TTextForm RegionalTextForm();
 // A live or last-cycle value: the window's marker texts, else three decimals.
 std::string MeasurementText(float value);
 

@@ -88,7 +88,7 @@ bool IsNumberText(std::string text, const std::string& separator) {
 
 }  // namespace
 
-bool TArchiveExport::Read(const std::string& path, uint16_t first, const TArchiveTextForm& form,
+bool TArchiveExport::Read(const std::string& path, uint16_t first, const TTextForm& form,
                           std::string& why) {
   lines_.clear();
   std::string bytes;
@@ -131,8 +131,7 @@ bool TArchiveExport::ReadHeader(const std::string& header, std::string& why) {
   return false;
 }
 
-bool TArchiveExport::ReadLine(const std::string& bytes, const TArchiveTextForm& form,
-                              std::string& why) {
+bool TArchiveExport::ReadLine(const std::string& bytes, const TTextForm& form, std::string& why) {
   const std::vector<std::string> fields =
       csv_ ? Split(bytes, ',') : Split(FromWindows1251(bytes), '\t');
   const size_t values = static_cast<size_t>(csv_ ? 2 * channels_ : channels_);
@@ -184,7 +183,7 @@ bool TArchiveExport::CheckNumbers(uint16_t first, std::string& why) {
 
 bool TArchiveExport::WriteWith(const std::string& path,
                                const std::vector<MeasurementRecord>& records,
-                               const TArchiveTextForm& form) const {
+                               const TTextForm& form) const {
   const auto channels = static_cast<uint16_t>(channels_);
   std::vector<std::string> texts =
       csv_ ? ArchiveCsvLines(records, channels) : ArchiveTextLines(records, channels, form);

@@ -16,8 +16,7 @@ class TArchiveExport {
   // Reads the file and checks that it is an export of the records first, first + 1, ... in the
   // archive's order, written in this form (the text file: its date-time texts, which
   // form.DateTimeValue reads back, and its decimal separator); false with the reason otherwise.
-  bool Read(const std::string& path, uint16_t first, const TArchiveTextForm& form,
-            std::string& why);
+  bool Read(const std::string& path, uint16_t first, const TTextForm& form, std::string& why);
 
   bool Csv() const { return csv_; }
   int Channels() const { return channels_; }
@@ -29,7 +28,7 @@ class TArchiveExport {
   // image keeps them) put in their places in the archive's order; false when it cannot be
   // written, the file then left as it was.
   bool WriteWith(const std::string& path, const std::vector<MeasurementRecord>& records,
-                 const TArchiveTextForm& form) const;
+                 const TTextForm& form) const;
 
  private:
   // A record's line as it stands in the file, with what orders it.
@@ -40,7 +39,7 @@ class TArchiveExport {
   };
 
   bool ReadHeader(const std::string& header, std::string& why);
-  bool ReadLine(const std::string& bytes, const TArchiveTextForm& form, std::string& why);
+  bool ReadLine(const std::string& bytes, const TTextForm& form, std::string& why);
   bool CheckNumbers(uint16_t first, std::string& why);
 
   bool csv_ = false;

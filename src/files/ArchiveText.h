@@ -1,6 +1,6 @@
 // The archive text file: Windows-1251, TAB between fields, CR LF after every line; a header
-// line, then one line per record. Also the number and date-time text forms it uses, with the
-// regional separator and formats handed in, so that the window and the command line agree.
+// line, then one line per record, in the text form handed in, so that the window and the command
+// line agree. Also the strftime date-time text and the archive as CSV.
 #pragma once
 
 #include <cstdint>
@@ -9,22 +9,9 @@
 #include <vector>
 
 #include "instrument/DateTime.h"
+#include "instrument/TextForm.h"
 
 struct MeasurementRecord;
-
-// How numbers and times are written: the regional decimal separator and date-time text form.
-// Both produce UTF-8; the writer converts to Windows-1251.
-struct TArchiveTextForm {
-  std::string DecimalSeparator = ".";
-  std::function<std::string(TDateTime)> DateTimeText;
-  // The way back from DateTimeText's text, for going on with a file (ArchiveExport.h); false for
-  // a text it does not give.
-  std::function<bool(const std::string&, TDateTime&)> DateTimeValue;
-};
-
-// value rounded (half away from zero) to exactly `decimals` digits after the separator; beyond
-// 15 digits before the separator, exponent notation with 15 significant digits.
-std::string FixedText(double value, int decimals, const std::string& separator);
 
 // Date in strftime form dateFormat, a blank, time in timeFormat; the time is left out when the
 // value is exactly midnight. No time (a record whose date was no date) gives an empty text.
@@ -41,7 +28,7 @@ bool DateTimeOfText(const std::string& text, const std::string& dateFormat,
 // The lines of the file in UTF-8, without line ends: the header with the first channelCount
 // channels (at most 32), then the records in the order given, values with one decimal.
 std::vector<std::string> ArchiveTextLines(const std::vector<MeasurementRecord>& records,
-                                          uint16_t channelCount, const TArchiveTextForm& form);
+                                          uint16_t channelCount, const TTextForm& form);
 
 // UTF-8 to Windows-1251; a character the code page lacks becomes '?'.
 std::string ToWindows1251(const std::string& utf8);
@@ -56,7 +43,7 @@ using TExportProgress = std::function<bool(size_t recordsDone)>;
 // only once it is complete; false when the file cannot be written (an existing file is then
 // left as it was).
 bool WriteArchiveText(const std::string& path, const std::vector<MeasurementRecord>& records,
-                      uint16_t channelCount, const TArchiveTextForm& form,
+                      uint16_t channelCount, const TTextForm& form,
                       const TExportProgress& progress = {});
 
 // The archive as CSV for analysis (RFC 4180): UTF-8, comma between fields, CR LF, a header row.

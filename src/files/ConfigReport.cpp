@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "files/ArchiveText.h"
 #include "files/ConfigCompare.h"
 #include "files/ConfigValues.h"
 #include "files/SafeWrite.h"
 #include "instrument/DataImage.h"
 #include "instrument/JobEngine.h"
 #include "instrument/JobMessages.h"
+#include "instrument/NumberTexts.h"
 #include "instrument/ValueTexts.h"
 
 namespace {
@@ -36,7 +36,7 @@ std::string Heading(const char* level, const std::string& text) {
   return std::string("<") + level + ">" + EscapeHtml(text) + "</" + level + ">\n";
 }
 
-std::string Identity(const TDataImage& image, const TReportFacts& facts, const TReportForm& form) {
+std::string Identity(const TDataImage& image, const TReportFacts& facts, const TTextForm& form) {
   const auto version = std::to_string(image.FirmwareVersion >> 8) + "." +
                        std::to_string(image.FirmwareVersion & 0xFF);
   std::string html = Heading("h2", "Прибор");
@@ -72,7 +72,7 @@ std::string ComparisonSection(const TReportFacts& facts) {
   return html + "</table>\n";
 }
 
-std::string GroupSection(const TGroup& group, const TDataImage& image, const TReportForm& form) {
+std::string GroupSection(const TGroup& group, const TDataImage& image, const TTextForm& form) {
   std::string html = Heading("h2", GroupHeading(group.Code));
   // Values loaded from a file or typed in are no record of the instrument.
   if (image.GroupSource[group.Code] != TGroupSource::Read) return html + "<p>Не считано</p>\n";
@@ -88,7 +88,7 @@ std::string ArchiveValue(float value, const std::string& separator) {
   return marker ? marker : FixedText(value, 3, separator);
 }
 
-std::string ArchiveSection(const TDataImage& image, size_t records, const TReportForm& form) {
+std::string ArchiveSection(const TDataImage& image, size_t records, const TTextForm& form) {
   std::string html = Heading("h2", "Архив измерений");
   const size_t count = std::min(records, image.ArchiveCount());
   if (count == 0) return html + "<p>Записей нет</p>\n";
@@ -180,7 +180,7 @@ std::string GroupHeading(uint8_t code) {
 }
 
 std::string ConfigurationReportHtml(const TDataImage& image, const TReportFacts& facts,
-                                    const TReportForm& form) {
+                                    const TTextForm& form) {
   const std::string model = ModelTitle(image.ModelCode);
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +

@@ -6,18 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "instrument/DateTime.h"
+#include "instrument/TextForm.h"
 
 class TDataImage;
 struct TComparison;
-
-struct TReportForm {
-  std::string DecimalSeparator = ".";
-  std::function<std::string(TDateTime)> DateTimeText;  // required
-};
 
 struct TReportFacts {
   std::string Port;          // the serial device or port name
@@ -38,8 +33,9 @@ std::string IdentityText(const char* text, size_t capacity);
 // The heading of a group's table: its page's caption, the sub-page's after the page's.
 std::string GroupHeading(uint8_t group);
 
+// form.DateTimeText is required.
 std::string ConfigurationReportHtml(const TDataImage& image, const TReportFacts& facts,
-                                    const TReportForm& form);
+                                    const TTextForm& form);
 
 // Writes the page as UTF-8, replacing an existing file only once the new one is complete.
 bool WriteConfigurationReport(const std::string& path, const std::string& html);

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "files/ArchiveText.h"
+#include "instrument/NumberTexts.h"
 #include "instrument/ValueTexts.h"
 
 namespace {

@@ -8,19 +8,27 @@
 #include "files/RegularFile.h"
 #include "instrument/JobMessages.h"
 #include "instrument/Mipunit.h"
+#include "instrument/NumberTexts.h"
 
-std::string LiveCsvHeader(int channels, const TLiveCsvForm& form) {
+namespace {
+
+char FieldSeparator(const TTextForm& form) {
+  return form.DecimalSeparator == "," ? ';' : ',';
+}
+
+}  // namespace
+
+std::string LiveCsvHeader(int channels, const TTextForm& form) {
   std::string header = "Дата и время";
   for (int k = 1; k <= channels; ++k)
-    header += form.FieldSeparator() + ("Канал_" + std::to_string(k));
+    header += FieldSeparator(form) + ("Канал_" + std::to_string(k));
   return header;
 }
 
-std::string LiveCsvRow(TDateTime time, const float* values, int channels,
-                       const TLiveCsvForm& form) {
+std::string LiveCsvRow(TDateTime time, const float* values, int channels, const TTextForm& form) {
   std::string row = IsoDateTimeText(time);
   for (int i = 0; i < channels; ++i) {
-    row += form.FieldSeparator();
+    row += FieldSeparator(form);
     if (const char* marker = MeasurementMarkerText(values[i]))
       row += marker;
     else if (std::isfinite(values[i]))
@@ -35,7 +43,7 @@ TLiveCsvLog::~TLiveCsvLog() {
   Close();
 }
 
-bool TLiveCsvLog::Open(const std::string& path, int channels, const TLiveCsvForm& form,
+bool TLiveCsvLog::Open(const std::string& path, int channels, const TTextForm& form,
                        TLiveCsvOpen how) {
   Close();
   otherLog_ = false;

@@ -1,7 +1,9 @@
 // Logging of polled current values to a CSV file, one row per poll: the time in ISO 8601, then one
 // column per channel with the value, or the marker text where the instrument sent a marker. Each
 // row reaches the file before Append returns, so a crash or a pulled plug loses at most the poll
-// under way.
+// under way. The form's decimal separator "." (the default) keeps the file the same in every
+// locale; with "," the fields are separated by ';', as spreadsheets of comma locales expect. Its
+// date-time text is not used.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +11,7 @@
 #include <string>
 
 #include "instrument/DateTime.h"
-
-struct TLiveCsvForm {
-  // "." (the default) keeps the file the same in every locale; with "," the fields are
-  // separated by ';', as spreadsheets of comma locales expect.
-  std::string DecimalSeparator = ".";
-  char FieldSeparator() const { return DecimalSeparator == "," ? ';' : ','; }
-};
+#include "instrument/TextForm.h"
 
 // What Open does with a file that is there already.
 enum class TLiveCsvOpen : uint8_t {
@@ -34,7 +30,7 @@ class TLiveCsvLog {
   // Creates the file and writes the header row, or takes a file that is there as `how` says (a
   // missing or empty one is made as new); false, with errno, when it cannot. Only a regular file
   // or a new one is opened.
-  bool Open(const std::string& path, int channels, const TLiveCsvForm& form = {},
+  bool Open(const std::string& path, int channels, const TTextForm& form = {},
             TLiveCsvOpen how = TLiveCsvOpen::Replace);
   // The last Open to append failed because the file's header is not this log's (another channel
   // count or separator, or no log at all): it was left as it was.
@@ -56,9 +52,9 @@ class TLiveCsvLog {
   std::string path_;
   int channels_ = 0;
   long rows_ = 0;
-  TLiveCsvForm form_;
+  TTextForm form_;
   bool otherLog_ = false;
 };
 
-std::string LiveCsvHeader(int channels, const TLiveCsvForm& form);
-std::string LiveCsvRow(TDateTime time, const float* values, int channels, const TLiveCsvForm& form);
+std::string LiveCsvHeader(int channels, const TTextForm& form);
+std::string LiveCsvRow(TDateTime time, const float* values, int channels, const TTextForm& form);

@@ -67,11 +67,11 @@ std::string WriteSuccessSentence(uint16_t channels, uint16_t relays) {
          "-ти реле) записаны.";
 }
 
-std::string ModelName(uint16_t modelCode) {
-  return modelCode < std::size(kModelNames) ? kModelNames[modelCode] : kModelNames[0];
+std::string ModelName(unsigned modelCode) {
+  return modelCode < std::size(kModelNames) ? kModelNames[modelCode] : std::to_string(modelCode);
 }
 
-std::string ModelTitle(uint16_t modelCode) {
+std::string ModelTitle(unsigned modelCode) {
   std::string name = ModelName(modelCode);
   while (!name.empty() && name.back() == ' ') name.pop_back();
   return name;

@@ -22,10 +22,12 @@ std::string OpenFailureText(TOpenFailure failure, const std::string& device, int
 std::string ReadSuccessSentence(uint16_t channels, uint16_t relays);
 std::string WriteSuccessSentence(uint16_t channels, uint16_t relays);
 
-// "К7104Т1 " for model code 1; "Неизвес. " for codes without a name. Each ends in a blank.
-std::string ModelName(uint16_t modelCode);
+// "К7104Т1 " for model code 1, "Неизвес. " for the codes of the table without a model; each
+// ends in a blank. A code beyond the table (a newer instrument) is its decimal number, so that
+// what the instrument said is still shown.
+std::string ModelName(unsigned modelCode);
 // The same name without its blank, for a text that goes on after it: "К7104Т1".
-std::string ModelTitle(uint16_t modelCode);
+std::string ModelTitle(unsigned modelCode);
 
 // "Измерения", "Оператор", "Меню" or "Неизвестно", and the picture that goes with it (0..3).
 std::string StateName(uint16_t deviceState);

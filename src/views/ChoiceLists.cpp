@@ -1,5 +1,6 @@
 #include "views/ChoiceLists.h"
 
+#include "instrument/JobMessages.h"
 #include "instrument/ValueTexts.h"
 
 namespace ChoiceLists {
@@ -71,35 +72,11 @@ QString CaptionOf(const QStringList& items, unsigned code) {
 }
 
 QString ModelName(unsigned modelCode) {
-  static const QStringList names = {"Неизвес. ", "К7104Т1 ",  "К7104С1 ",  "Неизвес. ",
-                                    "Неизвес. ", "Неизвес. ", "К7104Е025 "};
-  return CaptionOf(names, modelCode);
+  return QString::fromStdString(::ModelName(modelCode));
 }
 
 QString StateText(uint16_t deviceState) {
-  switch (deviceState) {
-    case 129:
-      return "Измерения";
-    case 137:
-      return "Оператор";
-    case 138:
-      return "Меню";
-    default:
-      return "Неизвестно";
-  }
-}
-
-int StatePicture(uint16_t deviceState) {
-  switch (deviceState) {
-    case 129:
-      return 0;
-    case 137:
-      return 1;
-    case 138:
-      return 2;
-    default:
-      return 3;
-  }
+  return QString::fromStdString(StateName(deviceState));
 }
 
 }  // namespace ChoiceLists

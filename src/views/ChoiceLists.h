@@ -1,5 +1,5 @@
 // The item captions of every choice list of the window, made from the core's texts
-// (instrument/ValueTexts.h), and the name tables of the instrument's model and state. A
+// (instrument/ValueTexts.h), and the names of the instrument's model and state. A
 // choice-type field stores the index of its item; item k carries tag k.
 #pragma once
 
@@ -25,13 +25,9 @@ const QStringList& Speeds();           // ComboBox3 of the device settings
 // instrument) shows as the number itself so that the page still says what is stored.
 QString CaptionOf(const QStringList& items, unsigned code);
 
-// Model name by identity model code; every name ends in a blank. Codes beyond the table show as
-// their unsigned decimal number.
+// The core's model and state names (instrument/JobMessages.h) for the window; the picture of a
+// state is the core's StatePicture.
 QString ModelName(unsigned modelCode);
-inline constexpr int ModelNameCount = 7;
-
-// Operating state text and the index of its picture in StateImageList.
 QString StateText(uint16_t deviceState);
-int StatePicture(uint16_t deviceState);
 
 }  // namespace ChoiceLists

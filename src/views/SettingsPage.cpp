@@ -17,6 +17,7 @@
 
 #include <cmath>
 
+#include "instrument/JobMessages.h"
 #include "instrument/ValueTexts.h"
 #include "views/ChoiceLists.h"
 #include "views/Design.h"
@@ -236,7 +237,7 @@ void TSettingsPage::Render() {
 
 void TSettingsPage::ShowDeviceState() {
   labels_[7]->setText(ChoiceLists::StateText(Image().DeviceState));
-  Image1->setPixmap(ImageLists::State(ChoiceLists::StatePicture(Image().DeviceState)));
+  Image1->setPixmap(ImageLists::State(StatePicture(Image().DeviceState)));
   labels_[9]->setText(QString::number(Image().ArchiveCurrent));
 }
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <mutex>
 
-#include "files/ArchiveText.h"
 #include "instrument/DataImage.h"
 #include "instrument/JobMessages.h"
+#include "instrument/NumberTexts.h"
 
 namespace TextForms {
 
@@ -205,6 +205,14 @@ std::shared_ptr<const TForms> CurrentForms() {
   const std::lock_guard lock(mutex);
   if (!forms || forms->Locale() != locale) forms = std::make_shared<const TForms>(locale);
   return forms;
+}
+
+TTextForm CurrentTextForm() {
+  const std::shared_ptr<const TForms> forms = CurrentForms();
+  TTextForm form;
+  form.DecimalSeparator = forms->DecimalSeparator();
+  form.DateTimeText = [forms](TDateTime value) { return forms->DateTimeText(value).toStdString(); };
+  return form;
 }
 
 QString FixedText(double value, int decimals) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "instrument/DateTime.h"
+#include "instrument/TextForm.h"
 
 namespace TextForms {
 
@@ -69,6 +70,8 @@ class TForms {
 
 // The forms of the current default locale, resolved again when it has changed.
 std::shared_ptr<const TForms> CurrentForms();
+// The same as the core's text form, for the files the window writes; usable on any thread.
+TTextForm CurrentTextForm();
 
 // The value rounded to `decimals` places with the regional decimal separator, no thousands
 // separators and a minus only when the rounded value is not zero; scientific notation once it

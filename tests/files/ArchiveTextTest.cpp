@@ -13,6 +13,7 @@
 
 #include "files/ArchiveText.h"
 #include "instrument/Mipunit.h"
+#include "instrument/NumberTexts.h"
 #include "support/TestNames.h"
 
 namespace fs = std::filesystem;
@@ -24,8 +25,8 @@ std::string ReadFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TArchiveTextForm RussianForm() {
-  TArchiveTextForm form;
+TTextForm RussianForm() {
+  TTextForm form;
   form.DecimalSeparator = ",";
   form.DateTimeText = [](TDateTime t) { return DateTimeText(t, "%d.%m.%Y", "%H:%M:%S"); };
   return form;
@@ -124,7 +125,7 @@ TEST_F(ArchiveTextTest, MoreThan32ChannelsAreCappedAt32) {
 }
 
 TEST_F(ArchiveTextTest, DecimalPointFollowsTheForm) {
-  TArchiveTextForm form = RussianForm();
+  TTextForm form = RussianForm();
   form.DecimalSeparator = ".";
   const auto lines = ArchiveTextLines({Record(9, 40000.5, {-32768.0f})}, 1, form);
   EXPECT_TRUE(lines[1].ends_with("\t-32768.0"));

@@ -109,7 +109,7 @@ TEST_F(ConfigCompareTest, ReportHoldsIdentityAndEveryGroupEscaped) {
   facts.ComparedFile = "настройка & проверка.prb";
   const TComparison comparison = CompareWithImage(*mip_, file_, ",");
   facts.Comparison = &comparison;
-  TReportForm form;
+  TTextForm form;
   form.DecimalSeparator = ",";
   form.DateTimeText = [](TDateTime) { return std::string("<когда>"); };
   const std::string html = ConfigurationReportHtml(*mip_, facts, form);

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 1; i < mip.ArchiveCount(); ++i)
     if (!InOrder(mip.ArchiveRecord(i - 1), mip.ArchiveRecord(i))) std::abort();
 
-  TArchiveTextForm form;
+  TTextForm form;
   form.DecimalSeparator = ",";
   form.DateTimeText = DateTimeForm;
   const std::vector<std::string> lines = ArchiveTextLines(mip.MeasArchive, mip.ChannelCount, form);

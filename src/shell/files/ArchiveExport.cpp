@@ -30,7 +30,7 @@ struct TExportJob {
   bool Csv = false;
   std::vector<MeasurementRecord> Records;
   uint16_t ChannelCount = 0;
-  std::shared_ptr<const TextForms::TForms> Forms;
+  TTextForm Form;
   std::atomic<size_t> Done{0};
   bool Written = false;
 
@@ -43,12 +43,7 @@ struct TExportJob {
       Written = WriteArchiveCsv(Path, Records, ChannelCount, progress);
       return;
     }
-    TArchiveTextForm form;
-    form.DecimalSeparator = Forms->DecimalSeparator();
-    form.DateTimeText = [forms = Forms](TDateTime value) {
-      return forms->DateTimeText(value).toStdString();
-    };
-    Written = WriteArchiveText(Path, Records, ChannelCount, form, progress);
+    Written = WriteArchiveText(Path, Records, ChannelCount, Form, progress);
   }
 };
 
@@ -91,7 +86,7 @@ bool TArchiveExport::Write(const QString& fileName, const TMIP& mip, TProgress& 
   job->Csv = IsCsvName(fileName);
   job->Records = mip.MeasArchive;
   job->ChannelCount = mip.ChannelCount;
-  job->Forms = std::make_shared<const TextForms::TForms>(QLocale());
+  job->Form = TextForms::CurrentTextForm();
   RunBeside([job] { job->Run(); }, job->Records.size(), [job] { return job->Done.load(); },
             progress);
   exporting_ = false;

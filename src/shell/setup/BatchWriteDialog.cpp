@@ -32,7 +32,7 @@ QString Text(const std::string& text) {
 }
 
 QString ModelText(uint16_t model) {
-  return Text(ModelName(model)).trimmed();
+  return Text(ModelTitle(model));
 }
 
 // Every group of the window's configuration is the instrument's, a file's or a "Новый" one:
@@ -241,14 +241,7 @@ bool TBatchWriteDialog::TakeOverPort() {
   portWasOpen_ = own.IsOpen();
   own.ClosePort();
   mip_ = std::make_unique<TMIP>();
-  mip_->OnJobDone = [this](TResult result) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-      result_ = result;
-    }
-    jobDone_.notify_all();
-  };
+  mip_->OnJobDone = [this](TResult result) { runner_.Ended(result); };
   TModBus& bus = mip_->Bus;
   const uint8_t port = own.PortIndex();
   bus.SetPortDevice(port, own.PortDevice(port));
@@ -291,14 +284,7 @@ void TBatchWriteDialog::RunAll() {
 }
 
 TResult TBatchWriteDialog::RunJob(uint8_t code) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    done_ = false;
-  }
-  if (!mip_->StartJob(code)) return RESULT_PORT_BUSY;
-  std::unique_lock<std::mutex> lock(mutex_);
-  jobDone_.wait(lock, [this] { return done_; });
-  return result_;
+  return runner_.Run([this, code] { return mip_->StartJob(code); });
 }
 
 void TBatchWriteDialog::ShowOutcome(int row, const TBatchOutcome& outcome) {

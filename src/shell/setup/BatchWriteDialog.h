@@ -7,14 +7,13 @@
 #include <QDialog>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "instrument/BatchWrite.h"
 #include "instrument/DataImage.h"
+#include "instrument/JobRunner.h"
 
 class QLabel;
 class QLineEdit;
@@ -72,13 +71,12 @@ class TBatchWriteDialog : public QDialog {
   std::vector<TFoundDevice> targets_;
   TBatchPlan plan_;
   TConfigNeeds needs_;
+  // Before mip_, whose job thread tells the runner of its jobs' ends until it has gone.
+  TBlockingJobWait jobWait_;
+  TJobRunner runner_{jobWait_};
   std::unique_ptr<TMIP> mip_;
   std::thread worker_;
   std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::condition_variable jobDone_;
-  bool done_ = false;  // under mutex_
-  TResult result_ = RESULT_OK;
   bool running_ = false;
   bool portWasOpen_ = false;
   bool pollingWaited_ = false;

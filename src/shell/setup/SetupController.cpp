@@ -14,6 +14,7 @@
 #include "files/ConfigReport.h"
 #include "files/RegularFile.h"
 #include "files/SafeWrite.h"
+#include "instrument/JobRunner.h"
 #include "shell/settings/WorkingState.h"
 #include "shell/setup/BatchWriteDialog.h"
 #include "shell/setup/CompareDialog.h"
@@ -46,13 +47,6 @@ std::string LocalPath(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
 
-TReportForm ReportForm() {
-  TReportForm form;
-  form.DecimalSeparator = TextForms::CurrentForms()->DecimalSeparator();
-  form.DateTimeText = [](TDateTime value) { return TextForms::DateTimeText(value).toStdString(); };
-  return form;
-}
-
 // The page laid out on A4 by Qt's own text engine, through a temporary file that replaces the
 // target only once it is complete.
 bool WritePdf(const QString& fileName, const QString& html) {
@@ -72,6 +66,25 @@ bool WritePdf(const QString& fileName, const QString& html) {
   return !bytes.isEmpty() && WriteFileReplacing(LocalPath(fileName), bytes.constData(),
                                                 static_cast<size_t>(bytes.size()));
 }
+
+// The window's wait for a job: a local event loop, left every ClosingPollMs so that the runner
+// sees the window closing. Woken on the window's thread only.
+class TEventLoopWait final : public TJobWait {
+ public:
+  void Wait() override {
+    QEventLoop loop;
+    loop_ = &loop;
+    QTimer::singleShot(ClosingPollMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    loop_ = nullptr;
+  }
+  void Wake() override {
+    if (loop_) loop_->quit();
+  }
+
+ private:
+  QEventLoop* loop_ = nullptr;
+};
 
 }  // namespace
 
@@ -135,29 +148,20 @@ void TSetupController::PresentSetupItems() {
 // job of the same code may still be on its way when this one starts: only the end that follows
 // this job's start counts.
 bool TSetupController::RunJobToEnd(uint8_t job) {
-  bool started = false;
-  bool ended = false;
-  int result = RESULT_OK;
-  QEventLoop loop;
-  const auto onStart = connect(&jobs_, &TJobs::JobStarted, &loop,
-                               [&](uint8_t code) { started = started || code == job; });
-  const auto onEnd = connect(&jobs_, &TJobs::JobEnded, &loop, [&](uint8_t code, int jobResult) {
-    if (!started || code != job) return;
-    ended = true;
-    result = jobResult;
-    loop.quit();
+  TEventLoopWait wait;
+  TJobRunner runner(wait, TJobRunner::TEngine::Shared);
+  const auto onStart = connect(&jobs_, &TJobs::JobStarted, this, [&](uint8_t code) {
+    if (code == job) runner.Started();
   });
-  QTimer closing;
-  connect(&closing, &QTimer::timeout, &loop, [&] {
-    if (seam_.Closing()) loop.quit();
+  const auto onEnd = connect(&jobs_, &TJobs::JobEnded, this, [&](uint8_t code, int result) {
+    if (code == job) runner.Ended(static_cast<TResult>(result));
   });
-  if (jobs_.JobStart(job)) {
-    closing.start(ClosingPollMs);
-    if (!ended) loop.exec();
-  }
+  TJobRunControl control;
+  control.Abandoned = [this] { return seam_.Closing(); };
+  const TResult result = runner.Run([this, job] { return jobs_.JobStart(job); }, control);
   disconnect(onStart);
   disconnect(onEnd);
-  return ended && result == RESULT_OK && !seam_.Closing();
+  return result == RESULT_OK && !seam_.Closing();
 }
 
 // With the port open the configuration is read now, over what the window holds (which the user
@@ -254,7 +258,7 @@ void TSetupController::ConfigurationReportCommand() {
     facts.ComparedFile = comparedFile_.toStdString();
     facts.Comparison = &*comparison_;
   }
-  const std::string html = ConfigurationReportHtml(mip_, facts, ReportForm());
+  const std::string html = ConfigurationReportHtml(mip_, facts, TextForms::CurrentTextForm());
   const bool pdf = fileName.endsWith(".pdf", Qt::CaseInsensitive);
   const bool saved = FileKindOf(LocalPath(fileName)) != TFileKind::Other &&
                      (pdf ? WritePdf(fileName, QString::fromStdString(html))

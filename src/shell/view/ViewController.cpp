@@ -108,7 +108,7 @@ bool TViewController::StartCsvLogging() {
   const QString name = seam_.Dialogs().SaveFileName(
       seam_.Window(), {"Запись текущих значений", "Файлы CSV|*.csv|Все файлы|*.*", "csv"});
   if (!name.isEmpty()) {
-    TLiveCsvForm form;
+    TTextForm form;
     if (csvDecimalCommaItem_->isChecked()) form.DecimalSeparator = ",";
     csvForm_ = form;
     csvLog_ = std::make_unique<TLiveCsvLog>();

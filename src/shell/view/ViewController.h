@@ -55,5 +55,5 @@ class TViewController : public QObject {
   TTrendWindow* liveTrend_ = nullptr;
   TTrendWindow* archiveTrend_ = nullptr;
   std::unique_ptr<TLiveCsvLog> csvLog_;
-  TLiveCsvForm csvForm_;
+  TTextForm csvForm_;
 };

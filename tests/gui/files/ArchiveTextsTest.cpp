@@ -62,7 +62,7 @@ QString ArchiveValueText(float value) {
 }
 
 QByteArray ExportBytes(const std::vector<MeasurementRecord>& records, uint16_t channels) {
-  TArchiveTextForm form;
+  TTextForm form;
   form.DecimalSeparator = QLocale().decimalPoint().toStdString();
   form.DateTimeText = [](TDateTime value) { return DateTimeText(value).toStdString(); };
   std::string text;

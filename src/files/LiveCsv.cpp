@@ -39,6 +39,16 @@ std::string LiveCsvRow(TDateTime time, const float* values, int channels, const 
   return row;
 }
 
+std::string LiveCsvFailureRow(TDateTime time, const std::string& sentence, int channels,
+                              const TTextForm& form) {
+  std::string quoted = "\"";
+  for (const char c : sentence) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  quoted += '"';
+  std::string row = IsoDateTimeText(time) + FieldSeparator(form) + quoted;
+  for (int i = 1; i < channels; ++i) row += FieldSeparator(form);
+  return row;
+}
+
 TLiveCsvLog::~TLiveCsvLog() {
   Close();
 }
@@ -89,6 +99,12 @@ bool TLiveCsvLog::OpenToAppend(const std::string& path, const std::string& heade
 
 bool TLiveCsvLog::Append(TDateTime time, const float* values) {
   if (!file_ || !WriteLine(LiveCsvRow(time, values, channels_, form_))) return false;
+  ++rows_;
+  return true;
+}
+
+bool TLiveCsvLog::AppendFailure(TDateTime time, const std::string& sentence) {
+  if (!file_ || !WriteLine(LiveCsvFailureRow(time, sentence, channels_, form_))) return false;
   ++rows_;
   return true;
 }

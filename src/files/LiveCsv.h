@@ -1,5 +1,6 @@
 // Logging of polled current values to a CSV file, one row per poll: the time in ISO 8601, then one
-// column per channel with the value, or the marker text where the instrument sent a marker. Each
+// column per channel with the value, or the marker text where the instrument sent a marker (a
+// failed poll's row has the sentence that reported the failure instead of the values). Each
 // row reaches the file before Append returns, so a crash or a pulled plug loses at most the poll
 // under way. The form's decimal separator "." (the default) keeps the file the same in every
 // locale; with "," the fields are separated by ';', as spreadsheets of comma locales expect. Its
@@ -37,6 +38,8 @@ class TLiveCsvLog {
   bool FoundOtherLog() const { return otherLog_; }
   // One row; false, with errno, when it could not be written completely (the log is then closed).
   bool Append(TDateTime time, const float* values);
+  // A row for a poll that failed: the sentence that reported it in place of the values.
+  bool AppendFailure(TDateTime time, const std::string& sentence);
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
   int Channels() const { return channels_; }
@@ -58,3 +61,6 @@ class TLiveCsvLog {
 
 std::string LiveCsvHeader(int channels, const TTextForm& form);
 std::string LiveCsvRow(TDateTime time, const float* values, int channels, const TTextForm& form);
+// The sentence quoted in the first channel's column, the other channels' columns empty.
+std::string LiveCsvFailureRow(TDateTime time, const std::string& sentence, int channels,
+                              const TTextForm& form);

@@ -374,28 +374,34 @@ void TMainForm::LayOutStatusBar() {
   // The Stop button covers the end of the message panel, right beside the gauge.
   StopButton->move(panel0 - StopButton->width(), StopButton->y());
   ReconnectButton->move(panel0 - ReconnectButton->width(), ReconnectButton->y());
-  PlaceStatusNote(panel0);
+  PlaceStatusNotes(panel0);
   ImageStateConnect->move(client - 2 * ImageStateConnect->width(), ImageStateConnect->y());
 }
 
 void TMainForm::AddStatusNote(QLabel* note) {
-  statusNote_ = note;
+  statusNotes_.append(note);
   note->setParent(StatusBar);
   note->hide();
 }
 
-void TMainForm::ShowStatusNote(bool shown) {
-  statusNote_->setVisible(shown);
+void TMainForm::ShowStatusNote(QLabel* note, bool shown) {
+  note->setVisible(shown);
   LayOutStatusBar();
 }
 
-// The note covers the end of the message panel while it is shown.
-void TMainForm::PlaceStatusNote(int messagePanelWidth) {
-  if (!statusNote_ || statusNote_->isHidden()) return;
-  const int width = statusNote_->sizeHint().width() + 8;
-  const int end = StopButton->isVisible() ? StopButton->x() : messagePanelWidth;
-  statusNote_->setGeometry(end - width, ForMessage->y(), width, ForMessage->height());
-  ForMessage->resize(std::max(0, end - width - 4), ForMessage->height());
+// The notes shown cover the end of the message panel, side by side.
+void TMainForm::PlaceStatusNotes(int messagePanelWidth) {
+  int end = StopButton->isVisible() ? StopButton->x() : messagePanelWidth;
+  bool anyShown = false;
+  for (QLabel* note : statusNotes_) {
+    if (note->isHidden()) continue;
+    anyShown = true;
+    const int width = note->sizeHint().width() + 8;
+    end -= width;
+    note->setGeometry(end, ForMessage->y(), width, ForMessage->height());
+    end -= 4;
+  }
+  if (anyShown) ForMessage->resize(std::max(0, end), ForMessage->height());
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
@@ -484,6 +490,7 @@ void TMainForm::ReadSettings() {
   state_.MinArch = Settings::Low16(s.MinArch);
   state_.MaxArch = Settings::Low16(s.MaxArch);
   state_.PollInterval = Settings::ReadPollInterval(ini);
+  mip_->SetReadRetries(static_cast<uint8_t>(Settings::ReadReadRetries(ini)));
   state_.FastSearch = Settings::ReadFastSearch(ini);
 }
 
@@ -508,6 +515,7 @@ void TMainForm::WriteSettings() {
   s.MaxArch = state_.MaxArch;
   Settings::Write(ini, s);
   Settings::WritePollInterval(ini, state_.PollInterval);
+  Settings::WriteReadRetries(ini, mip_->ReadRetries());
   if (placeInFile_ || shown_) WindowPlace::Write(ini, CurrentPlace());
   Settings::WriteFastSearch(ini, state_.FastSearch);
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
@@ -516,7 +524,17 @@ void TMainForm::WriteSettings() {
                     QString("Unable to write to %1").arg(QDir::toNativeSeparators(settingsPath_)));
 }
 
-void TMainForm::Report(const QString& sentence, bool error) {
+void TMainForm::Report(const QString& sentence, bool error, const QString& informative) {
+  ShowReport(sentence, error, error, informative);
+}
+
+// A failure without its box folds with the lines around it as an ordinary line does.
+void TMainForm::ReportWithoutBox(const QString& sentence) {
+  ShowReport(sentence, true, false, QString());
+}
+
+void TMainForm::ShowReport(const QString& sentence, bool error, bool box,
+                           const QString& informative) {
   QString line = "[" + TextForms::DateTimeText(NowLocal()) + "] ";
   ++reportCount_;
   if (error) line += "Ошибка: ";
@@ -526,8 +544,8 @@ void TMainForm::Report(const QString& sentence, bool error) {
   palette.setColor(QPalette::WindowText,
                    error ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::ButtonText));
   ForMessage->setPalette(palette);
-  eventLog_.Add(line, (error ? "1" : "0") + sentence, error);
-  if (error) dialogs_->Error(this, "Ошибка", sentence);
+  eventLog_.Add(line, (error ? "1" : "0") + sentence, box);
+  if (box) dialogs_->Error(this, "Ошибка", sentence, informative);
 }
 
 void TMainForm::SetShowHint(bool on) {

@@ -64,7 +64,8 @@ class TMainForm : public QMainWindow, public TWindowSeam {
   // The seam.
   QWidget* Window() override { return this; }
   bool Closing() const override { return closing_; }
-  void Report(const QString& sentence, bool error) override;
+  void Report(const QString& sentence, bool error, const QString& informative = QString()) override;
+  void ReportWithoutBox(const QString& sentence) override;
   TDialogs& Dialogs() override { return *dialogs_; }
   TProgress& Progress() override { return *progress_; }
   void PresentConnection(const QString& whyClosed = QString()) override;
@@ -77,7 +78,7 @@ class TMainForm : public QMainWindow, public TWindowSeam {
   QMenu* AddMenu(const QString& caption, const QString& name) override;
   QToolButton* AddToolButton(const QString& name) override;
   void AddStatusNote(QLabel* note) override;
-  void ShowStatusNote(bool shown) override;
+  void ShowStatusNote(QLabel* note, bool shown) override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -106,7 +107,8 @@ class TMainForm : public QMainWindow, public TWindowSeam {
   void WriteSettings();
   void LayOutStatusBar();
   void PlaceStatusControls();
-  void PlaceStatusNote(int messagePanelWidth);
+  void PlaceStatusNotes(int messagePanelWidth);
+  void ShowReport(const QString& sentence, bool error, bool box, const QString& informative);
   void CenterOnDesktop();
   void PlaceWindow();
   void RestorePage();
@@ -145,7 +147,7 @@ class TMainForm : public QMainWindow, public TWindowSeam {
   QLabel* ImageStateConnect;
   QMenuBar* oxMenu1;
   TLogDialog* LogDialog;
-  QLabel* statusNote_ = nullptr;      // a feature's label over the end of the message panel
+  QList<QLabel*> statusNotes_;        // the features' labels over the end of the message panel
   QAction* addressAction_ = nullptr;  // shows and hides CSpinEditAddress on the toolbar
   QToolButton* toolButtons_[22] = {};
   QAction* menuItems_[33] = {};

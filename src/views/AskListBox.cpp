@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QStyle>
 #include <QVBoxLayout>
 
 TglAskListBox::TglAskListBox(QWidget* parent)
@@ -19,7 +20,8 @@ TglAskListBox::TglAskListBox(QWidget* parent)
       "QPushButton:checked { background: #3b7dd8; border-color: #1f4f99; color: white; }"
       "QPushButton:disabled { background: #eceff1; border-color: #cfd6dc; color: #9aa5b1; }"
       "QPushButton:checked:disabled { background: #b4c3d8; border-color: #9aa9bf; color: #f2f5f8; "
-      "}");
+      "}"
+      "QPushButton[keyButton=\"true\"] { border: 2px solid #1f2933; }");
   body_->setBackgroundRole(QPalette::Base);
   setWidget(body_);
   setWidgetResizable(true);
@@ -128,6 +130,39 @@ bool TglAskListBox::LineEnabled(int line) const {
 void TglAskListBox::SetItemIndex(int line) {
   itemIndex_ = line >= 0 && line < Count() ? line : -1;
   for (int i = 0; i < Count(); ++i) ShowBackground(i);
+  ShowKeyButton();
+}
+
+void TglAskListBox::SetArrowsOnlyMove(bool on) {
+  arrowsOnlyMove_ = on;
+  ShowKeyButton();
+}
+
+// Only the current line's chosen button carries the frame, and only in a list that needs it.
+void TglAskListBox::ShowKeyButton() {
+  for (int i = 0; i < Count(); ++i)
+    for (QPushButton* button : {lines_[i].First, lines_[i].Second}) {
+      const bool framed = arrowsOnlyMove_ && i == itemIndex_ &&
+                          button == (keyButton_ == 1 ? lines_[i].First : lines_[i].Second);
+      if (button->property("keyButton").toBool() == framed) continue;
+      button->setProperty("keyButton", framed);
+      button->style()->unpolish(button);
+      button->style()->polish(button);
+    }
+}
+
+// Left, Right, Space and Enter in a list whose arrows only move; false for any other key.
+bool TglAskListBox::MoveKeyButton(int key) {
+  if (key == Qt::Key_Left || key == Qt::Key_Right) {
+    keyButton_ = key == Qt::Key_Left ? 1 : 2;
+    ShowKeyButton();
+    return true;
+  }
+  if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+    if (LineEnabled(itemIndex_)) ButtonClicked(itemIndex_, keyButton_ == 1 ? Button1 : Button2);
+    return true;
+  }
+  return false;
 }
 
 void TglAskListBox::ButtonClicked(int line, TState which) {
@@ -155,6 +190,7 @@ int TglAskListBox::NextEnabledLine(int from, int step) const {
 }
 
 void TglAskListBox::keyPressEvent(QKeyEvent* event) {
+  if (arrowsOnlyMove_ && MoveKeyButton(event->key())) return;
   int line = -1;
   switch (event->key()) {
     case Qt::Key_Down:

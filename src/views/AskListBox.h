@@ -2,7 +2,8 @@
 // (left), button 2 (right) or none. A click on a line's button pushes it; a click on the pushed
 // button releases it. StateChanged is emitted only for such a click, never for SetState. From the
 // keyboard, Up and Down (Home, End) move between the lines that are enabled, and Left and Right
-// stand for a click on the current line's left and right button.
+// stand for a click on the current line's left and right button; in a list whose buttons act at
+// once (SetArrowsOnlyMove), Left and Right only choose the button and Space or Enter clicks it.
 #pragma once
 
 #include <QList>
@@ -46,6 +47,11 @@ class TglAskListBox : public QScrollArea {
   int ItemIndex() const { return itemIndex_; }
   void SetItemIndex(int line);
 
+  // Left and Right choose the current line's button, framed, and Space or Enter clicks it.
+  void SetArrowsOnlyMove(bool on);
+  // The button Space or Enter would click: 1 (left) or 2 (right).
+  int KeyButton() const { return keyButton_; }
+
  signals:
   void StateChanged(int line);
 
@@ -66,6 +72,8 @@ class TglAskListBox : public QScrollArea {
   int NextEnabledLine(int from, int step) const;
   void ShowState(TLine& line);
   void ShowBackground(int line);
+  void ShowKeyButton();
+  bool MoveKeyButton(int key);
   QPushButton* MakeButton(QWidget* row, const QString& caption);
 
   QWidget* body_;
@@ -75,4 +83,6 @@ class TglAskListBox : public QScrollArea {
   QString caption2_;
   int buttonWidth_ = 100;
   int itemIndex_ = -1;
+  bool arrowsOnlyMove_ = false;
+  int keyButton_ = 1;
 };

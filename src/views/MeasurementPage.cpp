@@ -26,8 +26,11 @@ void TMeasurementPage::ShowCycleTime(TDateTime time) {
 void TMeasurementPage::Render() {
   const float* values = lastCycle_ ? Image().LastCycleValue : Image().CurrentValue;
   if (lastCycle_) ShowCycleTime(Image().LastCycleTime);
-  for (int n = 1; n <= MaxChannels; ++n)
+  const bool stale = context_.Stale[group_.Code];
+  for (int n = 1; n <= MaxChannels; ++n) {
     grid_->SetCells(1, n, TextForms::MeasurementText(values[n - 1]));
+    if (stale) grid_->SetCellGrey(1, n);
+  }
 }
 
 void TMeasurementPage::ShowCounts(int channels, int) {

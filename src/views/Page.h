@@ -27,6 +27,9 @@ class TPageContext {
   // Set while the data image is being written into a page: controls that rendering moves are no
   // edits of the user's.
   bool Rendering = false;
+  // By group code: the live values shown are old (a read failed, the port was closed, another
+  // instrument was chosen) and show on grey, as not-read cells do, until read again.
+  bool Stale[LastGroup + 1] = {};
 
   // The edit handlers' way of raising the modified flag; nothing while a page is being rendered.
   void MarkModified() {

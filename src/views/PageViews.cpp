@@ -227,7 +227,9 @@ void TPageViews::AddRelayPages(TglPageControl* pc) {
                                       TFlagListLayout{6, "TabSheet29", ValueTexts::RelayTestFlags,
                                                       100, "Для всех реле:", "", "-ое реле:"});
   glAskListBox6 = relayTest_->List();
-  // The relay test switches the instrument's relays at once; nothing is left to write later.
+  // The relay test switches the instrument's relays at once; nothing is left to write later, and
+  // moving through the list with the arrow keys switches nothing.
+  glAskListBox6->SetArrowsOnlyMove(true);
   relayTest_->WriteAtOnce(
       [this] {
         if (BeforeRelayTest) BeforeRelayTest();
@@ -343,6 +345,20 @@ void TPageViews::Render() {
   ShowInstrumentCounts();
   if (TPage* page = CurrentPage()) page->Render();
   context_.Rendering = wasRendering;
+}
+
+void TPageViews::MarkLiveValuesStale() {
+  for (const TGroup& group : Groups)
+    if (group.PollsLive) context_.Stale[group.Code] = true;
+}
+
+void TPageViews::LiveValuesRead(uint8_t group) {
+  if (group <= LastGroup) context_.Stale[group] = false;
+}
+
+bool TPageViews::LivePageShown() const {
+  const TGroup* group = GroupByCode(PageJobCode());
+  return group && group->PollsLive;
 }
 
 void TPageViews::ShowInstrumentCounts() {

@@ -124,6 +124,12 @@ void TStringGrid::SetCellNotRead(int col, int row) {
   it->setBackground(Design::NotReadColor());
 }
 
+void TStringGrid::SetCellGrey(int col, int row) {
+  if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_) return;
+  EnsureItem(col - (fixedCols_ > 0 ? 1 : 0), row - fixedRows_)
+      ->setBackground(Design::NotReadColor());
+}
+
 bool TStringGrid::CellNotRead(int col, int row) const {
   if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_) return false;
   const QTableWidgetItem* it = item(row - fixedRows_, col - (fixedCols_ > 0 ? 1 : 0));

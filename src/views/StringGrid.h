@@ -25,6 +25,9 @@ class TStringGrid : public QTableWidget {
   void SetCells(int col, int row, const QString& text);
   // A value cell whose value was not read: empty, on grey.
   void SetCellNotRead(int col, int row);
+  // The cell keeps its text on the not-read grey: a value no longer current.
+  void SetCellGrey(int col, int row);
+  // Grey, with or without a text.
   bool CellNotRead(int col, int row) const;
 
   // What the grid stands for among grids that share handlers (a setpoint, a field).

@@ -8,8 +8,9 @@ bool TScriptedDialogs::Ask(QWidget* owner, const QString& caption, const QString
   return Answers.isEmpty() ? false : Answers.takeFirst();
 }
 
-void TScriptedDialogs::Error(QWidget* owner, const QString& caption, const QString& text) {
-  Asked.append({"Error", caption, text, QString(), owner});
+void TScriptedDialogs::Error(QWidget* owner, const QString& caption, const QString& text,
+                             const QString& informative) {
+  Asked.append({"Error", caption, text, QString(), owner, informative});
   if (WhileErrorShown) WhileErrorShown();
 }
 
@@ -22,12 +23,12 @@ void TScriptedDialogs::About(QWidget*, const QString& title, const QString& text
 }
 
 QString TScriptedDialogs::OpenFileName(QWidget* owner, const TFileRequest& request) {
-  Asked.append({"Open", request.Title, request.Filter, request.DefaultExtension, owner});
+  Asked.append({"Open", request.Title, request.Filter, request.DefaultExtension, owner, QString()});
   return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
 }
 
 QString TScriptedDialogs::SaveFileName(QWidget* owner, const TFileRequest& request) {
-  Asked.append({"Save", request.Title, request.Filter, request.DefaultExtension, owner});
+  Asked.append({"Save", request.Title, request.Filter, request.DefaultExtension, owner, QString()});
   return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
 }
 

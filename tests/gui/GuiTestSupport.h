@@ -31,12 +31,14 @@ struct TAskedDialog {
   QString Text;       // Open and Save: the filter
   QString Extension;  // Open and Save: the default extension
   const QWidget* Owner = nullptr;
+  QString Informative;  // Error: the text under the sentence
 };
 
 class TScriptedDialogs : public TDialogs {
  public:
   bool Ask(QWidget* owner, const QString& caption, const QString& text) override;
-  void Error(QWidget* owner, const QString& caption, const QString& text) override;
+  void Error(QWidget* owner, const QString& caption, const QString& text,
+             const QString& informative = QString()) override;
   void Message(QWidget* owner, const QString& caption, const QString& text) override;
   void About(QWidget* owner, const QString& title, const QString& text) override;
   QString OpenFileName(QWidget* owner, const TFileRequest& request) override;

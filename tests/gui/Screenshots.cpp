@@ -1,14 +1,15 @@
 // k7104-screenshots DIR: the window filled from a simulated instrument, one picture per page in
 // page order, plus the popup lists, the event log, the port settings dialog, the range dialog,
-// the tabs of the instruments a search found, values not read, the rows an instrument of 8
-// channels does not have, the archive page during a deep archive read, the comparison with a
-// file and a page of the configuration report. Used to keep docs/screenshots up to date and to
-// look at every page after a layout change.
+// the tabs of the instruments a search found, values not read, failed polls counted with the
+// values grey, the rows an instrument of 8 channels does not have, the archive page during a deep
+// archive read, the comparison with a file and a page of the configuration report. Used to keep
+// docs/screenshots up to date and to look at every page after a layout change.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
@@ -95,7 +96,7 @@ void SaveAndConfirmWhenShown(QDialog* dialog, const QDir& dir, const QString& na
 // Error boxes are printed instead of waiting for a click that never comes.
 class TPrintedErrors : public TQtDialogs {
  public:
-  void Error(QWidget*, const QString& caption, const QString& text) override {
+  void Error(QWidget*, const QString& caption, const QString& text, const QString&) override {
     std::fprintf(stderr, "error box: %s %s\n", qPrintable(caption), qPrintable(text));
     ++Count;
   }
@@ -129,6 +130,30 @@ bool SaveReportPage(const QString& htmlFile, const QDir& dir, const QString& nam
   painter.end();
   const bool ok = page.save(dir.filePath(name));
   std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(dir.filePath(name)));
+  return ok;
+}
+
+// Polls of the current values failing while they are logged: the values grey, the failures
+// counted on the status line, no box. The polls pause between them so that the status line shows
+// the failure when the window is pictured; they stop on leaving the page.
+bool SavePollFailures(TMainForm& form, k7104sim::Line& line, const QDir& dir) {
+  k7104sim::Fault crc{k7104sim::FaultKind::BadCrc};
+  crc.function = 3;
+  crc.firstRegister = 768;
+  line.AddFault(crc);
+  form.State().PollInterval = 1500;
+  Devices(form).Jobs().AutomaticReread();
+  const QLabel* count = Control<QLabel>(form, "PollFailureCount");
+  QElapsedTimer timer;
+  timer.start();
+  while ((count->isHidden() || count->text() != "Сбоев опроса: 3") && timer.elapsed() < 120000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  const bool ok = count->isVisible() && Save(&form, dir, "poll-failures.png");
+  line.ClearFaults();
+  form.State().PollInterval = 0;
+  form.Pages().PageControl()->SetCurrentIndex(2);
+  while (form.Mip().Busy.load() && timer.elapsed() < 120000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
   return ok;
 }
 
@@ -269,6 +294,7 @@ int main(int argc, char* argv[]) {
   pages.Render();
   ok &= Save(Control<TTrendWindow>(form, "LiveTrend"), dir, "trend-live.png");
   ok &= Save(&form, dir, "csv-logging.png");
+  ok &= SavePollFailures(form, line, dir);
   View(form).StopCsvLogging();
   Control<TTrendWindow>(form, "LiveTrend")->close();
   TriggerItem(form, "ArchiveTrendItem");

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QMenu>
 
 #include <utility>
 
@@ -47,6 +48,26 @@ TDeviceController::~TDeviceController() = default;
 
 void TDeviceController::Build() {
   rangeDialog_ = new TArchQwery(seam_.Window());
+  jobs_->BuildPollFailureCount();
+  BuildContinueArchive();
+}
+
+// After the specified items of "Действие", and on the archive grid's context menu.
+void TDeviceController::BuildContinueArchive() {
+  continueArchiveItem_ = new QAction("Продолжить чтение архива", this);
+  continueArchiveItem_->setObjectName("ContinueArchiveItem");
+  continueArchiveItem_->setEnabled(false);
+  QMenu* action = seam_.Item("N11")->menu();
+  action->addSeparator();
+  action->addAction(continueArchiveItem_);
+  pages_.ArchiveGrid()->setContextMenuPolicy(Qt::ActionsContextMenu);
+  pages_.ArchiveGrid()->addAction(continueArchiveItem_);
+}
+
+// Only the instrument the list came from can go on with it.
+void TDeviceController::EnableContinueArchive() {
+  continueArchiveItem_->setEnabled(mip_.ArchiveCanContinue() &&
+                                   addresses_->CurrentAddress() == archiveAddress_);
 }
 
 void TDeviceController::Wire() {
@@ -79,6 +100,11 @@ void TDeviceController::WireCommands() {
     connect(seam_.Item(name), &QAction::triggered, this, command);
   connect(seam_.Button("StopButton"), &QAbstractButton::clicked, this,
           &TDeviceController::StopCommand);
+  connect(continueArchiveItem_, &QAction::triggered, this,
+          &TDeviceController::ContinueArchiveCommand);
+  connect(jobs_, &TJobs::JobEnded, this, &TDeviceController::EnableContinueArchive);
+  connect(seam_.Item("N11")->menu(), &QMenu::aboutToShow, this,
+          &TDeviceController::EnableContinueArchive);
   connect(seam_.Button("ReconnectButton"), &QAbstractButton::clicked, this, [this] {
     if (!mip_.Bus.IsOpen()) ConnectCommand();
   });
@@ -96,11 +122,14 @@ void TDeviceController::WireAddressChoice() {
 
 void TDeviceController::ConnectCommand() {
   TModBus& bus = mip_.Bus;
+  jobs_->ForgetPollFailures();
   if (bus.IsOpen()) {
     // The job under way ends because the user asked for it, however far it has got.
     StopCommand();
     jobs_->StopPolling();
     bus.ClosePort();
+    pages_.MarkLiveValuesStale();
+    jobs_->RenderCurrentPage();
   } else if (!bus.OpenPort()) {
     const std::string device = bus.PortDevice(bus.PortIndex());
     seam_.PresentConnection(
@@ -174,6 +203,7 @@ void TDeviceController::ReadCurrentCommand() {
     mip_.RangeFirst = static_cast<uint16_t>(first);
     mip_.RangeLast = static_cast<uint16_t>(last);
     feed_->Begin(static_cast<uint32_t>(last - first + 1));
+    archiveAddress_ = addresses_->CurrentAddress();
   });
 }
 
@@ -204,6 +234,21 @@ void TDeviceController::WriteAllCommand() {
         question;
   if (seam_.Dialogs().Ask(seam_.Window(), "Запись всей конфигурации в прибор", question))
     jobs_->JobStart(JobWriteAll);
+}
+
+// The read under way may be the one that would be gone on with: the command waits for its end.
+void TDeviceController::ContinueArchiveCommand() {
+  bool waited = false;
+  if (!jobs_->WaitForIdleEngine(&waited)) return;
+  EnableContinueArchive();
+  if (!continueArchiveItem_->isEnabled()) {
+    if (waited) jobs_->AutomaticReread();
+    return;
+  }
+  jobs_->JobStart(JobReadArchive, [this] {
+    mip_.ArchiveMode = TArchiveMode::Continue;
+    feed_->Begin(mip_.ArchiveAskedLast - mip_.ArchiveNext + 1);
+  });
 }
 
 void TDeviceController::StopCommand() {

@@ -11,6 +11,7 @@
 
 #include "instrument/Mipunit.h"
 
+class QAction;
 class TAddressChoice;
 class TArchQwery;
 class TArchiveFeed;
@@ -49,6 +50,9 @@ class TDeviceController : public QObject {
   void ReadAllCommand();
   void WriteCurrentCommand();
   void WriteAllCommand();
+  // Reads on from the record after the last one an archive read that failed or was stopped got
+  // to the end of the range it asked, appending to the list.
+  void ContinueArchiveCommand();
   void StopCommand();
   // The device of a port that went away is no longer watched, and "Соединиться снова" goes.
   void ForgetReconnectOffer();
@@ -62,6 +66,8 @@ class TDeviceController : public QObject {
   void WireAddressChoice();
   void StartSearch(TSearchMode mode, int first, int last);
   void EnableSearch(bool on);
+  void BuildContinueArchive();
+  void EnableContinueArchive();
 
   TWindowSeam& seam_;
   TMIP& mip_;
@@ -73,4 +79,6 @@ class TDeviceController : public QObject {
   TJobControl* jobs_;
   TPageChange* pageChange_;
   TArchQwery* rangeDialog_ = nullptr;
+  QAction* continueArchiveItem_ = nullptr;
+  uint8_t archiveAddress_ = 0;  // the instrument the archive list was read from
 };

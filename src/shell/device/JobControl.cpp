@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QEventLoop>
+#include <QLabel>
 #include <QTimer>
 
 #include <utility>
@@ -106,7 +107,11 @@ bool TJobControl::JobStart(uint8_t jobCode, const std::function<void()>& prepare
     }
     if (prepare) prepare();
     mip_.Address = addresses_.CurrentAddress();
-    if (mip_.StartJob(jobCode)) return true;
+    if (mip_.StartJob(jobCode)) {
+      pollUnderWay_ = false;
+      ForgetPollFailures();
+      return true;
+    }
   }
 }
 
@@ -172,7 +177,7 @@ void TJobControl::StartPoll() {
   // A refused start is dropped: the job under way polls again when it ends.
   if (mip_.Busy) return;
   mip_.Address = addresses_.CurrentAddress();
-  mip_.StartJob(job);
+  if (mip_.StartJob(job)) pollUnderWay_ = true;
 }
 
 void TJobControl::JobStartHandler(uint8_t jobCode) {
@@ -194,21 +199,64 @@ void TJobControl::CompletionHandler(const TJobEnd& end) {
     feed_.End();
   // A job the user stopped ends as he asked: its sentence is no error.
   const bool stopped = std::exchange(userStop_, false) && end.Result == RESULT_ABORTED;
+  const bool poll = std::exchange(pollUnderWay_, false);
   const QString message = ApplyJobEnd(end);
   pages_.ShowInstrumentCounts();
-  // A failed job refreshes nothing; the page waits for the next job that succeeds.
-  if (end.Result == RESULT_OK) RenderPendingPage();
+  // A failed job refreshes nothing; the page waits for the next job that succeeds. The live
+  // values shown are old from now on, and a live page shows them so.
+  if (end.Result == RESULT_OK) {
+    RenderPendingPage();
+  } else if (!stopped) {
+    pages_.MarkLiveValuesStale();
+    if (pages_.LivePageShown()) pages_.Render();
+  }
   searchButton_->setEnabled(true);
   manualButton_->setEnabled(true);
   seam_.Progress().HideStop();
   // The port is closed before the report, so that the window shows it off line from the first
   // box on and the user can connect again once the line is back.
-  if (PortGone(end.Result) && mip_.Bus.IsOpen()) reconnect_.PortGone();
-  seam_.Report(message, end.Result != RESULT_OK && !stopped);
+  QString closed;
+  if (PortGone(end.Result) && mip_.Bus.IsOpen()) closed = reconnect_.PortGone();
+  const bool failed = end.Result != RESULT_OK && !stopped;
+  // The box says what the failure did to the port under the sentence that names the failure.
+  if (failed && poll)
+    ReportPollFailure(end, message, closed);
+  else
+    seam_.Report(message, failed, closed);
+  if (poll && end.Result == RESULT_OK) ForgetPollFailures();
   seam_.Progress().Hide();
   if (end.Result == RESULT_OK && end.JobCode == GroupCurrentValues) emit CurrentValuesRead();
   emit JobEnded(end.JobCode, end.Result);
   RereadAfterJob();
+}
+
+// The first failure of a run of polls gets its box, unless nobody watches; the polls failing after
+// it are counted on the status line and go to the event log, where they fold. The sentence names
+// the address polled, which may be one the user has just typed.
+void TJobControl::ReportPollFailure(const TJobEnd& end, const QString& sentence,
+                                    const QString& closed) {
+  const QString failure = sentence + QString(" (адрес %1)").arg(addresses_.CurrentAddress());
+  ++pollFailures_;
+  pollFailureCount_->setText(QString("Сбоев опроса: %1").arg(pollFailures_));
+  seam_.ShowStatusNote(pollFailureCount_, true);
+  if (pollFailures_ == 1 && !unattendedPolling_)
+    seam_.Report(failure, true, closed);
+  else
+    seam_.ReportWithoutBox(failure);
+  if (end.JobCode == GroupCurrentValues) emit CurrentValuesFailed(failure);
+}
+
+void TJobControl::BuildPollFailureCount() {
+  pollFailureCount_ = new QLabel;
+  pollFailureCount_->setObjectName("PollFailureCount");
+  pollFailureCount_->setToolTip("Неудачных опросов подряд: до удачного опроса или команды");
+  seam_.AddStatusNote(pollFailureCount_);
+}
+
+void TJobControl::ForgetPollFailures() {
+  if (pollFailures_ == 0) return;
+  pollFailures_ = 0;
+  seam_.ShowStatusNote(pollFailureCount_, false);
 }
 
 // Sets the cancel flag of the job under way; the job ends with its next step.
@@ -224,6 +272,7 @@ QString TJobControl::ApplyJobEnd(const TJobEnd& end) {
   if (end.Result != RESULT_OK)
     return Text(FailureSentence(end.Result, end.CurrentOp, end.DeviceException));
   unsaved_.Forget(end.JobCode);
+  pages_.LiveValuesRead(end.JobCode);
   if (end.JobCode == OpChangeAddress) {
     addresses_.SetCurrentAddress(static_cast<uint8_t>(pages_.CSpinEdit3->value()));
     mip_.Address = seam_.Addresses().Typed();
@@ -266,5 +315,6 @@ void TJobControl::RenderPendingPage() {
 
 void TJobControl::ForgetReadValues() {
   mip_.ForgetReadGroups();
+  pages_.MarkLiveValuesStale();
   RenderCurrentPage();
 }

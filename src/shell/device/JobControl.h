@@ -12,6 +12,7 @@
 #include "shell/window/Jobs.h"
 
 class QAbstractButton;
+class QLabel;
 class QTimer;
 class TAddressChoice;
 class TArchiveFeed;
@@ -48,6 +49,11 @@ class TJobControl : public TJobs {
   void AutomaticReread() override;
   void RenderCurrentPage() override;
   void ForgetReadValues() override;
+  void SetUnattendedPolling(bool on) override { unattendedPolling_ = on; }
+  // Adds the count of failed polls to the status line, hidden while no poll has failed.
+  void BuildPollFailureCount();
+  // A run of failed polls is over: the user gave a command.
+  void ForgetPollFailures();
   // Waits once for the job under way, whose end then starts no poll.
   void WaitWithoutReread();
   // The user's stop of the job under way (Stop button, Escape, disconnect): it ends with result
@@ -74,6 +80,7 @@ class TJobControl : public TJobs {
   void CompletionHandler(const TJobEnd& end);
   QString ApplyJobEnd(const TJobEnd& end);
   void RenderPendingPage();
+  void ReportPollFailure(const TJobEnd& end, const QString& sentence, const QString& closed);
 
   TWindowSeam& seam_;
   TMIP& mip_;
@@ -91,4 +98,8 @@ class TJobControl : public TJobs {
   bool renderPending_ = false;  // the current page is shown once the job under way has ended
   bool userStop_ = false;       // the user has stopped the job under way
   uint8_t startedJob_ = 0;      // job thread only: the job code as the job started
+  bool pollUnderWay_ = false;   // the job under way was started by a poll, not by a command
+  bool unattendedPolling_ = false;
+  int pollFailures_ = 0;  // polls failed in a row since the last that succeeded or a command
+  QLabel* pollFailureCount_ = nullptr;
 };

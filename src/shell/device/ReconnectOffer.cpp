@@ -13,12 +13,14 @@ TReconnectOffer::TReconnectOffer(TWindowSeam& seam, TModBus& bus, QObject* paren
 
 // The device itself may have gone (a converter pulled out): the window says so and watches for
 // its return.
-void TReconnectOffer::PortGone() {
+QString TReconnectOffer::PortGone() {
   const QString device = QString::fromStdString(bus_.PortDevice(bus_.PortIndex()));
   bus_.ClosePort();
   const bool gone = TDeviceReturn::Gone(device);
-  seam_.PresentConnection(gone ? QString("Устройство %1 отключено.").arg(device) : QString());
+  const QString why = gone ? QString("Устройство %1 отключено.").arg(device) : QString();
+  seam_.PresentConnection(why);
   deviceReturn_->Watch(device);
+  return why.isEmpty() ? "Порт закрыт." : "Порт закрыт. " + why;
 }
 
 void TReconnectOffer::Forget() {

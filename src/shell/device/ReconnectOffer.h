@@ -15,8 +15,9 @@ class TReconnectOffer : public QObject {
  public:
   TReconnectOffer(TWindowSeam& seam, TModBus& bus, QObject* parent = nullptr);
 
-  // Closes the port the line failed on and watches its device.
-  void PortGone();
+  // Closes the port the line failed on and watches its device; returns the sentence that says
+  // so, "Порт закрыт." with the device when it has gone.
+  QString PortGone();
   // The device is no longer watched, and "Соединиться снова" goes.
   void Forget();
 

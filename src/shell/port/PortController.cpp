@@ -42,9 +42,11 @@ void TPortController::PortSettingsCommand() {
   portSettings_->ComboBox1->setCurrentIndex(bus.PortIndex());
   portSettings_->ComboBox2->setCurrentIndex(bus.GetBaudIndex());
   portSettings_->CSpinEditPoll->setValue(state_.PollInterval);
+  portSettings_->CSpinEditRetries->setValue(mip_.ReadRetries());
   const std::string device = bus.PortDevice(bus.PortIndex());
   if (portSettings_->exec() == QDialog::Accepted) {
     state_.PollInterval = Settings::ClampPollInterval(portSettings_->CSpinEditPoll->value());
+    mip_.SetReadRetries(static_cast<uint8_t>(portSettings_->CSpinEditRetries->value()));
     bus.SetWaitTime(static_cast<uint16_t>(portSettings_->CSpinEdit1->value()));
     bus.SetPortIndex(static_cast<uint8_t>(portSettings_->ComboBox1->currentIndex()));
     bus.SetBaudIndex(static_cast<uint8_t>(portSettings_->ComboBox2->currentIndex()));

@@ -37,6 +37,7 @@ TPortSettings::TPortSettings(QWidget* parent)
       ComboBox2(new QComboBox(this)),
       CSpinEdit1(new QSpinBox(this)),
       CSpinEditPoll(new QSpinBox(this)),
+      CSpinEditRetries(new QSpinBox(this)),
       OKBtn(new QPushButton("OK", this)),
       CancelBtn(new QPushButton("Cancel", this)),
       PortDevice(new QLabel(this)),
@@ -68,6 +69,11 @@ TPortSettings::TPortSettings(QWidget* parent)
   // A pause too short for the line is taken as the shortest one allowed.
   connect(CSpinEditPoll, &QSpinBox::editingFinished, this,
           [this] { CSpinEditPoll->setValue(Settings::ClampPollInterval(CSpinEditPoll->value())); });
+  CSpinEditRetries->setObjectName("CSpinEditRetries");
+  CSpinEditRetries->setRange(0, Settings::ReadRetriesMax);
+  CSpinEditRetries->setToolTip(
+      "Сколько раз чтение, прерванное сбоем на линии (таймаут, CRC, длина), повторяется; запись "
+      "не повторяется");
   OKBtn->setObjectName("OKBtn");
   OKBtn->setDefault(true);
   CancelBtn->setObjectName("CancelBtn");
@@ -84,11 +90,13 @@ TPortSettings::TPortSettings(QWidget* parent)
   layout->addWidget(CSpinEdit1, 2, 1);
   layout->addWidget(new QLabel("Опрос:", this), 3, 0);
   layout->addWidget(CSpinEditPoll, 3, 1);
-  layout->addWidget(FindPortsButton, 4, 1);
+  layout->addWidget(new QLabel("Повторов при сбое:", this), 4, 0);
+  layout->addWidget(CSpinEditRetries, 4, 1);
+  layout->addWidget(FindPortsButton, 5, 1);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(OKBtn, QDialogButtonBox::AcceptRole);
   buttons->addButton(CancelBtn, QDialogButtonBox::RejectRole);
-  layout->addWidget(buttons, 5, 0, 1, 3);
+  layout->addWidget(buttons, 6, 0, 1, 3);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   setTabOrder(CancelBtn, FindPortsButton);
 }

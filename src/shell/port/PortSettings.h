@@ -22,10 +22,11 @@ class TPortSettings : public QDialog {
   // beside the list for the number chosen.
   void ShowDevices(const QStringList& devices);
 
-  QComboBox* ComboBox1;     // Com1..Com20; each item's tool tip names its device
-  QComboBox* ComboBox2;     // the 15 baud rates
-  QSpinBox* CSpinEdit1;     // reply timeout, 10..3000 ms
-  QSpinBox* CSpinEditPoll;  // pause between polls: 0 (continuously) or 100..60000 ms
+  QComboBox* ComboBox1;        // Com1..Com20; each item's tool tip names its device
+  QComboBox* ComboBox2;        // the 15 baud rates
+  QSpinBox* CSpinEdit1;        // reply timeout, 10..3000 ms
+  QSpinBox* CSpinEditPoll;     // pause between polls: 0 (continuously) or 100..60000 ms
+  QSpinBox* CSpinEditRetries;  // times a garbled read is sent again, 0..5
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
   QLabel* PortDevice;            // the device of the Com number chosen

@@ -13,6 +13,7 @@ const char* const MainSection = "Settings";
 const char* const DevicesSection = "PortDevices";
 const char* const PollIntervalKey = "PollInterval";
 const char* const FastSearchKey = "FastSearch";
+const char* const ReadRetriesKey = "ReadRetries";
 
 // Tried rather than read from the permissions, which on Windows do not tell it.
 bool CanWriteFolder(const QString& folder) {
@@ -90,6 +91,15 @@ int ReadPollInterval(const TIniFile& ini) {
 void WritePollInterval(TIniFile& ini, int ms) {
   if (ms == 0 && !ini.ReadString(PortSection, PollIntervalKey)) return;
   ini.WriteInteger(PortSection, PollIntervalKey, ClampPollInterval(ms));
+}
+
+int ReadReadRetries(const TIniFile& ini) {
+  return qBound(0, ini.ReadInteger(PortSection, ReadRetriesKey, 0), ReadRetriesMax);
+}
+
+void WriteReadRetries(TIniFile& ini, int retries) {
+  if (retries == 0 && !ini.ReadString(PortSection, ReadRetriesKey)) return;
+  ini.WriteInteger(PortSection, ReadRetriesKey, qBound(0, retries, ReadRetriesMax));
 }
 
 bool ReadFastSearch(const TIniFile& ini) {

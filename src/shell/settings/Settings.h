@@ -45,6 +45,13 @@ int ClampPollInterval(int ms);
 int ReadPollInterval(const TIniFile& ini);
 void WritePollInterval(TIniFile& ini, int ms);
 
+// How many times a garbled read is sent again: 0 (the default, also for a missing or unreadable
+// key) to 5, larger values taken as 5. A key of its own beside the nine, written once it differs
+// from 0 or is in the file already.
+inline constexpr int ReadRetriesMax = 5;
+int ReadReadRetries(const TIniFile& ini);
+void WriteReadRetries(TIniFile& ini, int retries);
+
 // Whether the search probes with the fast timeout: a key of its own beside the nine, written
 // once it is on or in the file already.
 bool ReadFastSearch(const TIniFile& ini);

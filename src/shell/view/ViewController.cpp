@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "instrument/Mipunit.h"
 #include "shell/view/TrafficMonitor.h"
@@ -74,6 +75,7 @@ void TViewController::Wire() {
       StopCsvLogging();
   });
   connect(&jobs_, &TJobs::CurrentValuesRead, this, &TViewController::LogCurrentValues);
+  connect(&jobs_, &TJobs::CurrentValuesFailed, this, &TViewController::LogPollFailure);
   connect(trafficButton_, &QAbstractButton::clicked, this, &TViewController::ShowTrafficMonitor);
 }
 
@@ -107,25 +109,49 @@ bool TViewController::StartCsvLogging() {
   StopCsvLogging();
   const QString name = seam_.Dialogs().SaveFileName(
       seam_.Window(), {"Запись текущих значений", "Файлы CSV|*.csv|Все файлы|*.*", "csv"});
-  if (!name.isEmpty()) {
+  std::optional<TLiveCsvOpen> how;
+  if (!name.isEmpty()) how = AskHowToOpen(name);
+  if (how) {
     TTextForm form;
     if (csvDecimalCommaItem_->isChecked()) form.DecimalSeparator = ",";
     csvForm_ = form;
+    csvOpen_ = *how;
     csvLog_ = std::make_unique<TLiveCsvLog>();
-    if (csvLog_->Open(name.toStdString(), mip_.ChannelCount, form)) {
+    if (csvLog_->Open(name.toStdString(), mip_.ChannelCount, form, *how)) {
       csvLoggingItem_->setChecked(true);
       csvLoggingLabel_->setText("Запись в CSV: " + QFileInfo(name).fileName());
       csvLoggingLabel_->setToolTip(name);
-      seam_.ShowStatusNote(true);
+      seam_.ShowStatusNote(csvLoggingLabel_, true);
+      jobs_.SetUnattendedPolling(true);
       seam_.Report("Запись текущих значений в файл " + name + " начата.", false);
       return true;
     }
-    seam_.Report(
-        "Не удалось создать файл " + name + ": " + QString::fromLocal8Bit(std::strerror(errno)),
-        true);
+    if (csvLog_->FoundOtherLog())
+      seam_.Report("Файл " + name +
+                       " не дописан: в нём не журнал текущих значений этих каналов в этой форме.",
+                   true);
+    else
+      seam_.Report(
+          "Не удалось создать файл " + name + ": " + QString::fromLocal8Bit(std::strerror(errno)),
+          true);
   }
   csvLoggingItem_->setChecked(false);
   return false;
+}
+
+// A file that is there already is replaced or appended to as the user says; nothing when he
+// wants neither.
+std::optional<TLiveCsvOpen> TViewController::AskHowToOpen(const QString& name) {
+  if (!QFileInfo::exists(name)) return TLiveCsvOpen::Replace;
+  TDialogs& dialogs = seam_.Dialogs();
+  const QString caption = "Запись текущих значений";
+  if (dialogs.Ask(seam_.Window(), caption,
+                  "Файл " + name + " уже существует.\nДописать текущие значения в конец файла?"))
+    return TLiveCsvOpen::Append;
+  if (dialogs.Ask(seam_.Window(), caption,
+                  "Заменить файл " + name + "? Строки, записанные в нём, будут потеряны."))
+    return TLiveCsvOpen::Replace;
+  return std::nullopt;
 }
 
 void TViewController::StopCsvLogging() {
@@ -133,7 +159,8 @@ void TViewController::StopCsvLogging() {
   const QString name = csvLog_ ? QString::fromStdString(csvLog_->Path()) : QString();
   csvLog_.reset();
   csvLoggingItem_->setChecked(false);
-  seam_.ShowStatusNote(false);
+  seam_.ShowStatusNote(csvLoggingLabel_, false);
+  jobs_.SetUnattendedPolling(false);
   if (wasLogging) seam_.Report("Запись текущих значений в файл " + name + " закончена.", false);
 }
 
@@ -145,8 +172,19 @@ void TViewController::LogCurrentValues() {
   if (!CsvLogging()) return;
   // Started before the instrument's channels were known: the header follows the first poll.
   if (csvLog_->Rows() == 0 && csvLog_->Channels() != mip_.ChannelCount)
-    csvLog_->Open(std::string(csvLog_->Path()), mip_.ChannelCount, csvForm_);
+    csvLog_->Open(std::string(csvLog_->Path()), mip_.ChannelCount, csvForm_, csvOpen_);
   if (csvLog_->IsOpen() && csvLog_->Append(NowLocal(), mip_.CurrentValue)) return;
+  StopAfterWriteFailure();
+}
+
+// The log goes on through a failed poll: its row says what failed.
+void TViewController::LogPollFailure(const QString& sentence) {
+  if (!CsvLogging()) return;
+  if (csvLog_->AppendFailure(NowLocal(), sentence.toStdString())) return;
+  StopAfterWriteFailure();
+}
+
+void TViewController::StopAfterWriteFailure() {
   const QString name = QString::fromStdString(csvLog_->Path());
   const QString why = QString::fromLocal8Bit(std::strerror(errno));
   csvLog_.reset();

@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 #include "files/LiveCsv.h"
 
@@ -39,7 +40,10 @@ class TViewController : public QObject {
   bool CsvLogging() const;
 
  private:
+  std::optional<TLiveCsvOpen> AskHowToOpen(const QString& name);
   void LogCurrentValues();
+  void LogPollFailure(const QString& sentence);
+  void StopAfterWriteFailure();
 
   TWindowSeam& seam_;
   TMIP& mip_;
@@ -56,4 +60,5 @@ class TViewController : public QObject {
   TTrendWindow* archiveTrend_ = nullptr;
   std::unique_ptr<TLiveCsvLog> csvLog_;
   TTextForm csvForm_;
+  TLiveCsvOpen csvOpen_ = TLiveCsvOpen::Replace;
 };

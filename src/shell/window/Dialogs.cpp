@@ -20,8 +20,11 @@ bool TQtDialogs::Ask(QWidget* owner, const QString& caption, const QString& text
                                QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-void TQtDialogs::Error(QWidget* owner, const QString& caption, const QString& text) {
-  QMessageBox::critical(owner, CaptionOrTitle(caption), text);
+void TQtDialogs::Error(QWidget* owner, const QString& caption, const QString& text,
+                       const QString& informative) {
+  QMessageBox box(QMessageBox::Critical, CaptionOrTitle(caption), text, QMessageBox::Ok, owner);
+  box.setInformativeText(informative);
+  box.exec();
 }
 
 void TQtDialogs::Message(QWidget* owner, const QString& caption, const QString& text) {

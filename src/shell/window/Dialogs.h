@@ -21,8 +21,10 @@ class TDialogs {
 
   // Question icon, Yes and No; true for Yes.
   virtual bool Ask(QWidget* owner, const QString& caption, const QString& text) = 0;
-  // Error icon and OK; an empty caption leaves the system's default.
-  virtual void Error(QWidget* owner, const QString& caption, const QString& text) = 0;
+  // Error icon and OK; an empty caption leaves the system's default. The informative text, when
+  // given, stands under the sentence.
+  virtual void Error(QWidget* owner, const QString& caption, const QString& text,
+                     const QString& informative = QString()) = 0;
   // A plain box with OK.
   virtual void Message(QWidget* owner, const QString& caption, const QString& text) = 0;
   // The about box of the program.
@@ -36,7 +38,8 @@ class TDialogs {
 class TQtDialogs : public TDialogs {
  public:
   bool Ask(QWidget* owner, const QString& caption, const QString& text) override;
-  void Error(QWidget* owner, const QString& caption, const QString& text) override;
+  void Error(QWidget* owner, const QString& caption, const QString& text,
+             const QString& informative = QString()) override;
   void Message(QWidget* owner, const QString& caption, const QString& text) override;
   void About(QWidget* owner, const QString& title, const QString& text) override;
   QString OpenFileName(QWidget* owner, const TFileRequest& request) override;

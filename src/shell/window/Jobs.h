@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -30,10 +31,15 @@ class TJobs : public QObject {
   // What was read before belongs to another connection or another instrument: the current page
   // shows it as not read, and writing such a group reads it first.
   virtual void ForgetReadValues() = 0;
+  // While on (live values are being logged), a failed poll shows no error box: the polling goes
+  // on at once.
+  virtual void SetUnattendedPolling(bool on) = 0;
 
  signals:
   // The current values were read; the data image holds them while the handlers run.
   void CurrentValuesRead();
+  // A poll of the current values failed; sentence is the failure as reported.
+  void CurrentValuesFailed(const QString& sentence);
   // A job's start and its end have been reported; result is its result code. The two come in the
   // order of the jobs: the end of a job before the start of the next.
   void JobStarted(uint8_t jobCode);

@@ -30,8 +30,14 @@ class TWindowSeam {
   virtual bool Closing() const = 0;
 
   // Time-stamps the sentence, shows it in the status line, keeps it in the event log (newest
-  // first) and, for an error, shows it in an error box. GUI thread only.
-  virtual void Report(const QString& sentence, bool error) = 0;
+  // first) and, for an error, shows it in an error box, with the informative text under the
+  // sentence when one is given. GUI thread only.
+  virtual void Report(const QString& sentence, bool error,
+                      const QString& informative = QString()) = 0;
+  // An error reported as Report does, without the box: a poll failing again after the failure
+  // the user has seen, or while nobody watches. Its repeats fold in the event log with the polls'
+  // own lines.
+  virtual void ReportWithoutBox(const QString& sentence) = 0;
   virtual TDialogs& Dialogs() = 0;
   virtual TProgress& Progress() = 0;
 
@@ -51,10 +57,11 @@ class TWindowSeam {
   // A menu after the window's menus, and a button after a separator at the end of the toolbar.
   virtual QMenu* AddMenu(const QString& caption, const QString& name) = 0;
   virtual QToolButton* AddToolButton(const QString& name) = 0;
-  // A feature's label on the status line, over the end of the message panel while it is shown;
-  // the status line is laid out again whenever the label is shown or hidden through it.
+  // A feature's label on the status line, over the end of the message panel while it is shown
+  // (the one added first rightmost); the status line is laid out again whenever the label is
+  // shown or hidden through it.
   virtual void AddStatusNote(QLabel* note) = 0;
-  virtual void ShowStatusNote(bool shown) = 0;
+  virtual void ShowStatusNote(QLabel* note, bool shown) = 0;
 
  protected:
   ~TWindowSeam() = default;

@@ -64,6 +64,32 @@ class TestEditCommands : public QObject {
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
   }
 
+  // The arrow keys move through the relay test without switching anything; Space and Enter press
+  // the button they chose, as a click does.
+  void RelayTestKeysOnlyMove() {
+    TMainForm& form = Start();
+    ClickPage(form, 12, 6);
+    Button(form, "ToolButton8")->click();
+    TglAskListBox* list = form.Pages().glAskListBox6;
+    list->setFocus();
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Left,
+                              Qt::Key_Right, Qt::Key_Left})
+      QTest::keyClick(list, key);
+    QCOMPARE(list->ItemIndex(), 3);
+    QCOMPARE(list->KeyButton(), 1);
+    QCOMPARE(list->State(3), TglAskListBox::None);
+    QCOMPARE(form.Mip().Config.RelayTestOn[2], uint8_t(0));
+    QCOMPARE(Reported(form, "Идет запись данных."), 0);
+    QTest::keyClick(list, Qt::Key_Space);
+    QCOMPARE(list->State(3), TglAskListBox::Button1);
+    QTRY_VERIFY_WITH_TIMEOUT(instrument_->Coil(RelayTestCoil + 2), Patience);
+    QTest::keyClick(list, Qt::Key_Right);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(list->State(3), TglAskListBox::Button2);
+    QTRY_VERIFY_WITH_TIMEOUT(!instrument_->Coil(RelayTestCoil + 2), Patience);
+    QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
+  }
+
   // The device settings page polls the state; the clock button still gets the engine, and the
   // clock it sends is the computer's, not what a read in between brought back.
   void ClockFromTheComputerReachesTheInstrument() {

@@ -1,7 +1,9 @@
 // The archive page end to end: records read from a simulated instrument on a real
 // pseudo-terminal, shown in StringGrid80, and exported by Save as a Windows-1251 text file into a
 // temporary folder.
+#include <QAction>
 #include <QDir>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -283,6 +285,42 @@ class TestArchiveCommands : public QObject {
     ClickPage(form, 0);
     ClickPage(form, ArchivePage);
     QCOMPARE(NumbersColumn(grid), QStringList({"3"}));
+  }
+
+  // A read that a garbled reply stopped goes on, from "Действие" or the grid's context menu, from
+  // the record after the last one read: the grid and the export are those of a read without the
+  // failure.
+  void ReadThatFailedGoesOn() {
+    line_ = std::make_unique<k7104sim::Line>();
+    line_->AddInstrument({1, 6, 8, 4}).SetArchiveDepth(300);
+    k7104sim::Fault crc{k7104sim::FaultKind::BadCrc};
+    crc.function = 4;
+    crc.firstRegister = 220;  // record 201 is the first whose registers reach it
+    crc.times = 1;
+    line_->AddFault(crc);
+    TMainForm& form = StartOnLine();
+    QAction* goOn = Item(form, "ContinueArchiveItem");
+    QVERIFY(goOn && !goOn->isEnabled());
+    QVERIFY(form.Pages().ArchiveGrid()->actions().contains(goOn));
+    QVERIFY(Item(form, "N11")->menu()->actions().contains(goOn));
+    AnswerRangeDialog(1, 300);
+    Button(form, "ToolButton10")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(Dialogs(), "Error"),
+                              QStringList{"Ошибка CRC!!! При чтении архив измерений!!!"}, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(goOn->isEnabled(), Patience);
+    QCOMPARE(int(form.Mip().ArchiveCount()), 200);
+    goOn->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 1, Patience);
+    QVERIFY(!goOn->isEnabled());
+    QCOMPARE(NumbersColumn(form.Pages().ArchiveGrid()).size(), 300);
+    const QByteArray goneOn = Export(form);
+
+    AnswerRangeDialog(1, 300);
+    Button(form, "ToolButton10")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, ReadOf8And4), 2, Patience);
+    QCOMPARE(ExportedFields(goneOn).size(), 301);
+    QCOMPARE(goneOn, Export(form));
+    QCOMPARE(Shown(Dialogs(), "Error").size(), 1);
   }
 
   // Save while the archive is being read exports the records once the read has ended.

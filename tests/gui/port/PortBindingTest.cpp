@@ -185,6 +185,9 @@ class TestPortBinding : public QObject {
              qPrintable(error));
     QVERIFY(!bus.IsOpen());
     QCOMPARE(Reported(form, "Порт закрыт. Устройство " + link + " отключено."), 1);
+    // The box says it too, under the failure's own sentence.
+    QCOMPARE(fixture_->Dialogs().Asked.last().Informative,
+             "Порт закрыт. Устройство " + link + " отключено.");
     QVERIFY(NoMoreJobs(form));
     QVERIFY(Control<QPushButton>(form, "ReconnectButton")->isHidden());
 

@@ -203,6 +203,36 @@ class TestPortSettings : public QObject {
     QCOMPARE(fixture_->Form().State().PollInterval, 0);
   }
 
+  // Retries of a garbled read: none by default, 0..5, given to the channel and kept in a key of
+  // their own; a file of the nine keys stays without it.
+  void ReadRetriesAreChosenAndKept() {
+    TMainForm& form = fixture_->Form();
+    int shown = -1;
+    WhenModalShown<TPortSettings>([&shown](TPortSettings* dialog) {
+      shown = dialog->CSpinEditRetries->value();
+      dialog->CSpinEditRetries->setFocus();
+      dialog->CSpinEditRetries->selectAll();
+      QTest::keyClicks(dialog->CSpinEditRetries, "2");
+      QTest::keyClick(dialog->CSpinEditRetries, Qt::Key_Return);
+    });
+    TriggerItem(form, "N8");
+    QCOMPARE(shown, 0);
+    QCOMPARE(int(form.Mip().ReadRetries()), 2);
+    const QString path = fixture_->SettingsPath();
+    fixture_->Close();
+    QCOMPARE(TIniFile(path).ReadString("SettingsPort", "ReadRetries").value_or(QString()),
+             QString("2"));
+    fixture_ = std::make_unique<TFormFixture>(ReadText(path), true);
+    QCOMPARE(int(fixture_->Form().Mip().ReadRetries()), 2);
+    fixture_ = std::make_unique<TFormFixture>("[SettingsPort]\nReadRetries=9\n", true);
+    QCOMPARE(int(fixture_->Form().Mip().ReadRetries()), 5);
+    fixture_ = std::make_unique<TFormFixture>("[SettingsPort]\nWaitTime=500\n", true);
+    QCOMPARE(int(fixture_->Form().Mip().ReadRetries()), 0);
+    const QString plain = fixture_->SettingsPath();
+    fixture_->Close();
+    QVERIFY(!TIniFile(plain).ReadString("SettingsPort", "ReadRetries"));
+  }
+
   void EnterInTheTimeoutConfirmsAndLimits() {
     TModBus& bus = fixture_->Form().Mip().Bus;
     WhenModalShown<TPortSettings>([](TPortSettings* dialog) {

@@ -129,6 +129,60 @@ class TestViewMenu : public QObject {
     QVERIFY(Shown(fixture.Dialogs(), "Error").size() == 1);
   }
 
+  // A log file that is there already: the user says whether to append to it (under its one
+  // header), to replace it, or neither, which leaves it as it was.
+  void LoggingToAnExistingFileAsks() {
+    k7104sim::Line line;
+    line.AddInstrument({1, 6, 8, 4});
+    QVERIFY(line.Start());
+    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TMainForm& form = fixture.Form();
+    form.show();
+    Button(form, "ToolButton8")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Reported(form, ReadOf8And4) >= 1, Patience);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("live.csv");
+    const auto logUntil = [&](int rows) {
+      fixture.Dialogs().FileNames = {path};
+      TriggerItem(form, "CsvLoggingItem");
+      if (!View(form).CsvLogging()) return false;
+      const bool logged = QTest::qWaitFor(
+          [&] { return ReadText(path).split("\r\n", Qt::SkipEmptyParts).size() > rows; }, Patience);
+      TriggerItem(form, "CsvLoggingItem");
+      return logged;
+    };
+    QVERIFY(logUntil(2));
+    QVERIFY(Shown(fixture.Dialogs(), "Ask").isEmpty());
+    const QByteArray first = FileBytes(path);
+    const int firstRows = QString::fromUtf8(first).split("\r\n", Qt::SkipEmptyParts).size();
+
+    fixture.Dialogs().Answers = {true};
+    QVERIFY(logUntil(firstRows + 2));
+    QCOMPARE(
+        Shown(fixture.Dialogs(), "Ask"),
+        QStringList{"Файл " + path + " уже существует.\nДописать текущие значения в конец файла?"});
+    const QByteArray appended = FileBytes(path);
+    QVERIFY(appended.startsWith(first));
+    QCOMPARE(QString::fromUtf8(appended).count("Дата и время"), 1);
+
+    fixture.Dialogs().Answers = {false, false};
+    fixture.Dialogs().FileNames = {path};
+    TriggerItem(form, "CsvLoggingItem");
+    QVERIFY(!View(form).CsvLogging());
+    QVERIFY(!Item(form, "CsvLoggingItem")->isChecked());
+    QCOMPARE(Shown(fixture.Dialogs(), "Ask").size(), 3);
+    QCOMPARE(FileBytes(path), appended);
+
+    fixture.Dialogs().Answers = {false, true};
+    QVERIFY(logUntil(1));
+    QCOMPARE(Shown(fixture.Dialogs(), "Ask").last(),
+             "Заменить файл " + path + "? Строки, записанные в нём, будут потеряны.");
+    const QByteArray replaced = FileBytes(path);
+    QVERIFY(replaced.size() < appended.size());
+    QVERIFY(replaced.startsWith(first.left(first.indexOf("\r\n") + 2)));
+    QVERIFY(Shown(fixture.Dialogs(), "Error").isEmpty());
+  }
+
   // The live chart gets every poll of the chosen channels; a marker is a gap that the read-out
   // names. The archive chart plots the records that have a time.
   void TrendsPlotPolledValuesAndTheArchive() {

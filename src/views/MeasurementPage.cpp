@@ -33,6 +33,11 @@ void TMeasurementPage::Render() {
   }
 }
 
+void TMeasurementPage::ShowStale() {
+  if (!context_.Stale[group_.Code]) return;
+  for (int n = 1; n <= MaxChannels; ++n) grid_->SetCellGrey(1, n);
+}
+
 void TMeasurementPage::ShowCounts(int channels, int) {
   for (int ch = 1; ch <= MaxChannels; ++ch) grid_->SetRowEnabled(ch, ch <= channels);
 }

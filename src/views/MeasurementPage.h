@@ -15,6 +15,7 @@ class TMeasurementPage : public TPage {
   void SetFixedTexts() override;
   void Render() override;
   void ShowCounts(int channels, int relays) override;
+  void ShowStale() override;
   // Until the first cycle is rendered the last cycle's header shows the time of program start.
   void ShowCycleTime(TDateTime time);
 

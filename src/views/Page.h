@@ -62,6 +62,8 @@ class TPage : public QObject {
     (void)channels;
     (void)relays;
   }
+  // A page of live values whose values are stale shows what it shows now on grey, the texts kept.
+  virtual void ShowStale() {}
 
   // A control whose value was not read shows on grey.
   static void ShowNotRead(QWidget* control, bool notRead);

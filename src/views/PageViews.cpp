@@ -350,15 +350,11 @@ void TPageViews::Render() {
 void TPageViews::MarkLiveValuesStale() {
   for (const TGroup& group : Groups)
     if (group.PollsLive) context_.Stale[group.Code] = true;
+  if (TPage* page = CurrentPage()) page->ShowStale();
 }
 
 void TPageViews::LiveValuesRead(uint8_t group) {
   if (group <= LastGroup) context_.Stale[group] = false;
-}
-
-bool TPageViews::LivePageShown() const {
-  const TGroup* group = GroupByCode(PageJobCode());
-  return group && group->PollsLive;
 }
 
 void TPageViews::ShowInstrumentCounts() {

@@ -73,11 +73,10 @@ class TPageViews : public QObject {
   // rendering moves are no edits of the user's.
   void Render();
   // The live values are old: after a failed read, a closed port or another instrument they show
-  // grey, from the next Render on, until their group is read again (LiveValuesRead).
+  // grey, what the current page shows at once and on every page until their group is read
+  // again (LiveValuesRead). The page's texts stay: a failed job draws nothing.
   void MarkLiveValuesStale();
   void LiveValuesRead(uint8_t group);
-  // The current page is kept up to date while shown.
-  bool LivePageShown() const;
 
   // Rows and lines beyond the channel and relay counts of the instrument last talked to are
   // shown disabled; they still show the data image. Cheap when the counts are unchanged.

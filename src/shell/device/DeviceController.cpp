@@ -129,7 +129,6 @@ void TDeviceController::ConnectCommand() {
     jobs_->StopPolling();
     bus.ClosePort();
     pages_.MarkLiveValuesStale();
-    jobs_->RenderCurrentPage();
   } else if (!bus.OpenPort()) {
     const std::string device = bus.PortDevice(bus.PortIndex());
     seam_.PresentConnection(

@@ -204,12 +204,10 @@ void TJobControl::CompletionHandler(const TJobEnd& end) {
   pages_.ShowInstrumentCounts();
   // A failed job refreshes nothing; the page waits for the next job that succeeds. The live
   // values shown are old from now on, and a live page shows them so.
-  if (end.Result == RESULT_OK) {
+  if (end.Result == RESULT_OK)
     RenderPendingPage();
-  } else if (!stopped) {
+  else if (!stopped)
     pages_.MarkLiveValuesStale();
-    if (pages_.LivePageShown()) pages_.Render();
-  }
   searchButton_->setEnabled(true);
   manualButton_->setEnabled(true);
   seam_.Progress().HideStop();

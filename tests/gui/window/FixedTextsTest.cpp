@@ -507,9 +507,11 @@ class TestFixedTexts : public QObject {
     QCOMPARE(ActionTexts(Item(form, "N7")->menu()->actions()),
              (QStringList{"Настройки порта", "Адрес вводиться вручную", "Всплывающие подсказки",
                           "Просмотр событий"}));
-    QCOMPARE(ActionTexts(Item(form, "N11")->menu()->actions()),
-             (QStringList{"Соединиться", "-", "Найти приборы", "-", "Считать текущее",
-                          "Считать всё", "Записать текущее", "Записать всё"}));
+    // The specified items, then the window's own after a separator.
+    QCOMPARE(
+        ActionTexts(Item(form, "N11")->menu()->actions()),
+        (QStringList{"Соединиться", "-", "Найти приборы", "-", "Считать текущее", "Считать всё",
+                     "Записать текущее", "Записать всё", "-", "Продолжить чтение архива"}));
     const std::pair<int, const char*> names[] = {
         {2, "Новый"},           {3, "Открыть"},
         {4, "Сохранить"},       {6, "Выход"},

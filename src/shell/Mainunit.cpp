@@ -82,7 +82,6 @@ TMainForm::TMainForm(const TMainFormOptions& options)
   pages_->SetFixedTexts(NowLocal());
   state_.ManualAddressMode = true;
   pages_->Modified = false;
-  RestorePage();
   pages_->Render();
   Report("Программа загружена.", false);
   if (settingsNotRegular_)
@@ -410,8 +409,13 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   pages_->FitGridColumns();
 }
 
+// Edits neither written nor saved are asked about as New and Open ask; No keeps the window open.
 // A closing window starts no more jobs; a job start waiting for the engine gives up.
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!unsaved_->MayDiscard(*pages_, *this)) {
+    event->ignore();
+    return;
+  }
   closing_ = true;
   QMainWindow::closeEvent(event);
 }
@@ -447,25 +451,12 @@ void TMainForm::PlaceWindow() {
   if (storedPlace_.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-// Page 0 is where the window starts; another page is shown as a click on its tab would.
-void TMainForm::RestorePage() {
-  const int page = storedPlace_.Page.value_or(0);
-  if (page <= 0 || page >= pages_->PageControl()->Count()) return;
-  const TglPageControl* nested = pages_->SubPages(page);
-  int subPage = storedPlace_.SubPage.value_or(0);
-  if (!nested || subPage < 0 || subPage >= nested->Count()) subPage = 0;
-  pages_->ShowPage(page, subPage);
-}
-
 TWindowPlace TMainForm::CurrentPlace() const {
   TWindowPlace place;
   const bool normal =
       !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
   place.Normal = normal ? geometry() : normalGeometry();
   place.Maximized = windowState() & Qt::WindowMaximized;
-  place.Page = pages_->PageControl()->CurrentIndex();
-  const TglPageControl* nested = pages_->SubPages(place.Page);
-  place.SubPage = nested ? nested->CurrentIndex() : 0;
   return place;
 }
 

@@ -111,7 +111,6 @@ class TMainForm : public QMainWindow, public TWindowSeam {
   void ShowReport(const QString& sentence, bool error, bool box, const QString& informative);
   void CenterOnDesktop();
   void PlaceWindow();
-  void RestorePage();
   TWindowPlace CurrentPlace() const;
 
   // Declared before the instrument object: the job thread may be waiting in it until the

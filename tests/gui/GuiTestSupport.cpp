@@ -3,8 +3,16 @@
 #include <QAction>
 #include <QFile>
 
-bool TScriptedDialogs::Ask(QWidget* owner, const QString& caption, const QString& text) {
-  Asked.append({"Ask", caption, text, QString(), owner});
+bool TScriptedDialogs::Ask(QWidget* owner, const QString& caption, const QString& text,
+                           const QString& informative) {
+  Asked.append({"Ask", caption, text, QString(), owner, informative});
+  return Answers.isEmpty() ? false : Answers.takeFirst();
+}
+
+bool TScriptedDialogs::Confirm(QWidget* owner, const QString& caption, const QString& text,
+                               const QString& informative, const QString& details,
+                               const QString& confirmButton) {
+  Asked.append({"Confirm", caption, text, QString(), owner, informative, details, confirmButton});
   return Answers.isEmpty() ? false : Answers.takeFirst();
 }
 

@@ -26,17 +26,23 @@
 #include "shell/window/Dialogs.h"
 
 struct TAskedDialog {
-  QString Kind;       // "Ask", "Error", "Message", "About", "Open", "Save"
+  QString Kind;       // "Ask", "Confirm", "Error", "Message", "About", "Open", "Save"
   QString Caption;    // Open and Save: the title
   QString Text;       // Open and Save: the filter
   QString Extension;  // Open and Save: the default extension
   const QWidget* Owner = nullptr;
-  QString Informative;  // Error: the text under the sentence
+  QString Informative;  // Ask, Confirm and Error: the text under the sentence
+  QString Details;      // Confirm
+  QString Button;       // Confirm: the confirming button's caption
 };
 
 class TScriptedDialogs : public TDialogs {
  public:
-  bool Ask(QWidget* owner, const QString& caption, const QString& text) override;
+  bool Ask(QWidget* owner, const QString& caption, const QString& text,
+           const QString& informative = QString()) override;
+  bool Confirm(QWidget* owner, const QString& caption, const QString& text,
+               const QString& informative, const QString& details,
+               const QString& confirmButton) override;
   void Error(QWidget* owner, const QString& caption, const QString& text,
              const QString& informative = QString()) override;
   void Message(QWidget* owner, const QString& caption, const QString& text) override;
@@ -45,7 +51,7 @@ class TScriptedDialogs : public TDialogs {
   QString SaveFileName(QWidget* owner, const TFileRequest& request) override;
 
   QList<TAskedDialog> Asked;
-  QList<bool> Answers;                    // for Ask, in order; No when the script has run out
+  QList<bool> Answers;                    // for Ask and Confirm, in order; No when run out
   std::function<void()> WhileErrorShown;  // runs inside Error, as a modal box's own loop would
   QList<QString> FileNames;               // for Open and Save, in order; cancelled when run out
 };

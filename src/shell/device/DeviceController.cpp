@@ -18,6 +18,7 @@
 #include "shell/window/AddressBar.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteQuestions.h"
 #include "views/PageViews.h"
 
 namespace {
@@ -219,7 +220,15 @@ void TDeviceController::WriteCurrentCommand() {
     seam_.Dialogs().Message(seam_.Window(), QString(), "Текущее значения нельзя записывать!!!");
     return;
   }
-  jobs_->JobStart(group->WriteCode);
+  if (MayWriteFileValues(group->WriteCode)) jobs_->JobStart(group->WriteCode);
+}
+
+// Values from a file that the instrument knows no meaning of are written only when the user
+// confirms them.
+bool TDeviceController::MayWriteFileValues(uint8_t writeCode) {
+  return MayWriteUnknownValues(seam_, seam_.Window(), mip_.Config, mip_.ChannelCount,
+                               mip_.RelayCount, GroupsFromFile(mip_, writeCode),
+                               WriteTargetText(mip_, addresses_->CurrentAddress()));
 }
 
 // After New the whole configuration is the user's deliberate reset; the question says so.
@@ -231,7 +240,9 @@ void TDeviceController::WriteAllCommand() {
         "Конфигурация сброшена командой «Новый»: в прибор будут записаны нулевые значения "
         "вместо его настроек.\n" +
         question;
-  if (seam_.Dialogs().Ask(seam_.Window(), "Запись всей конфигурации в прибор", question))
+  if (seam_.Dialogs().Ask(seam_.Window(), "Запись всей конфигурации в прибор", question,
+                          WriteTargetText(mip_, addresses_->CurrentAddress())) &&
+      MayWriteFileValues(JobWriteAll))
     jobs_->JobStart(JobWriteAll);
 }
 

@@ -68,6 +68,7 @@ class TDeviceController : public QObject {
   void EnableSearch(bool on);
   void BuildContinueArchive();
   void EnableContinueArchive();
+  bool MayWriteFileValues(uint8_t writeCode);
 
   TWindowSeam& seam_;
   TMIP& mip_;

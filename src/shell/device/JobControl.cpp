@@ -145,6 +145,10 @@ bool TJobControl::WaitForIdleEngine(bool* waited) {
   return !seam_.Closing();
 }
 
+uint8_t TJobControl::CurrentAddress() const {
+  return addresses_.CurrentAddress();
+}
+
 void TJobControl::WaitWithoutReread() {
   rereadSkip_ = true;
   WaitWhileBusy();
@@ -267,6 +271,7 @@ void TJobControl::StopCommand() {
 // Refreshes what the job has changed and returns the sentence that reports it. A failed job
 // refreshes nothing.
 QString TJobControl::ApplyJobEnd(const TJobEnd& end) {
+  if (end.Result == RESULT_ABORTED && end.JobCode == JobSearch) return StoppedSearchSentence(end);
   if (end.Result != RESULT_OK)
     return Text(FailureSentence(end.Result, end.CurrentOp, end.DeviceException));
   unsaved_.Forget(end.JobCode);
@@ -290,6 +295,15 @@ QString TJobControl::ApplyJobEnd(const TJobEnd& end) {
     return "Поиск завершен.";
   }
   return Text(ReadSuccessSentence(end.ChannelCount, end.RelayCount));
+}
+
+// A search stopped on the way keeps the instruments it found so far as tabs, and says how many
+// there are. A search that could not start (the port closed) leaves the tabs as they were.
+QString TJobControl::StoppedSearchSentence(const TJobEnd& end) {
+  addresses_.RefreshFoundDevices();
+  return QString("%1 При поиске приборов!!! Найдено приборов: %2.")
+      .arg(Text(ResultMessage(end.Result)))
+      .arg(mip_.FoundCount);
 }
 
 // A running job may be writing what the page shows, so the page waits for the job's end. The

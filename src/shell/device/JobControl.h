@@ -46,6 +46,7 @@ class TJobControl : public TJobs {
 
   bool JobStart(uint8_t jobCode, const std::function<void()>& prepare = {}) override;
   bool WaitForIdleEngine(bool* waited) override;
+  uint8_t CurrentAddress() const override;
   void AutomaticReread() override;
   void RenderCurrentPage() override;
   void ForgetReadValues() override;
@@ -79,6 +80,7 @@ class TJobControl : public TJobs {
   void JobStartHandler(uint8_t jobCode);
   void CompletionHandler(const TJobEnd& end);
   QString ApplyJobEnd(const TJobEnd& end);
+  QString StoppedSearchSentence(const TJobEnd& end);
   void RenderPendingPage();
   void ReportPollFailure(const TJobEnd& end, const QString& sentence, const QString& closed);
 

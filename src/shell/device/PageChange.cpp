@@ -6,6 +6,7 @@
 #include "shell/window/Dialogs.h"
 #include "shell/window/UnsavedEdits.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteQuestions.h"
 #include "views/PageViews.h"
 
 namespace {
@@ -41,7 +42,10 @@ void TPageChange::PageChanged() {
   if (pages_.Modified && mip_.Bus.IsOpen() && group && group->WriteCode != 0) {
     // Taken now: another page change while the write waits for the engine has nothing to offer.
     pages_.Modified = false;
-    if (seam_.Dialogs().Ask(nullptr, "Запись в прибор", "Записать изменения в прибор?"))
+    const QString target = WriteTargetText(mip_, jobs_.CurrentAddress());
+    if (seam_.Dialogs().Ask(nullptr, "Запись в прибор", "Записать изменения в прибор?", target) &&
+        MayWriteUnknownValues(seam_, nullptr, mip_.Config, mip_.ChannelCount, mip_.RelayCount,
+                              GroupsFromFile(mip_, group->WriteCode), target))
       jobs_.JobStart(group->WriteCode);
   }
   jobs_.RenderCurrentPage();

@@ -79,6 +79,8 @@ void TFileController::NewCommand() {
   mip_.Reset();
   pages_.Render();
   ConfigurationReplaced(QString());
+  // The reset changed the device settings the page shows: leaving it offers to write them.
+  pages_.Modified = pages_.PageJobCode() == JobReadSettingsPage;
   if (waited) jobs_.AutomaticReread();
 }
 

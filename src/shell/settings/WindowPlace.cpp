@@ -21,7 +21,7 @@ bool SensibleSide(int side) {
 }  // namespace
 
 bool InFile(const TIniFile& ini) {
-  for (const char* key : {"Left", "Top", "Width", "Height", "Maximized", "Page", "SubPage"})
+  for (const char* key : {"Left", "Top", "Width", "Height", "Maximized"})
     if (ini.ReadString(Section, key)) return true;
   return false;
 }
@@ -36,8 +36,6 @@ TStored Read(const TIniFile& ini) {
   const std::optional<int> top = ReadNumber(ini, "Top");
   if (left && top) stored.TopLeft = QPoint(*left, *top);
   stored.Maximized = ReadNumber(ini, "Maximized").value_or(0) == 1;
-  stored.Page = ReadNumber(ini, "Page");
-  stored.SubPage = ReadNumber(ini, "SubPage");
   return stored;
 }
 
@@ -47,8 +45,6 @@ void Write(TIniFile& ini, const TWindowPlace& place) {
   ini.WriteInteger(Section, "Width", place.Normal.width());
   ini.WriteInteger(Section, "Height", place.Normal.height());
   ini.WriteBool(Section, "Maximized", place.Maximized);
-  ini.WriteInteger(Section, "Page", place.Page);
-  ini.WriteInteger(Section, "SubPage", place.SubPage);
 }
 
 bool Reachable(const QRect& geometry, const QList<QRect>& screens, int grip) {

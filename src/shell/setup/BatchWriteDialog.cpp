@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "files/ConfigFile.h"
 #include "instrument/JobMessages.h"
@@ -22,6 +23,7 @@
 #include "shell/window/Dialogs.h"
 #include "shell/window/Jobs.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteQuestions.h"
 
 namespace {
 
@@ -60,8 +62,13 @@ QColor StateColor(TBatchState state) {
 
 }  // namespace
 
-TBatchWriteDialog::TBatchWriteDialog(TWindowSeam& seam, TMIP& windowMip, TJobs& jobs)
-    : QDialog(seam.Window()), seam_(seam), windowMip_(windowMip), jobs_(jobs) {
+TBatchWriteDialog::TBatchWriteDialog(TWindowSeam& seam, TMIP& windowMip, TJobs& jobs,
+                                     std::function<bool()> mayDiscardWindowEdits)
+    : QDialog(seam.Window()),
+      seam_(seam),
+      windowMip_(windowMip),
+      jobs_(jobs),
+      mayDiscardWindowEdits_(std::move(mayDiscardWindowEdits)) {
   setObjectName("BatchWriteDialog");
   setWindowTitle(Caption);
   setWindowModality(Qt::WindowModal);
@@ -171,13 +178,15 @@ void TBatchWriteDialog::ChooseFile() {
 // a poll start, so the engine is waited for again right before its port is closed.
 void TBatchWriteDialog::Start() {
   if (running_ || !jobs_.WaitForIdleEngine(&pollingWaited_)) return;
-  if (!PreparePlan() || !TakeOverPort()) {
+  windowAddress_ = windowMip_.Address;
+  if (!PreparePlan() || !MayRereadWindow() || !TakeOverPort()) {
     if (pollingWaited_) jobs_.AutomaticReread();
     return;
   }
   stop_ = false;
   running_ = true;
   written_ = failed_ = skipped_ = 0;
+  windowInstrumentWritten_ = false;
   FillTable();
   Summary->setText("Идет запись…");
   PresentButtons();
@@ -207,6 +216,10 @@ bool TBatchWriteDialog::PreparePlan() {
   } else if (!LoadConfigFile(QFile::encodeName(FileName->text()).toStdString(), plan_.Block)) {
     seam_.Report("Не могу открыть файл!", true);
     return false;
+  } else if (!MayWriteUnknownValues(seam_, this, plan_.Block, MaxChannels, MaxRelays,
+                                    ConfigurationGroupCodes(),
+                                    WriteTargetsText(windowMip_, targets_))) {
+    return false;
   }
   const int selected = seam_.Addresses().Chosen();
   if (reference == 0 && selected >= 0 && selected < static_cast<int>(targets_.size()))
@@ -228,9 +241,22 @@ bool TBatchWriteDialog::ConfirmOtherModels(uint16_t reference) {
                                  "Настройка для прибора %1. Записать ее и в приборы %2 "
                                  "(адреса %3)?")
                                  .arg(ModelText(reference), ModelText(model), addresses.join(", "));
-    if (seam_.Dialogs().Ask(this, Caption, question)) plan_.Models.push_back(model);
+    std::vector<TFoundDevice> ofModel;
+    for (const TFoundDevice& device : targets_)
+      if (device.ModelCode == model) ofModel.push_back(device);
+    if (seam_.Dialogs().Ask(this, Caption, question, WriteTargetsText(windowMip_, ofModel)))
+      plan_.Models.push_back(model);
   }
   return true;
+}
+
+// A file written into the window's own instrument is read back into the window afterwards: the
+// window's edits neither written nor saved are asked about first.
+bool TBatchWriteDialog::MayRereadWindow() {
+  const bool windowTargeted =
+      std::any_of(targets_.begin(), targets_.end(),
+                  [this](const TFoundDevice& device) { return device.Address == windowAddress_; });
+  return !FileSource->isChecked() || !windowTargeted || mayDiscardWindowEdits_();
 }
 
 bool TBatchWriteDialog::TakeOverPort() {
@@ -296,6 +322,9 @@ void TBatchWriteDialog::ShowOutcome(int row, const TBatchOutcome& outcome) {
   Table->item(row, MessageColumn)->setToolTip(message);
   if (outcome.ModelCode != 0) Table->item(row, ModelColumn)->setText(ModelText(outcome.ModelCode));
   Table->scrollToItem(Table->item(row, AddressColumn));
+  if (outcome.Address == windowAddress_ &&
+      (outcome.State == TBatchState::Done || !outcome.Written.empty()))
+    windowInstrumentWritten_ = true;
   switch (outcome.State) {
     case TBatchState::Done:
       ++written_;
@@ -317,9 +346,11 @@ void TBatchWriteDialog::Finished(bool stopped) {
   mip_.reset();
   running_ = false;
   GiveBackPort();
-  // A file puts another configuration on the instruments than the window read from them; the
-  // window's own configuration leaves the one it came from as it was.
-  if (written_ > 0 && FileSource->isChecked()) jobs_.ForgetReadValues();
+  // The window's data image stays as it was, unless a file went into the window's own
+  // instrument: then the window reads that instrument again (with its port closed, what it read
+  // before shows as not read).
+  const bool reread = windowInstrumentWritten_ && FileSource->isChecked();
+  if (reread && !windowMip_.Bus.IsOpen()) jobs_.ForgetReadValues();
   QString summary = QString("Записано и проверено: %1 из %2").arg(written_).arg(targets_.size());
   if (failed_ > 0) summary += QString(", с ошибкой: %1").arg(failed_);
   if (skipped_ > 0) summary += QString(", не записано: %1").arg(skipped_);
@@ -327,7 +358,10 @@ void TBatchWriteDialog::Finished(bool stopped) {
   Summary->setText(summary);
   PresentButtons();
   seam_.Report(summary, failed_ > 0);
-  if (portWasOpen_ || pollingWaited_) jobs_.AutomaticReread();
+  if (reread && windowMip_.Bus.IsOpen())
+    jobs_.JobStart(JobReadAll);
+  else if (portWasOpen_ || pollingWaited_)
+    jobs_.AutomaticReread();
 }
 
 void TBatchWriteDialog::closeEvent(QCloseEvent* event) {

@@ -1,12 +1,14 @@
 // "Записать во все найденные…": the configuration of the window or of a file written to every
 // instrument the last search found, one after the other, each read back and compared. The write
 // runs on an instrument object of its own with the window's port settings, while the window
-// gives its port up; the window's data image stays as it was.
+// gives its port up; the window's data image stays as it was, unless a file was written into the
+// window's own instrument, which the window then reads again.
 #pragma once
 
 #include <QDialog>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -30,7 +32,9 @@ class TBatchWriteDialog : public QDialog {
  public:
   enum TColumn { AddressColumn, ModelColumn, StateColumn, MessageColumn, ColumnCount };
 
-  TBatchWriteDialog(TWindowSeam& seam, TMIP& windowMip, TJobs& jobs);
+  // mayDiscardWindowEdits asks about the window's edits neither written nor saved.
+  TBatchWriteDialog(TWindowSeam& seam, TMIP& windowMip, TJobs& jobs,
+                    std::function<bool()> mayDiscardWindowEdits);
   // Stops after the instrument under way and waits for it; the window's port is left closed.
   ~TBatchWriteDialog() override;
 
@@ -57,6 +61,7 @@ class TBatchWriteDialog : public QDialog {
   void Stop();
   bool PreparePlan();
   bool ConfirmOtherModels(uint16_t reference);
+  bool MayRereadWindow();
   bool TakeOverPort();
   void GiveBackPort();
   void ShowOutcome(int row, const TBatchOutcome& outcome);
@@ -68,6 +73,9 @@ class TBatchWriteDialog : public QDialog {
   TWindowSeam& seam_;
   TMIP& windowMip_;  // the window's instrument object, whose port is given up meanwhile
   TJobs& jobs_;
+  std::function<bool()> mayDiscardWindowEdits_;
+  uint8_t windowAddress_ = 0;  // the window's own instrument, as its last job addressed it
+  bool windowInstrumentWritten_ = false;
   std::vector<TFoundDevice> targets_;
   TBatchPlan plan_;
   TConfigNeeds needs_;

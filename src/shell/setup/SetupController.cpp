@@ -23,6 +23,7 @@
 #include "shell/window/Jobs.h"
 #include "shell/window/UnsavedEdits.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteQuestions.h"
 #include "views/PageViews.h"
 #include "views/TextForms.h"
 
@@ -178,6 +179,37 @@ bool TSetupController::ReadConfigurationNow() {
   return RunJobToEnd(JobReadAll);
 }
 
+// The instrument's configuration as a copy of its own: with the port open it is read now, and
+// the window's data image, its edits and its pages are put back as they were; without it, what
+// was last read is used.
+std::optional<TDataImage> TSetupController::ReadInstrumentCopy() {
+  if (!mip_.Bus.IsOpen()) {
+    if (mip_.AnyGroupFrom(TGroupSource::Read)) return TDataImage(mip_);
+    seam_.Dialogs().Error(seam_.Window(), QString(),
+                          "Конфигурация прибора не считана: соединитесь с прибором и повторите.");
+    return std::nullopt;
+  }
+  bool waited = false;
+  if (!jobs_.WaitForIdleEngine(&waited)) return std::nullopt;
+  pages_.CommitEdits();
+  unsaved_.Note(pages_.PageJobCode(), pages_.Modified);
+  const TDataImage windowImage = mip_;
+  const TUnsavedEdits windowEdits = unsaved_;
+  const bool modified = pages_.Modified;
+  const bool read = RunJobToEnd(JobReadAll);
+  std::optional<TDataImage> copy;
+  // The poll that follows the read writes the image too: it is put back once the engine is idle.
+  if (!jobs_.WaitForIdleEngine(&waited)) return std::nullopt;
+  if (read) copy = mip_;
+  static_cast<TDataImage&>(mip_) = windowImage;
+  unsaved_ = windowEdits;
+  pages_.ShowInstrumentCounts();
+  pages_.Render();
+  pages_.Modified = modified;
+  jobs_.AutomaticReread();
+  return copy;
+}
+
 void TSetupController::CompareWithFileCommand() {
   const QString fileName = seam_.Dialogs().OpenFileName(seam_.Window(), CompareFileRequest());
   if (fileName.isEmpty()) return;
@@ -187,16 +219,17 @@ void TSetupController::CompareWithFileCommand() {
     seam_.Dialogs().Error(seam_.Window(), QString(), "Не могу открыть файл!");
     return;
   }
-  if (!ReadConfigurationNow()) return;
+  const std::optional<TDataImage> instrument = ReadInstrumentCopy();
+  if (!instrument) return;
   comparedFile_ = fileName;
   comparedBlock_ = block;
-  ShowComparison();
+  ShowComparison(*instrument);
 }
 
-void TSetupController::ShowComparison() {
+void TSetupController::ShowComparison(const TDataImage& instrument) {
   comparison_ =
-      CompareWithImage(mip_, comparedBlock_, TextForms::CurrentForms()->DecimalSeparator());
-  comparedAddress_ = mip_.Address;
+      CompareWithImage(instrument, comparedBlock_, TextForms::CurrentForms()->DecimalSeparator());
+  comparedAddress_ = instrument.Address;
   if (!compareDialog_) {
     compareDialog_ = new TCompareDialog(seam_.Window());
     connect(compareDialog_, &TCompareDialog::WriteRequested, this,
@@ -213,15 +246,21 @@ void TSetupController::ShowComparison() {
 }
 
 // Each group's file values go to the instrument through its own checked write, as the page's
-// "Записать текущее" would send them; then everything is read back and compared again.
+// "Записать текущее" would send them; then the window reads the instrument again, which is
+// compared again. The window's edits neither written nor saved are asked about first.
 void TSetupController::WriteGroupsFromFile(const QList<uint8_t>& groups) {
   if (!mip_.Bus.IsOpen()) {
     seam_.Report("Не открыт порт!!!", true);
     return;
   }
+  if (!unsaved_.MayDiscard(pages_, seam_)) return;
+  const QString target = WriteTargetText(mip_, jobs_.CurrentAddress());
   if (!seam_.Dialogs().Ask(
           compareDialog_, "Запись групп из файла",
-          QString("Записать в прибор значения файла в выбранных группах (%1)?").arg(groups.size())))
+          QString("Записать в прибор значения файла в выбранных группах (%1)?").arg(groups.size()),
+          target) ||
+      !MayWriteUnknownValues(seam_, compareDialog_, comparedBlock_, MaxChannels, MaxRelays, groups,
+                             target))
     return;
   compareDialog_->SetBusy(true);
   bool written = true;
@@ -236,7 +275,7 @@ void TSetupController::WriteGroupsFromFile(const QList<uint8_t>& groups) {
   }
   if (seam_.Closing()) return;
   jobs_.RenderCurrentPage();
-  if (RunJobToEnd(JobReadAll)) ShowComparison();
+  if (RunJobToEnd(JobReadAll)) ShowComparison(mip_);
   compareDialog_->SetBusy(false);
   if (!written) compareDialog_->SelectGroups(groups);
 }
@@ -271,7 +310,8 @@ void TSetupController::ConfigurationReportCommand() {
 
 void TSetupController::BatchWriteCommand() {
   if (seam_.Addresses().FoundCount() == 0) return;
-  auto* dialog = new TBatchWriteDialog(seam_, mip_, jobs_);
+  auto* dialog = new TBatchWriteDialog(seam_, mip_, jobs_,
+                                       [this] { return unsaved_.MayDiscard(pages_, seam_); });
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->open();
 }

@@ -1,9 +1,9 @@
-// The setup feature, the menu "Наладка" after the menu "Вид": the instrument (read now when the
-// port is open, else as last read) against a configuration file, with the file's values of the
-// groups the user picks written and read back; the configuration report as HTML or PDF; for a
-// whole line the configuration written to every instrument found (enabled once a search has found
-// some), the fast search and the second look at the silent addresses (enabled after a fast
-// search).
+// The setup feature, the menu "Наладка" after the menu "Вид": the instrument (read now into a
+// copy of its own when the port is open, else as last read) against a configuration file, with
+// the file's values of the groups the user picks written and read back into the window; the
+// configuration report as HTML or PDF; for a whole line the configuration written to every
+// instrument found (enabled once a search has found some), the fast search and the second look
+// at the silent addresses (enabled after a fast search).
 #pragma once
 
 #include <QList>
@@ -44,7 +44,8 @@ class TSetupController : public QObject {
  private:
   bool RunJobToEnd(uint8_t job);
   bool ReadConfigurationNow();
-  void ShowComparison();
+  std::optional<TDataImage> ReadInstrumentCopy();
+  void ShowComparison(const TDataImage& instrument);
   void WriteGroupsFromFile(const QList<uint8_t>& groups);
 
   TWindowSeam& seam_;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -15,9 +16,25 @@ QString CaptionOrTitle(const QString& caption) {
 
 }  // namespace
 
-bool TQtDialogs::Ask(QWidget* owner, const QString& caption, const QString& text) {
-  return QMessageBox::question(owner, caption, text, QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::Yes) == QMessageBox::Yes;
+bool TQtDialogs::Ask(QWidget* owner, const QString& caption, const QString& text,
+                     const QString& informative) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+  box.setInformativeText(informative);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+bool TQtDialogs::Confirm(QWidget* owner, const QString& caption, const QString& text,
+                         const QString& informative, const QString& details,
+                         const QString& confirmButton) {
+  QMessageBox box(QMessageBox::Warning, CaptionOrTitle(caption), text, QMessageBox::NoButton,
+                  owner);
+  box.setInformativeText(informative);
+  box.setDetailedText(details);
+  QPushButton* confirm = box.addButton(confirmButton, QMessageBox::AcceptRole);
+  box.setDefaultButton(box.addButton("Отмена", QMessageBox::RejectRole));
+  box.exec();
+  return box.clickedButton() == confirm;
 }
 
 void TQtDialogs::Error(QWidget* owner, const QString& caption, const QString& text,

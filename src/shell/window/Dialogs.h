@@ -19,8 +19,15 @@ class TDialogs {
  public:
   virtual ~TDialogs() = default;
 
-  // Question icon, Yes and No; true for Yes.
-  virtual bool Ask(QWidget* owner, const QString& caption, const QString& text) = 0;
+  // Question icon, Yes and No; true for Yes. An informative text, when given, stands under the
+  // question (before a write: the instrument it goes to).
+  virtual bool Ask(QWidget* owner, const QString& caption, const QString& text,
+                   const QString& informative = QString()) = 0;
+  // Warning icon, a confirming button of the given caption and Cancel; true for the confirming
+  // button. The details, when given, unfold under the texts.
+  virtual bool Confirm(QWidget* owner, const QString& caption, const QString& text,
+                       const QString& informative, const QString& details,
+                       const QString& confirmButton) = 0;
   // Error icon and OK; an empty caption leaves the system's default. The informative text, when
   // given, stands under the sentence.
   virtual void Error(QWidget* owner, const QString& caption, const QString& text,
@@ -37,7 +44,11 @@ class TDialogs {
 // The real boxes and file dialogs of Qt.
 class TQtDialogs : public TDialogs {
  public:
-  bool Ask(QWidget* owner, const QString& caption, const QString& text) override;
+  bool Ask(QWidget* owner, const QString& caption, const QString& text,
+           const QString& informative = QString()) override;
+  bool Confirm(QWidget* owner, const QString& caption, const QString& text,
+               const QString& informative, const QString& details,
+               const QString& confirmButton) override;
   void Error(QWidget* owner, const QString& caption, const QString& text,
              const QString& informative = QString()) override;
   void Message(QWidget* owner, const QString& caption, const QString& text) override;

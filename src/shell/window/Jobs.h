@@ -24,6 +24,8 @@ class TJobs : public QObject {
   // the job under way as a job start does; the job's end then starts no poll, and *waited tells
   // the command to start the polling again once it is done. False when the window closes.
   virtual bool WaitForIdleEngine(bool* waited) = 0;
+  // The address the next job goes to: the address box, or the found instrument chosen.
+  virtual uint8_t CurrentAddress() const = 0;
   // Starts the read of a live page again when the port is open; never waits.
   virtual void AutomaticReread() = 0;
   // Shows the current page now, or once the job under way that may be writing it has ended.

@@ -567,8 +567,9 @@ class TestDeviceCommands : public QObject {
     Button(form, "ToolButton9")->click();
     QTRY_VERIFY_WITH_TIMEOUT(Control<QPushButton>(form, "StopButton")->isVisible(), Patience);
     QTest::mouseClick(Control<QPushButton>(form, "StopButton"), Qt::LeftButton);
-    const QString searchStopped = QString(ResultMessage(RESULT_ABORTED)) + " При чтении ";
-    QTRY_COMPARE_WITH_TIMEOUT(Reported(form, searchStopped), 1, Patience);
+    const QString searchStopped =
+        QString(ResultMessage(RESULT_ABORTED)) + " При поиске приборов!!! Найдено приборов: ";
+    QTRY_COMPARE_WITH_TIMEOUT(ReportedStarting(form, searchStopped), 1, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(Button(form, "ToolButton9")->isEnabled(), Patience);
     QVERIFY(Shown(fixture_->Dialogs(), "Error").isEmpty());
     ShowPage(form.Pages(), 2);

@@ -1,6 +1,6 @@
-// The window's habits: where it stood and which page it showed survive a run in a section of the
-// settings file of its own, a damaged section gives the defaults without harm, and the choice
-// lists, button lists and commands work from the keyboard as they do with the mouse.
+// The window's habits: where it stood survives a run in a section of the settings file of its
+// own while page 0 is current at start, a damaged section gives the defaults without harm, and the
+// choice lists, button lists and commands work from the keyboard as they do with the mouse.
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -48,13 +48,13 @@ class TestWindowHabits : public QObject {
   Q_OBJECT
 
  private slots:
-  void PlaceAndPageSurviveARun_data() {
+  void PlaceSurvivesARunAndPage0IsCurrent_data() {
     QTest::addColumn<bool>("maximised");
     QTest::newRow("normal") << false;
     QTest::newRow("maximised") << true;
   }
 
-  void PlaceAndPageSurviveARun() {
+  void PlaceSurvivesARunAndPage0IsCurrent() {
     QFETCH(bool, maximised);
     TFormFixture fixture(NineKeys, true);
     ShowActive(fixture.Form());
@@ -72,8 +72,10 @@ class TestWindowHabits : public QObject {
     QTRY_COMPARE(again->isMaximized(), maximised);
     again->showNormal();
     QTRY_COMPARE(again->geometry(), wanted);
-    QCOMPARE(again->Pages().glPageControl4->CurrentIndex(), 2);
-    QCOMPARE(int(Devices(*again).PageChange().RememberedPageJobCode()), 18);
+    // Page 0 is current at start, whichever page the last run was closed on.
+    QCOMPARE(again->Pages().glPageControl1->CurrentIndex(), 0);
+    QCOMPARE(again->Pages().glPageControl4->CurrentIndex(), 0);
+    QCOMPARE(int(Devices(*again).PageChange().RememberedPageJobCode()), 0);
     QVERIFY(!again->Pages().Modified);
     QVERIFY(fixture.Dialogs().Asked.isEmpty());
     again.reset();
@@ -102,8 +104,8 @@ class TestWindowHabits : public QObject {
         << QSize() << QPoint(10, 12) << 0;
     QTest::newRow("off-screen position") << "Left=-30000\nTop=-200\nWidth=620\nHeight=410\n"
                                          << QSize(620, 410) << centred << 0;
-    QTest::newRow("sub-page out of range") << "Width=620\nHeight=410\nPage=9\nSubPage=7\n"
-                                           << QSize(620, 410) << centred << 9;
+    QTest::newRow("a page of the last run") << "Width=620\nHeight=410\nPage=9\nSubPage=0\n"
+                                            << QSize(620, 410) << centred << 0;
   }
 
   void DamagedSectionGivesTheDefaults() {
@@ -130,7 +132,6 @@ class TestWindowHabits : public QObject {
     // The next run finds sound values.
     const TIniFile ini(fixture.SettingsPath());
     QCOMPARE(ini.ReadInteger("Window", "Width", -1), width);
-    QCOMPARE(ini.ReadInteger("Window", "Page", -1), page);
     QCOMPARE(ini.ReadInteger("SettingsPort", "PortNumber", -1), 3);
   }
 

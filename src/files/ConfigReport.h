@@ -1,7 +1,8 @@
-// The configuration report: one HTML page, printable on A4, that records what an instrument was
-// found to hold: its identity and line settings, every group of the configuration as a table in
-// the pages' words, the device settings, optionally the last archive records, and the result of
-// a comparison with a configuration file when one was made. Every text in it is escaped.
+// The configuration report: one HTML page, printed on A4 landscape, that records what an
+// instrument was found to hold: its identity and line settings, the result of a comparison with a
+// configuration file when one was made, one table with a row per channel and a column per
+// setting (the pages' words, or short forms explained under it), the relay groups and the device
+// settings, optionally the last archive records. Every text in it is escaped.
 #pragma once
 
 #include <cstddef>

@@ -323,7 +323,10 @@ void TMainForm::BuildPages() {
 void TMainForm::BuildStatusBar() {
   StatusBar = new TStatusBar;
   StatusBar->SetPanelWidth(0, Design::Px(200));
-  StatusBar->SetPanelWidth(1, Design::Px(70));
+  // The gauge's panel holds the count of the longest archive read whole.
+  StatusBar->SetPanelWidth(
+      1, std::max(Design::Px(70),
+                  StatusBar->fontMetrics().horizontalAdvance("65535/65535") + Design::Px(16)));
   StatusBar->SetPanelWidth(2, Design::Px(70));
   StatusBar->SetPanelText(1, "Not Progress");
   StatusBar->SetPanelText(2, "OffLine");
@@ -368,10 +371,12 @@ void TMainForm::LayOutStatusBar() {
   const int client = StatusBar->width();
   const int panel0 = client - StatusBar->PanelWidth(1) - StatusBar->PanelWidth(2);
   StatusBar->SetPanelWidth(0, panel0);
-  ForMessage->resize(panel0 - 2, ForMessage->height());
-  CGauge->move(panel0 + 2, CGauge->y());
-  // The Stop button covers the end of the message panel, right beside the gauge.
+  // The Stop button covers the end of the message panel, right beside the gauge; the message
+  // ends before it.
   StopButton->move(panel0 - StopButton->width(), StopButton->y());
+  const int messageEnd = StopButton->isHidden() ? panel0 : StopButton->x() - 2;
+  ForMessage->resize(std::max(0, messageEnd - 2), ForMessage->height());
+  CGauge->move(panel0 + 2, CGauge->y());
   ReconnectButton->move(panel0 - ReconnectButton->width(), ReconnectButton->y());
   PlaceStatusNotes(panel0);
   ImageStateConnect->move(client - 2 * ImageStateConnect->width(), ImageStateConnect->y());
@@ -390,7 +395,7 @@ void TMainForm::ShowStatusNote(QLabel* note, bool shown) {
 
 // The notes shown cover the end of the message panel, side by side.
 void TMainForm::PlaceStatusNotes(int messagePanelWidth) {
-  int end = StopButton->isVisible() ? StopButton->x() : messagePanelWidth;
+  int end = StopButton->isHidden() ? messagePanelWidth : StopButton->x();
   bool anyShown = false;
   for (QLabel* note : statusNotes_) {
     if (note->isHidden()) continue;
@@ -573,6 +578,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     devices_->StopCommand();
     return true;
   }
+  if (watched == StopButton && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+    LayOutStatusBar();
   if (event->type() == QEvent::ToolTip && !showHint_) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this) return true;

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
+#include "views/ArchiveRowHeader.h"
 #include "views/TextForms.h"
 
 TArchiveModel::TArchiveModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -88,7 +89,6 @@ void TArchiveModel::SetChannelCount(int channels) {
 QVariant TArchiveModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   if (role == Qt::DisplayRole) return CellText(index.row(), index.column());
-  if (role == Qt::BackgroundRole && index.column() == 0) return fixedBrush_;
   return {};
 }
 
@@ -101,7 +101,7 @@ QVariant TArchiveModel::headerData(int section, Qt::Orientation orientation, int
   return NumberText(section);
 }
 
-// The date column is drawn like the record numbers and is never selected.
+// The date column is shown by the row header, beside the record numbers, and is never selected.
 Qt::ItemFlags TArchiveModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   if (!ChannelShown(index.column())) return Qt::NoItemFlags;
@@ -109,11 +109,12 @@ Qt::ItemFlags TArchiveModel::flags(const QModelIndex& index) const {
 }
 
 TArchiveGrid::TArchiveGrid(const QString& name, QWidget* parent)
-    : QTableView(parent), model_(new TArchiveModel(this)) {
+    : QTableView(parent), model_(new TArchiveModel(this)), rowHeader_(new TArchiveRowHeader(this)) {
   setObjectName(name);
-  model_->SetFixedBrush(palette().button());
   model_->SetDisabledBrush(palette().brush(QPalette::Disabled, QPalette::WindowText));
+  setVerticalHeader(rowHeader_);
   setModel(model_);
+  setColumnHidden(0, true);
   for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
     header->setSectionResizeMode(QHeaderView::Fixed);
     header->setHighlightSections(false);
@@ -151,19 +152,30 @@ void TArchiveGrid::SetCells(int col, int row, const QString& text) {
     corner_->SetText(text);
   } else {
     model_->SetHeaderText(col - 1, text);
+    if (col == 1) ShowDateCaption();
   }
 }
 
 void TArchiveGrid::SetColWidth(int col, int width) {
   if (col == 0)
-    verticalHeader()->setFixedWidth(width);
+    rowHeader_->SetNumberWidth(width);
+  else if (col == 1)
+    rowHeader_->SetDateWidth(width);
   else
     horizontalHeader()->resizeSection(col - 1, width);
+  if (col <= 1) ShowDateCaption();
 }
 
 int TArchiveGrid::ColWidth(int col) const {
-  if (col == 0) return verticalHeader()->width();
+  if (col == 0) return rowHeader_->NumberWidth();
+  if (col == 1) return rowHeader_->DateWidth();
   return horizontalHeader()->sectionSize(col - 1);
+}
+
+// The corner spans both fixed columns: the date's caption stands beside the numbers'.
+void TArchiveGrid::ShowDateCaption() {
+  corner_->SetSecondCaption(rowHeader_->NumberWidth(),
+                            model_->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString());
 }
 
 void TArchiveGrid::SetDefaultRowHeight(int height) {

@@ -1,6 +1,7 @@
 // The archive page's grid: a table view over the records of the archive, which formats a cell
 // only when the view asks for it. Addressed as (column, row) like the other grids: row 0 is the
-// header, column 0 the record number and column 1 the date, both drawn as fixed cells.
+// header, column 0 the record number and column 1 the date, both fixed cells of the row header,
+// which stay in view while the channels scroll sideways.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -31,7 +32,6 @@ class TArchiveModel : public QAbstractTableModel {
   size_t RecordCount() const { return count_; }
 
   void SetHeaderText(int section, const QString& text);
-  void SetFixedBrush(const QBrush& brush) { fixedBrush_ = brush; }
   void SetDisabledBrush(const QBrush& brush) { disabledBrush_ = brush; }
   // Channels beyond the instrument's count are shown greyed and cannot be selected.
   void SetChannelCount(int channels);
@@ -54,10 +54,11 @@ class TArchiveModel : public QAbstractTableModel {
   std::vector<MeasurementRecord> read_;
   size_t count_ = 0;  // records of source_ the view knows of
   QString headers_[MaxChannels + 1];
-  QBrush fixedBrush_;
   QBrush disabledBrush_;
   int channels_ = MaxChannels;
 };
+
+class TArchiveRowHeader;
 
 class TArchiveGrid : public QTableView {
   Q_OBJECT
@@ -78,6 +79,9 @@ class TArchiveGrid : public QTableView {
   void SetDefaultRowHeight(int height);
 
  private:
+  void ShowDateCaption();
+
   TArchiveModel* model_;
+  TArchiveRowHeader* rowHeader_;
   TGridCorner* corner_;
 };

@@ -19,6 +19,12 @@ void TGridCorner::SetText(const QString& text) {
   if (button_) button_->update();
 }
 
+void TGridCorner::SetSecondCaption(int firstWidth, const QString& text) {
+  firstWidth_ = firstWidth;
+  second_ = text;
+  if (button_) button_->update();
+}
+
 bool TGridCorner::eventFilter(QObject* watched, QEvent* event) {
   if (watched == button_ && event->type() == QEvent::Paint) {
     Paint();
@@ -35,5 +41,16 @@ void TGridCorner::Paint() const {
   option.position = QStyleOptionHeader::OnlyOneSection;
   option.text = text_;
   option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+  if (second_.isEmpty()) {
+    button_->style()->drawControl(QStyle::CE_Header, &option, &painter, button_);
+    return;
+  }
+  option.rect.setWidth(firstWidth_);
+  option.position = QStyleOptionHeader::Beginning;
+  button_->style()->drawControl(QStyle::CE_Header, &option, &painter, button_);
+  option.rect = button_->rect().adjusted(firstWidth_, 0, 0, 0);
+  option.position = QStyleOptionHeader::Middle;
+  option.text = second_;
+  option.textAlignment = Qt::AlignCenter;
   button_->style()->drawControl(QStyle::CE_Header, &option, &painter, button_);
 }

@@ -13,6 +13,9 @@ class TGridCorner : public QObject {
 
   const QString& Text() const { return text_; }
   void SetText(const QString& text);
+  // A corner over two fixed columns: the caption over the first `firstWidth` pixels, the second
+  // caption, centred, beside it.
+  void SetSecondCaption(int firstWidth, const QString& text);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -22,4 +25,6 @@ class TGridCorner : public QObject {
 
   QWidget* button_ = nullptr;
   QString text_;
+  int firstWidth_ = 0;
+  QString second_;
 };

@@ -120,19 +120,32 @@ TEST_F(ConfigCompareTest, ReportHoldsIdentityAndEveryGroupEscaped) {
   EXPECT_NE(html.find("&lt;когда&gt;"), std::string::npos);
   EXPECT_NE(html.find("настройка &amp; проверка.prb"), std::string::npos);
   EXPECT_NE(html.find("<p>Совпадает полностью</p>"), std::string::npos);
-  EXPECT_NE(html.find("<td>Считано</td><td>не известно</td>"), std::string::npos);
+  EXPECT_NE(html.find("<th>Считано</th><td>не известно</td>"), std::string::npos);
   EXPECT_EQ(html.find("<когда>"), std::string::npos);
   for (const TGroup* group : ConfigurationGroups()) {
+    if (group->Count == TCountRule::Channels) continue;
     const std::string heading = "<h2>" + GroupHeading(group->Code) + "</h2>";
     EXPECT_NE(html.find(heading), std::string::npos) << heading;
   }
   EXPECT_NE(html.find("<h2>Реле: Дополнительное</h2>"), std::string::npos);
+  EXPECT_NE(html.find("<h2>Реле: Управление реле</h2>"), std::string::npos);
   EXPECT_NE(html.find("<h2>Дополнительно</h2>"), std::string::npos);
+  EXPECT_EQ(html.find("Не считано"), std::string::npos);
 
-  // A group loaded from a file is not what the instrument holds.
+  // One row per channel, beginning with its sensor type as the page numbers it.
+  for (int ch = 1; ch <= mip_->ChannelCount; ++ch) {
+    const std::string row = "<tr><td>" + std::to_string(ch) + "</td><td>" +
+                            std::to_string(mip_->Config.TypeSensor[ch - 1]) + ". ";
+    EXPECT_NE(html.find(row), std::string::npos) << row;
+  }
+  EXPECT_EQ(html.find("<tr><td>" + std::to_string(mip_->ChannelCount + 1) + "</td>"),
+            std::string::npos);
+
+  // A group loaded from a file is not what the instrument holds: its cells are left empty.
   mip_->GroupSource[GroupSensorTypes] = TGroupSource::Loaded;
   const std::string loaded = ConfigurationReportHtml(*mip_, facts, form);
-  EXPECT_NE(loaded.find("<h2>Типы датчиков</h2>\n<p>Не считано</p>"), std::string::npos);
+  EXPECT_NE(loaded.find("<tr><td>1</td><td></td>"), std::string::npos);
+  EXPECT_NE(loaded.find("Не считано (пустые ячейки): Типы датчиков</p>"), std::string::npos);
 }
 
 }  // namespace

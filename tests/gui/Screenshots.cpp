@@ -2,22 +2,22 @@
 // page order, plus the popup lists, the event log, the port settings dialog, the range dialog,
 // the tabs of the instruments a search found, values not read, failed polls counted with the
 // values grey, the rows an instrument of 8 channels does not have, the archive page during a deep
-// archive read, the comparison with a file and a page of the configuration report. Used to keep
-// docs/screenshots up to date and to look at every page after a layout change.
+// archive read, the comparison with a file and the first two pages of the configuration report
+// printed as PDF (rendered by pdftoppm). Used to keep docs/screenshots up to date and to look at
+// every page after a layout change.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
-#include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <cstdio>
@@ -113,23 +113,15 @@ class TPrintedErrors : public TQtDialogs {
   QString OpenAs;
 };
 
-// The first A4 page of an HTML report as Qt's text engine lays it out, at 96 dpi.
-bool SaveReportPage(const QString& htmlFile, const QDir& dir, const QString& name) {
-  constexpr int Width = 794;
-  constexpr int Height = 1123;
-  QFile file(htmlFile);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  QTextDocument document;
-  document.setHtml(QString::fromUtf8(file.readAll()));
-  document.setTextWidth(Width - 80);
-  QImage page(Width, Height, QImage::Format_RGB32);
-  page.fill(Qt::white);
-  QPainter painter(&page);
-  painter.translate(40, 40);
-  document.drawContents(&painter, QRectF(0, 0, Width - 80, Height - 80));
-  painter.end();
-  const bool ok = page.save(dir.filePath(name));
-  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(dir.filePath(name)));
+// A page of the PDF report as a printer would put it on paper, at 100 dpi (pdftoppm, of
+// poppler-utils).
+bool SaveReportPage(const QString& pdf, int page, const QDir& dir, const QString& name) {
+  const QString prefix = dir.filePath(QFileInfo(name).completeBaseName());
+  const int status =
+      QProcess::execute("pdftoppm", {"-png", "-r", "100", "-f", QString::number(page), "-l",
+                                     QString::number(page), "-singlefile", pdf, prefix});
+  const bool ok = status == 0 && QFileInfo::exists(prefix + ".png");
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(prefix + ".png"));
   return ok;
 }
 
@@ -325,9 +317,10 @@ int main(int argc, char* argv[]) {
         Save(Control<TCompareDialog>(form, "CompareDialog"), dir, "compare.png");
   if (Control<TCompareDialog>(form, "CompareDialog"))
     Control<TCompareDialog>(form, "CompareDialog")->close();
-  dialogs.SaveAs = compareDir.filePath("отчёт.html");
+  dialogs.SaveAs = compareDir.filePath("отчёт.pdf");
   TriggerItem(form, "ConfigurationReportItem");
-  ok &= SaveReportPage(dialogs.SaveAs, dir, "report.png");
+  ok &= SaveReportPage(dialogs.SaveAs, 1, dir, "report.png");
+  ok &= SaveReportPage(dialogs.SaveAs, 2, dir, "report-2.png");
   dialogs.OpenAs.clear();
   dialogs.SaveAs.clear();
 

@@ -1,10 +1,13 @@
 #include "shell/device/ArchQwery.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -17,6 +20,15 @@ QSpinBox* NumberField(const QString& name, QWidget* parent) {
   field->setMinimum(1);
   field->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
   return field;
+}
+
+// What the title bar needs for the caption whole: its text in the title font, and the icon and
+// the buttons of the bar (a title bar is about as high as each of them is wide).
+int TitleBarWidth(const QWidget& dialog, const QString& caption) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+  font.setBold(true);
+  const int buttons = 4 * dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &dialog);
+  return QFontMetrics(font).horizontalAdvance(caption) + buttons;
 }
 
 }  // namespace
@@ -51,6 +63,11 @@ void TArchQwery::Prepare(const QString& caption, int maximum, int first, int las
   for (QSpinBox* field : {CSpinEdit1, CSpinEdit2}) field->setMaximum(maximum);
   CSpinEdit1->setValue(first);
   CSpinEdit2->setValue(last);
+  // The dialog keeps its layout's size: the buttons' row, which spans the dialog, is widened
+  // until the caption fits.
+  auto* buttons = findChild<QDialogButtonBox*>();
+  const QMargins margins = layout()->contentsMargins();
+  buttons->setMinimumWidth(TitleBarWidth(*this, caption) - margins.left() - margins.right());
 }
 
 std::pair<int, int> TArchQwery::Range() const {

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
 #include <QTemporaryFile>
@@ -54,12 +55,16 @@ bool WritePdf(const QString& fileName, const QString& html) {
   QTemporaryFile temporary(QFileInfo(fileName).absolutePath() + "/.report-XXXXXX.pdf");
   if (!temporary.open()) return false;
   temporary.close();
-  QPrinter printer(QPrinter::HighResolution);
+  // At the resolution the page is laid out in, and laid out on the printed page's own size, so
+  // that nothing is scaled and no margins are added to the page's.
+  QPrinter printer(QPrinter::ScreenResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(temporary.fileName());
-  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                    QMarginsF(8, 8, 8, 8), QPageLayout::Millimeter));
   QTextDocument document;
   document.setHtml(html);
+  document.setPageSize(printer.pageRect(QPrinter::DevicePixel).size());
   document.print(&printer);
   QFile printed(temporary.fileName());
   if (!printed.open(QIODevice::ReadOnly)) return false;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -21,6 +22,10 @@
 namespace {
 
 const QColor FailureColor(200, 0, 0);
+
+// The characters of the columns of fixed form: a time, an arrow, 16 bytes, a frame's summary and
+// a duration; longer bytes and summaries are cut, the outcome column widens to its texts.
+constexpr int ColumnCharacters[] = {12, 1, 47, 44, 10};
 
 QString Text(const std::string& utf8) {
   return QString::fromStdString(utf8);
@@ -127,14 +132,8 @@ TTrafficMonitor::TTrafficMonitor(TModBus& bus, TDialogs& dialogs, QWidget* paren
   Table->setWordWrap(false);
   Table->verticalHeader()->hide();
   Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
-  Table->horizontalHeader()->setStretchLastSection(true);
   Table->setFont(QFont("Monospace"));
-  const int digit = Table->fontMetrics().horizontalAdvance('0');
-  Table->setColumnWidth(TTrafficModel::Time, digit * 14);
-  Table->setColumnWidth(TTrafficModel::Direction, digit * 3);
-  Table->setColumnWidth(TTrafficModel::Bytes, digit * 48);
-  Table->setColumnWidth(TTrafficModel::Summary, digit * 44);
-  Table->setColumnWidth(TTrafficModel::Duration, digit * 12);
+  FitColumns();
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(CountersLabel, 1);
@@ -143,7 +142,12 @@ TTrafficMonitor::TTrafficMonitor(TModBus& bus, TDialogs& dialogs, QWidget* paren
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
   layout->addWidget(Table);
-  resize(digit * 150, 480);
+  // Wide enough for every column, the outcome of a failed read included.
+  int tableWidth = Table->verticalScrollBar()->sizeHint().width() + 2 * Table->frameWidth();
+  for (int column = 0; column < TTrafficModel::ColumnCount; ++column)
+    tableWidth += Table->columnWidth(column);
+  const QMargins margins = layout->contentsMargins();
+  resize(tableWidth + margins.left() + margins.right(), 480);
 
   connect(ClearButton, &QPushButton::clicked, this, &TTrafficMonitor::Clear);
   connect(CopyButton, &QPushButton::clicked, this, &TTrafficMonitor::CopySelected);
@@ -179,8 +183,36 @@ void TTrafficMonitor::TakeTraffic() {
   const bool followTail = scroll->value() == scroll->maximum();
   for (const TTrafficRecord& record : records) counters_.Count(record);
   model_->Append(records);
+  WidenOutcome(records);
   ShowCounters();
   if (followTail) Table->scrollToBottom();
+}
+
+// A cell's text with the margins the item delegate keeps on both sides and the grid line.
+int TTrafficMonitor::CellWidth(const QString& text) const {
+  const int margin = Table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table) + 1;
+  return Table->fontMetrics().horizontalAdvance(text) + 2 * margin + 2;
+}
+
+// Each column holds its fixed form and its caption whole; the outcome a failed read's at first.
+void TTrafficMonitor::FitColumns() {
+  QHeaderView* header = Table->horizontalHeader();
+  for (int column = 0; column < TTrafficModel::Outcome; ++column)
+    Table->setColumnWidth(column, std::max(header->sectionSizeHint(column),
+                                           CellWidth(QString(ColumnCharacters[column], '0'))));
+  const QString failed = QString::fromStdString(std::string(ReadEndText(TReadEnd::Timeout)) + ", " +
+                                                ResultMessage(RESULT_TIMEOUT));
+  Table->setColumnWidth(
+      TTrafficModel::Outcome,
+      std::max(header->sectionSizeHint(TTrafficModel::Outcome), CellWidth(failed)));
+}
+
+void TTrafficMonitor::WidenOutcome(const std::deque<TTrafficRecord>& records) {
+  int widest = Table->columnWidth(TTrafficModel::Outcome);
+  for (const TTrafficRecord& record : records)
+    widest = std::max(widest, CellWidth(QString::fromStdString(TrafficOutcome(record))));
+  if (widest > Table->columnWidth(TTrafficModel::Outcome))
+    Table->setColumnWidth(TTrafficModel::Outcome, widest);
 }
 
 void TTrafficMonitor::Clear() {

@@ -74,6 +74,9 @@ class TTrafficMonitor : public QWidget {
   void SaveAsText();
   void ShowCounters();
   QStringList SelectedLines() const;
+  int CellWidth(const QString& text) const;
+  void FitColumns();
+  void WidenOutcome(const std::deque<TTrafficRecord>& records);
 
   TModBus& bus_;
   TDialogs& dialogs_;

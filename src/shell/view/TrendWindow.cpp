@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -126,6 +127,7 @@ TTrendWindow::TTrendWindow(TSource source, TDialogs& dialogs, QWidget* parent)
     FitAxes();
   });
   connect(SaveButton, &QPushButton::clicked, this, &TTrendWindow::SavePicture);
+  connect(chart_, &QChart::plotAreaChanged, this, &TTrendWindow::FitTimeTicks);
   connect(SpanBox, &QComboBox::currentIndexChanged, this, [this] {
     TrimOlderThan(lastSample_ - SpanMs());
     FitAxes();
@@ -315,6 +317,20 @@ void TTrendWindow::FitAxes() {
   }
   const float margin = std::max((high - low) * 0.05f, 0.5f);
   valueAxis_->setRange(low - margin, high + margin);
+}
+
+// As many time labels as fit whole under the plot: the chart cuts each label to an equal share of
+// the axis, less a padding on either side.
+void TTrendWindow::FitTimeTicks() {
+  constexpr int MaxTicks = 5;
+  constexpr int LabelPadding = 4;
+  constexpr int TextMargins = 4;
+  const QString widest =
+      QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58)).toString(timeAxis_->format());
+  const int label = QFontMetrics(timeAxis_->labelsFont()).horizontalAdvance(widest) +
+                    2 * LabelPadding + TextMargins;
+  const int ticks = std::clamp(static_cast<int>(chart_->plotArea().width()) / label, 2, MaxTicks);
+  if (ticks != timeAxis_->tickCount()) timeAxis_->setTickCount(ticks);
 }
 
 int TTrendWindow::PointCount(int channel) const {

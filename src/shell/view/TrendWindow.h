@@ -84,6 +84,7 @@ class TTrendWindow : public QWidget {
   void Append(int channel, qint64 time, float value);
   void TrimOlderThan(qint64 time);
   void FitAxes();
+  void FitTimeTicks();
   void SavePicture();
   qint64 SpanMs() const;
   QLineSeries* NewPiece(int channel);

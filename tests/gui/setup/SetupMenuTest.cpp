@@ -171,9 +171,16 @@ class TestSetupMenu : public QObject {
     QVERIFY(text.contains("<td>К7104Т1</td>"));
     QVERIFY(text.contains("<p>Совпадает полностью</p>"));
     QVERIFY(text.contains("original.prb"));
+    // A row per channel of the instrument, and the groups that are no channel's under their own
+    // headings.
+    QVERIFY(text.contains("<tr><td>8</td>"));
+    QVERIFY(!text.contains("<tr><td>9</td>"));
     for (const TGroup* group : ConfigurationGroups())
-      QVERIFY2(text.contains(QString::fromStdString("<h2>" + GroupHeading(group->Code) + "</h2>")),
-               group->Name);
+      if (group->Count != TCountRule::Channels)
+        QVERIFY2(
+            text.contains(QString::fromStdString("<h2>" + GroupHeading(group->Code) + "</h2>")),
+            group->Name);
+    QVERIFY(!text.contains("Не считано"));
     QVERIFY(FileBytes(pdf).startsWith("%PDF"));
     QCOMPARE(Shown(fixture_->Dialogs(), "Error").size(), 1);  // the one of init
   }

@@ -1,8 +1,10 @@
-// Line: the pseudo-terminal, the thread that frames requests and paces replies, and the faults.
+// Line: the pseudo-terminal or the TCP clients, the thread that frames requests and paces
+// replies, and the faults.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +20,8 @@
 #include "modbus/Crc.h"
 #include "sim/InstrumentModel.h"
 #include "sim/Simulator.h"
+#include "sim/TcpListener.h"
+#include "sim/TelnetServer.h"
 #include "sim/Terminal.h"
 
 namespace k7104sim {
@@ -38,6 +42,10 @@ constexpr Nanoseconds kClientReadWait = milliseconds(250);  // a hang-up lets th
 constexpr Nanoseconds kClientReadGrace = milliseconds(30);
 constexpr Nanoseconds kWriteStallLimit = milliseconds(200);  // a client that reads nothing
 constexpr Nanoseconds kReopenRetry = milliseconds(100);
+constexpr size_t kMaxClients = 8;
+constexpr size_t kMbapHeader = 6;  // transaction id, protocol 0, length; then the unit id
+constexpr uint8_t kGatewayTargetFailed = 11;
+constexpr int kSplitPieces = 3;
 
 struct RegisterRange {
   int first;
@@ -188,6 +196,8 @@ struct Line::Impl {
     std::optional<Fault> wire;       // what happens to the reply on its way
     std::optional<int> echoPauseMs;  // an echo fault
     std::optional<int> lateMs;       // a late fault
+    std::optional<int> splitMs;      // a split fault
+    std::optional<int> glueBytes;    // a glue fault
   };
 
   // A fault on the line, with the count of requests it matched and its own random sequence.
@@ -206,18 +216,39 @@ struct Line::Impl {
     std::optional<size_t> hangUpAfter;
     std::optional<int> echoPauseMs;
     int lateMs = 0;
+    std::optional<int> splitMs;
+    int glueBytes = 0;
     Instrument* mover = nullptr;  // moves to newAddress once its reply is out
     uint8_t newAddress = 0;
   };
 
+  // One client: the pseudo-terminal's master side, or a TCP connection.
+  struct Client {
+    int fd = -1;
+    std::vector<uint8_t> pending;  // request bytes not framed yet
+    TimePoint firstByte{};
+    TimePoint lastByte{};
+    std::unique_ptr<TelnetServer> telnet;  // on an RFC 2217 line
+    bool closed = false;
+  };
+
   explicit Impl(LineOptions lineOptions) : options(std::move(lineOptions)) {}
 
+  bool OverTcp() const { return options.tcpPort.has_value(); }
   void Run();
-  void ReadAvailable(std::vector<uint8_t>& pending, TimePoint& firstByte, TimePoint& lastByte);
-  void FrameRequests(std::vector<uint8_t>& pending, TimePoint& firstByte, TimePoint lastByte);
+  std::vector<Client*> Clients();
+  std::optional<TimePoint> EarliestDeadline(const std::vector<Client*>& clients) const;
+  void Accept();
+  void CloseClient(Client& client);
+  void ReadAvailable(Client& client);
+  void FrameRequests(Client& client);
+  void FrameGatewayRequests(Client& client);
   Nanoseconds FrameGap() const;
   TimePoint PendingDeadline(const std::vector<uint8_t>& pending, TimePoint lastByte) const;
   void Handle(const std::vector<uint8_t>& frame, TimePoint firstByte);
+  void HandleGateway(const std::vector<uint8_t>& adu, TimePoint firstByte);
+  bool Deliver(std::vector<uint8_t> bytes, TimePoint start, Nanoseconds character,
+               const Answer& answer);
   Answer Prepare(const std::vector<uint8_t>& frame);
   void Broadcast(const std::vector<uint8_t>& frame);
   Instrument* InstrumentAt(uint8_t address);
@@ -225,6 +256,7 @@ struct Line::Impl {
   void ApplyWireFault(const Fault& fault, const std::vector<uint8_t>& request, Answer& answer);
   bool Send(const uint8_t* bytes, size_t count, TimePoint start, Nanoseconds character);
   bool WriteNow(const uint8_t* bytes, size_t count);
+  bool WriteTo(Client& client, const uint8_t* bytes, size_t count);
   bool SleepUntil(TimePoint deadline);
   void HangUp();
   bool ReplaceTerminal();
@@ -236,7 +268,12 @@ struct Line::Impl {
   std::vector<ActiveFault> faults;
   std::deque<std::vector<uint8_t>> received;
   std::string slavePath;
+  ComPortSettings comPort;
   PseudoTerminal terminal;  // the thread's while it runs
+  Client terminalSide;      // the terminal's master as the one client of a serial line
+  TcpListener listener;
+  std::vector<std::unique_ptr<Client>> tcpClients;
+  Client* replyTo = nullptr;  // where the request being answered came from
   std::thread thread;
   int wakeFd = -1;
   std::atomic<bool> stopping{false};
@@ -246,48 +283,121 @@ struct Line::Impl {
 
 void Line::Impl::Run() {
   prctl(PR_SET_TIMERSLACK, 1000UL);  // wake-ups to the microsecond keep fast rates on schedule
-  std::vector<uint8_t> pending;
-  TimePoint firstByte{};
-  TimePoint lastByte{};
   while (!stopping.load()) {
-    if (!terminal.IsOpen()) {
+    if (!OverTcp() && !terminal.IsOpen()) {
       if (!ReplaceTerminal()) SleepUntil(SteadyClock::now() + kReopenRetry);
-      pending.clear();
+      terminalSide.pending.clear();
       continue;
     }
-    pollfd fds[2] = {{terminal.Master(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    terminalSide.fd = terminal.Master();
+    const std::vector<Client*> clients = Clients();
+    std::vector<pollfd> fds = {{wakeFd, POLLIN, 0}};
+    if (OverTcp()) fds.push_back({listener.Fd(), POLLIN, 0});
+    const size_t firstClient = fds.size();
+    for (Client* client : clients) fds.push_back({client->fd, POLLIN, 0});
     timespec timeout{};
     timespec* limit = nullptr;
-    if (!pending.empty()) {
-      const auto left =
-          std::max(Nanoseconds(0), PendingDeadline(pending, lastByte) - SteadyClock::now());
+    if (const auto deadline = EarliestDeadline(clients)) {
+      const auto left = std::max(Nanoseconds(0), *deadline - SteadyClock::now());
       timeout.tv_sec = left.count() / 1'000'000'000;
       timeout.tv_nsec = left.count() % 1'000'000'000;
       limit = &timeout;
     }
-    if (ppoll(fds, 2, limit, nullptr) < 0 && errno != EINTR) break;
+    if (ppoll(fds.data(), fds.size(), limit, nullptr) < 0 && errno != EINTR) break;
     if (stopping.load()) break;
-    if (fds[0].revents & POLLIN) ReadAvailable(pending, firstByte, lastByte);
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      terminal.Close();  // cannot happen while the slave is held open; start afresh if it does
-      continue;
+    if (OverTcp() && (fds[1].revents & POLLIN)) Accept();
+    for (size_t k = 0; k < clients.size() && !stopping.load(); ++k) {
+      Client& client = *clients[k];
+      const short events = fds[firstClient + k].revents;
+      if (events & POLLIN) ReadAvailable(client);
+      if (!OverTcp() && (events & (POLLHUP | POLLERR | POLLNVAL))) {
+        terminal.Close();  // cannot happen while the slave is held open; start afresh if it does
+        break;
+      }
+      if (OverTcp() && (events & (POLLHUP | POLLERR | POLLNVAL))) CloseClient(client);
+      if (!client.closed) FrameRequests(client);
     }
-    FrameRequests(pending, firstByte, lastByte);
+    std::erase_if(tcpClients, [](const std::unique_ptr<Client>& client) { return client->closed; });
   }
 }
 
-void Line::Impl::ReadAvailable(std::vector<uint8_t>& pending, TimePoint& firstByte,
-                               TimePoint& lastByte) {
+std::vector<Line::Impl::Client*> Line::Impl::Clients() {
+  if (!OverTcp()) return {&terminalSide};
+  std::vector<Client*> clients;
+  for (const auto& client : tcpClients) clients.push_back(client.get());
+  return clients;
+}
+
+// When the first of the frames under way is due to be ended or thrown away; Modbus TCP frames
+// end by their length alone.
+std::optional<TimePoint> Line::Impl::EarliestDeadline(const std::vector<Client*>& clients) const {
+  std::optional<TimePoint> earliest;
+  if (options.networkMode == NetworkMode::Mbap && OverTcp()) return earliest;
+  for (const Client* client : clients) {
+    if (client->pending.empty()) continue;
+    const TimePoint due = PendingDeadline(client->pending, client->lastByte);
+    if (!earliest || due < *earliest) earliest = due;
+  }
+  return earliest;
+}
+
+void Line::Impl::Accept() {
+  const int fd = listener.Accept();
+  if (fd < 0) return;
+  if (tcpClients.size() >= kMaxClients) {
+    close(fd);
+    return;
+  }
+  auto client = std::make_unique<Client>();
+  client->fd = fd;
+  if (options.networkMode == NetworkMode::Rfc2217) {
+    client->telnet = std::make_unique<TelnetServer>();
+    const std::vector<uint8_t> greeting = client->telnet->Greeting();
+    WriteTo(*client, greeting.data(), greeting.size());
+  }
+  tcpClients.push_back(std::move(client));
+}
+
+// Reads what the client sent but has not been read, so that the close is no reset that could
+// take the last bytes sent to it away.
+void Line::Impl::CloseClient(Client& client) {
+  if (client.closed) return;
+  uint8_t scratch[256];
+  while (recv(client.fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0) {
+  }
+  shutdown(client.fd, SHUT_RDWR);
+  close(client.fd);
+  client.fd = -1;
+  client.closed = true;
+  client.pending.clear();
+}
+
+void Line::Impl::ReadAvailable(Client& client) {
   uint8_t chunk[256];
   for (;;) {
-    const ssize_t got = read(terminal.Master(), chunk, sizeof chunk);
+    const ssize_t got = read(client.fd, chunk, sizeof chunk);
+    if (OverTcp() && (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))) {
+      CloseClient(client);  // the client went away
+      return;
+    }
     if (got <= 0) break;
     const TimePoint now = SteadyClock::now();
-    if (pending.empty()) firstByte = now;
-    lastByte = now;
-    pending.insert(pending.end(), chunk, chunk + got);
+    if (client.pending.empty()) client.firstByte = now;
+    client.lastByte = now;
+    if (!client.telnet) {
+      client.pending.insert(client.pending.end(), chunk, chunk + got);
+      continue;
+    }
+    std::vector<uint8_t> answer;
+    client.telnet->Feed(chunk, static_cast<size_t>(got), client.pending, answer);
+    if (!answer.empty()) WriteTo(client, answer.data(), answer.size());
+    if (client.telnet->TakeChanged()) {
+      std::lock_guard lock(mutex);
+      comPort = client.telnet->Settings();
+      if (options.paceBaud != 0) options.paceBaud = comPort.baudRate;  // the server's UART
+    }
   }
-  if (pending.size() > kMaxPending) pending.clear();  // no request is that long: noise
+  if (client.pending.size() > kMaxPending) client.pending.clear();  // no request is that long
 }
 
 // A frame of a function we do not know ends in silence; one that stopped short of its length is
@@ -305,25 +415,47 @@ Nanoseconds Line::Impl::FrameGap() const {
   return std::max(kMinFrameGap, CharacterTime(options.paceBaud) * 7 / 2);
 }
 
-void Line::Impl::FrameRequests(std::vector<uint8_t>& pending, TimePoint& firstByte,
-                               TimePoint lastByte) {
-  while (!pending.empty() && !stopping.load()) {
+void Line::Impl::FrameRequests(Client& client) {
+  if (OverTcp() && options.networkMode == NetworkMode::Mbap) return FrameGatewayRequests(client);
+  std::vector<uint8_t>& pending = client.pending;
+  replyTo = &client;
+  while (!pending.empty() && !stopping.load() && !client.closed) {
     const auto length = FrameLength(pending);
     if (length && pending.size() >= *length) {
       const std::vector<uint8_t> frame(pending.begin(), pending.begin() + *length);
       pending.erase(pending.begin(), pending.begin() + *length);
-      Handle(frame, firstByte);
-      firstByte = lastByte;  // what followed arrived with the last read
+      Handle(frame, client.firstByte);
+      client.firstByte = client.lastByte;  // what followed arrived with the last read
       continue;
     }
-    if (SteadyClock::now() < PendingDeadline(pending, lastByte)) return;
+    if (SteadyClock::now() < PendingDeadline(pending, client.lastByte)) return;
     if (pending.size() >= 2 && !HasKnownLength(pending[1])) {
-      Handle(pending, firstByte);
+      Handle(pending, client.firstByte);
     } else {
       Log("dropped", pending.data(), pending.size());
     }
     pending.clear();
     return;
+  }
+}
+
+// Modbus TCP frames end by the length in their header; a header that makes no sense leaves no
+// way to find the next frame, so what came is thrown away.
+void Line::Impl::FrameGatewayRequests(Client& client) {
+  std::vector<uint8_t>& pending = client.pending;
+  replyTo = &client;
+  while (pending.size() > kMbapHeader && !stopping.load() && !client.closed) {
+    const size_t length = Word(&pending[4]);
+    if (pending[2] != 0 || pending[3] != 0 || length < 2 || length > 254) {
+      Log("dropped", pending.data(), pending.size());
+      pending.clear();
+      return;
+    }
+    if (pending.size() < kMbapHeader + length) return;
+    const std::vector<uint8_t> adu(pending.begin(), pending.begin() + kMbapHeader + length);
+    pending.erase(pending.begin(), pending.begin() + kMbapHeader + length);
+    HandleGateway(adu, client.firstByte);
+    client.firstByte = client.lastByte;
   }
 }
 
@@ -354,13 +486,71 @@ void Line::Impl::Handle(const std::vector<uint8_t>& frame, TimePoint firstByte) 
   }
   replyStart = std::max(replyStart, SteadyClock::now()) +
                milliseconds(settings.replyDelayMs + answer.lateMs);
-  const size_t sendCount = std::min(answer.bytes.size(), answer.hangUpAfter.value_or(SIZE_MAX));
-  if (sendCount > 0) {
-    if (!Send(answer.bytes.data(), sendCount, replyStart, character)) return;
-    Log("<-", answer.bytes.data(), sendCount);
-  }
-  if (answer.hangUpAfter) HangUp();
+  if (!Deliver(answer.bytes, replyStart, character, answer)) return;
   if (answer.mover) InstrumentAccess::MoveTo(*answer.mover, answer.newAddress);
+}
+
+// A gateway puts the request on its serial line as an RTU frame and answers with what came back
+// once all of it has come: the addressed instrument's reply with a right CRC, else exception 11.
+void Line::Impl::HandleGateway(const std::vector<uint8_t>& adu, TimePoint firstByte) {
+  const std::vector<uint8_t> frame =
+      WithCrc(std::vector<uint8_t>(adu.begin() + kMbapHeader, adu.end()));
+  LineOptions settings;
+  {
+    std::lock_guard lock(mutex);
+    if (received.size() >= kReceivedKept) received.pop_front();
+    received.push_back(frame);
+    settings.paceBaud = options.paceBaud;
+    settings.replyDelayMs = options.replyDelayMs;
+  }
+  Log("->", adu.data(), adu.size());
+  const Answer answer = Prepare(frame);
+  if (frame[0] == 0) return;  // a broadcast has no reply
+  const Nanoseconds character = CharacterTime(settings.paceBaud);
+  TimePoint ready = firstByte + character * static_cast<long>(frame.size()) +
+                    milliseconds(settings.replyDelayMs + answer.lateMs);
+  std::vector<uint8_t> pdu;
+  if (answer.bytes.size() >= 4 && answer.bytes[0] == frame[0] && CrcValid(answer.bytes)) {
+    pdu.assign(answer.bytes.begin() + 1, answer.bytes.end() - 2);
+    ready += character * static_cast<long>(answer.bytes.size());
+  } else {
+    pdu = ExceptionPdu(frame[1], kGatewayTargetFailed);
+  }
+  const auto length = static_cast<uint16_t>(pdu.size() + 1);
+  std::vector<uint8_t> reply = {adu[0],
+                                adu[1],
+                                0,
+                                0,
+                                static_cast<uint8_t>(length >> 8),
+                                static_cast<uint8_t>(length),
+                                adu[kMbapHeader]};
+  reply.insert(reply.end(), pdu.begin(), pdu.end());
+  if (!Deliver(std::move(reply), std::max(ready, SteadyClock::now()), Nanoseconds(0), answer))
+    return;
+  if (answer.mover) InstrumentAccess::MoveTo(*answer.mover, answer.newAddress);
+}
+
+// Sends a reply paced from start as the network faults say: glued to junk, in pieces with pauses
+// between them, or cut short by a hang-up. False when the line is being stopped.
+bool Line::Impl::Deliver(std::vector<uint8_t> bytes, TimePoint start, Nanoseconds character,
+                         const Answer& answer) {
+  if (answer.glueBytes > 0) {
+    const std::vector<uint8_t> junk = JunkBytes(answer.glueBytes);
+    bytes.insert(bytes.end(), junk.begin(), junk.end());
+  }
+  const size_t count = std::min(bytes.size(), answer.hangUpAfter.value_or(SIZE_MAX));
+  const int pieces = answer.splitMs ? kSplitPieces : 1;
+  size_t sent = 0;
+  for (int piece = 0; piece < pieces && sent < count; ++piece) {
+    const size_t size = std::max<size_t>(1, (count - sent) / static_cast<size_t>(pieces - piece));
+    if (piece > 0 && !SleepUntil(SteadyClock::now() + milliseconds(*answer.splitMs))) return false;
+    if (!Send(bytes.data() + sent, size, piece == 0 ? start : SteadyClock::now(), character))
+      return false;
+    sent += size;
+  }
+  if (count > 0) Log("<-", bytes.data(), count);
+  if (answer.hangUpAfter) HangUp();
+  return true;
 }
 
 Line::Impl::Answer Line::Impl::Prepare(const std::vector<uint8_t>& frame) {
@@ -376,6 +566,8 @@ Line::Impl::Answer Line::Impl::Prepare(const std::vector<uint8_t>& frame) {
   const FaultEffects effects = TakeFaults(address, frame);
   answer.echoPauseMs = effects.echoPauseMs;
   answer.lateMs = effects.lateMs.value_or(0);
+  answer.splitMs = effects.splitMs;
+  answer.glueBytes = effects.glueBytes.value_or(0);
   const bool lost = effects.wire && (effects.wire->kind == FaultKind::NoReply ||
                                      effects.wire->kind == FaultKind::RepeatRequest);
   ServeResult served;
@@ -472,6 +664,14 @@ Line::Impl::FaultEffects Line::Impl::TakeFaults(uint8_t address,
         used = !effects.lateMs;
         if (used) effects.lateMs = std::max(fault.arg, 0);
         break;
+      case FaultKind::Split:
+        used = !effects.splitMs;
+        if (used) effects.splitMs = std::max(fault.arg, 0);
+        break;
+      case FaultKind::Glue:
+        used = !effects.glueBytes;
+        if (used) effects.glueBytes = std::max(fault.arg, 1);
+        break;
       default:
         used = !effects.wire;
         if (used) effects.wire = fault;
@@ -567,19 +767,31 @@ bool Line::Impl::Send(const uint8_t* bytes, size_t count, TimePoint start, Nanos
   return true;
 }
 
-// Writes everything, waiting for room; a client that reads nothing for long loses the rest.
 bool Line::Impl::WriteNow(const uint8_t* bytes, size_t count) {
+  if (replyTo->closed) return true;
+  if (!replyTo->telnet) return WriteTo(*replyTo, bytes, count);
+  const std::vector<uint8_t> escaped = TelnetServer::Escaped(bytes, count);
+  return WriteTo(*replyTo, escaped.data(), escaped.size());
+}
+
+// Writes everything, waiting for room; a client that reads nothing for long loses the rest, a
+// TCP client whose connection failed is closed.
+bool Line::Impl::WriteTo(Client& client, const uint8_t* bytes, size_t count) {
   const TimePoint giveUp = SteadyClock::now() + kWriteStallLimit;
-  while (count > 0) {
-    const ssize_t written = write(terminal.Master(), bytes, count);
+  while (count > 0 && !client.closed) {
+    const ssize_t written = OverTcp() ? send(client.fd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT)
+                                      : write(client.fd, bytes, count);
     if (written > 0) {
       bytes += written;
       count -= static_cast<size_t>(written);
       continue;
     }
-    if (written < 0 && errno != EAGAIN && errno != EINTR) return true;
+    if (written < 0 && errno != EAGAIN && errno != EINTR) {
+      if (OverTcp()) CloseClient(client);
+      return true;
+    }
     if (SteadyClock::now() >= giveUp) return true;
-    pollfd fds[2] = {{terminal.Master(), POLLOUT, 0}, {wakeFd, POLLIN, 0}};
+    pollfd fds[2] = {{client.fd, POLLOUT, 0}, {wakeFd, POLLIN, 0}};
     poll(fds, 2, 10);
     if (stopping.load()) return false;
   }
@@ -600,8 +812,15 @@ bool Line::Impl::SleepUntil(TimePoint deadline) {
 }
 
 // The line goes dead in the middle of a reply, as when a converter is unplugged; a fresh terminal
-// takes its place so that a client that opens the link again can go on.
+// takes its place so that a client that opens the link again can go on. Over TCP the client's
+// connection is dropped.
 void Line::Impl::HangUp() {
+  if (OverTcp()) {
+    Log("hang-up", nullptr, 0);
+    hangUps.fetch_add(1);
+    CloseClient(*replyTo);
+    return;
+  }
   // The hang-up throws away what the client has not read, and bytes written to the master reach
   // the client's queue a little later: wait until they have been there and gone.
   const TimePoint start = SteadyClock::now();
@@ -698,9 +917,16 @@ void Line::SetLog(bool on) {
 
 bool Line::Start() {
   if (impl_->running) return true;
-  if (!impl_->terminal.Open()) return false;
-  const std::string link = impl_->options.linkPath;
   std::string error;
+  if (impl_->OverTcp()) {
+    if (!impl_->listener.Listen(impl_->options.listenAddress, *impl_->options.tcpPort, error)) {
+      std::fprintf(stderr, "k7104-sim: %s\n", error.c_str());
+      return false;
+    }
+  } else if (!impl_->terminal.Open()) {
+    return false;
+  }
+  const std::string link = impl_->OverTcp() ? std::string() : impl_->options.linkPath;
   if (!link.empty() && !PlaceLink(link, impl_->terminal.SlavePath(), error)) {
     std::fprintf(stderr, "k7104-sim: %s\n", error.c_str());
     impl_->terminal.Close();
@@ -709,6 +935,7 @@ bool Line::Start() {
   impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (impl_->wakeFd < 0) {
     impl_->terminal.Close();
+    impl_->listener.Close();
     RemoveLink(link);
     return false;
   }
@@ -729,9 +956,12 @@ void Line::Stop() {
   [[maybe_unused]] const ssize_t ignored = write(impl_->wakeFd, &one, sizeof one);
   impl_->thread.join();
   impl_->terminal.Close();
+  for (const auto& client : impl_->tcpClients) impl_->CloseClient(*client);
+  impl_->tcpClients.clear();
+  impl_->listener.Close();
   close(impl_->wakeFd);
   impl_->wakeFd = -1;
-  RemoveLink(impl_->options.linkPath);
+  if (!impl_->OverTcp()) RemoveLink(impl_->options.linkPath);
   impl_->running = false;
 }
 
@@ -756,6 +986,15 @@ void Line::ClearReceived() {
 
 uint32_t Line::HangUps() const {
   return impl_->hangUps.load();
+}
+
+uint16_t Line::TcpPort() const {
+  return impl_->listener.Port();
+}
+
+ComPortSettings Line::ComPort() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->comPort;
 }
 
 std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {

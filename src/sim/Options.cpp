@@ -32,7 +32,8 @@ constexpr KindName kKinds[] = {
     {FaultKind::UnswappedIdentity, "unswapped", 0, "identity text \"VOSTRELIN!\" in wire order"},
     {FaultKind::ModelCode, "model", 3, "register 5 (model code) reads arg"},
     {FaultKind::HangUp, "hangup", 3,
-     "arg bytes of the reply, then the line hangs up and a fresh pty (and link) replaces it"},
+     "arg bytes of the reply, then the line hangs up and a fresh pty (and link) replaces it; "
+     "over TCP the connection is dropped"},
     {FaultKind::Echo, "echo", 0, "the request is echoed first, then arg ms pause, then the reply"},
     {FaultKind::Late, "late", 500, "the reply goes out arg ms later"},
     {FaultKind::OtherAddress, "otheraddr", 2, "the reply comes from address arg (0..255)"},
@@ -41,6 +42,8 @@ constexpr KindName kKinds[] = {
      "a read reply's byte count is arg more than the data (mod 256)"},
     {FaultKind::WriteEcho, "writeecho", 1,
      "a write reply names the first register or coil plus arg"},
+    {FaultKind::Split, "split", 20, "the reply in three pieces, arg ms apart"},
+    {FaultKind::Glue, "glue", 3, "arg junk bytes glued to the end of the reply"},
 };
 
 std::string Lower(std::string text) {
@@ -214,6 +217,13 @@ std::optional<Fault> ParseFault(const std::string& text, std::string& error) {
     if (!ApplyFaultKey(key, value, fault, error)) return std::nullopt;
   }
   return fault;
+}
+
+std::optional<NetworkMode> ParseNetworkMode(const std::string& text) {
+  if (text == "rtu") return NetworkMode::Rtu;
+  if (text == "mbap") return NetworkMode::Mbap;
+  if (text == "rfc2217") return NetworkMode::Rfc2217;
+  return std::nullopt;
 }
 
 std::string FaultKindsHelp() {

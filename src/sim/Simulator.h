@@ -3,7 +3,8 @@
 //
 // A Line owns one pseudo-terminal and a thread that answers the requests a client writes to the
 // slave side. Instruments sit on the line at their own addresses; faults make the line or one
-// instrument misbehave on purpose.
+// instrument misbehave on purpose. A Line may instead be reached over TCP, as through a serial
+// server or a Modbus TCP gateway.
 #pragma once
 
 #include <array>
@@ -42,13 +43,16 @@ enum class FaultKind {
   RepeatRequest,       // the request bytes come back alone; not carried out
   UnswappedIdentity,   // the identity text of registers 0..4 in reading order, "VOSTRELIN!"
   ModelCode,           // register 5 reads arg
-  HangUp,              // arg bytes of the reply are sent, then the line hangs up (see Line)
+  HangUp,              // arg bytes of the reply are sent, then the line hangs up (see Line); over
+                       // TCP the connection is dropped
   Echo,                // the request is echoed before the reply, arg ms pause after the echo
   Late,                // the reply goes out arg ms later than it would
   OtherAddress,        // the reply carries address arg instead of the instrument's (CRC right)
   OtherFunction,       // the reply carries function code arg instead (CRC right)
   ByteCount,           // a read reply (functions 1..4) with arg added to its byte count
   WriteEcho,           // a write reply (5, 6, 15, 16) names the first register or coil plus arg
+  Split,               // the reply goes in three pieces with arg ms between them
+  Glue,                // arg junk bytes right after the reply, in the same piece
 };
 
 // Faults apply to requests that an instrument on the line answers, never to broadcasts.
@@ -75,6 +79,21 @@ struct Fault {
 // reply, or with a pause between echo and reply.
 enum class EchoMode { Off, Together, Pause };
 
+// How a line over TCP carries the requests: RTU frames unchanged (a transparent serial server),
+// Modbus TCP frames to a gateway (which answers exception 11 for an address where no instrument
+// answered), or RTU frames in a telnet stream whose RFC 2217 commands set the serial port.
+enum class NetworkMode { Rtu, Mbap, Rfc2217 };
+
+// The serial settings an RFC 2217 client set, in RFC 2217's numbers (parity 3 even, stop size 2
+// two bits). A rate above 115200 is beyond the simulated server: it keeps the rate it had.
+struct ComPortSettings {
+  uint32_t baudRate = 9600;
+  uint8_t dataSize = 8;
+  uint8_t parity = 3;
+  uint8_t stopSize = 2;
+  bool operator==(const ComPortSettings&) const = default;
+};
+
 struct LineOptions {
   uint32_t paceBaud = 0;  // 0: no pacing, every byte at once
   int replyDelayMs = 0;
@@ -82,6 +101,11 @@ struct LineOptions {
   int echoPauseMs = 80;
   std::string linkPath;  // when set, a symbolic link to the slave side
   bool log = false;      // each request and reply in hex on stderr
+  // When set, the line listens for TCP connections on listenAddress at this port (0: a free port
+  // that TcpPort() tells) instead of making a pseudo-terminal; up to eight clients at once.
+  std::optional<uint16_t> tcpPort = std::nullopt;
+  std::string listenAddress = "127.0.0.1";
+  NetworkMode networkMode = NetworkMode::Rtu;
   // Called on the line's thread after a hang-up has made a fresh pseudo-terminal.
   std::function<void(const std::string& slavePath)> onNewTerminal = {};
 };
@@ -156,7 +180,10 @@ class Line {
   bool Start();  // creates the pty and the thread; false when either fails
   void Stop();
   bool Running() const;
-  std::string SlavePath() const;  // the client opens this (or the link)
+  std::string SlavePath() const;  // the client opens this (or the link); empty over TCP
+  uint16_t TcpPort() const;       // the port a line over TCP listens on
+  // What RFC 2217 clients set last; the defaults until one did.
+  ComPortSettings ComPort() const;
   // The last 10,000 complete requests received, whatever their address or CRC, with CRC, in order.
   std::vector<std::vector<uint8_t>> ReceivedFrames() const;
   void ClearReceived();
@@ -179,5 +206,7 @@ std::optional<InstrumentSpec> ParseInstrument(const std::string& text);
 std::optional<Fault> ParseFault(const std::string& text, std::string& error);
 // The kinds' names as ParseFault takes them, with what each does.
 std::string FaultKindsHelp();
+// "rtu", "mbap", "rfc2217".
+std::optional<NetworkMode> ParseNetworkMode(const std::string& text);
 
 }  // namespace k7104sim

@@ -57,6 +57,13 @@ Options:
   --echo                   echo every request like a two-wire converter, the reply right after
   --echo-pause MS          echo every request, then MS of silence before the reply
   --archive-depth N        archive records 1..N (1..65535; default 500), current record N
+  --tcp PORT               listen for TCP connections at PORT (0: any free port) instead of
+                           making a pseudo-terminal; the first line on stdout is ADDRESS:PORT
+  --tcp-mode MODE          rtu: RTU frames unchanged, as a transparent serial server (default);
+                           mbap: Modbus TCP, as a gateway that answers exception 11 for an
+                           address where no instrument answered; rfc2217: RTU frames in a telnet
+                           stream whose RFC 2217 commands set the rate (up to 115200) and format
+  --listen ADDRESS         the address to listen on (default 127.0.0.1, this machine only)
   --fault FAULT            misbehave on purpose; may be repeated (see below)
   --log                    print each request and reply in hex on stderr
   --quiet                  no notices on stderr
@@ -85,6 +92,8 @@ Examples:
   k7104-sim --archive-depth 65535 --fault kind=record,regs=7,arg=0
   k7104-sim --link /tmp/k7104 --fault kind=hangup,arg=5,times=1
   k7104-sim --pace 115200 --fault kind=badcrc,prob=0.002,seed=1
+  k7104-sim --tcp 5020 --tcp-mode mbap --instrument 1 --instrument 17
+  k7104-sim --tcp 4001 --fault kind=split,arg=30 --fault kind=glue,arg=4,times=5
 )";
 }
 
@@ -122,6 +131,12 @@ bool TakeOption(const std::string& option, const std::optional<std::string>& val
     settings.line.echoPauseMs = static_cast<int>(*need(0, 600'000));
   } else if (option == "--archive-depth" && need(1, 65535)) {
     settings.archiveDepth = static_cast<uint16_t>(*need(1, 65535));
+  } else if (option == "--tcp" && need(0, 65535)) {
+    settings.line.tcpPort = static_cast<uint16_t>(*need(0, 65535));
+  } else if (option == "--tcp-mode" && value && k7104sim::ParseNetworkMode(*value)) {
+    settings.line.networkMode = *k7104sim::ParseNetworkMode(*value);
+  } else if (option == "--listen" && value && !value->empty()) {
+    settings.line.listenAddress = *value;
   } else if (option == "--fault" && value) {
     std::string error;
     const auto fault = k7104sim::ParseFault(*value, error);
@@ -137,7 +152,8 @@ enum class ParseOutcome { Run, Help, Version, Error };
 
 ParseOutcome ParseArguments(int argc, char** argv, Settings& settings) {
   static const std::set<std::string> kWithValue = {
-      "--link", "--instrument", "--pace", "--delay", "--echo-pause", "--fault", "--archive-depth"};
+      "--link",  "--instrument",    "--pace", "--delay",    "--echo-pause",
+      "--fault", "--archive-depth", "--tcp",  "--tcp-mode", "--listen"};
   for (int k = 1; k < argc; ++k) {
     std::string option = argv[k];
     std::optional<std::string> value;
@@ -161,6 +177,10 @@ ParseOutcome ParseArguments(int argc, char** argv, Settings& settings) {
       Usage("unknown option " + option);
       return ParseOutcome::Error;
     }
+  }
+  if (settings.line.tcpPort && !settings.line.linkPath.empty()) {
+    Usage("--link names a pseudo-terminal; a line over TCP has none");
+    return ParseOutcome::Error;
   }
   if (settings.instruments.empty()) settings.instruments.push_back(InstrumentSpec{});
   std::set<uint8_t> addresses;
@@ -222,10 +242,17 @@ int main(int argc, char** argv) {
   }
   for (const Fault& fault : settings.faults) line.AddFault(fault);
   if (!line.Start()) {
-    std::fprintf(stderr, "k7104-sim: cannot make the pseudo-terminal\n");
+    if (!settings.line.tcpPort)
+      std::fprintf(stderr, "k7104-sim: cannot make the pseudo-terminal\n");
     return kExitFailed;
   }
-  std::printf("%s\n", line.SlavePath().c_str());
+  const std::string& address = settings.line.listenAddress;
+  if (settings.line.tcpPort && address.find(':') != std::string::npos)
+    std::printf("[%s]:%u\n", address.c_str(), line.TcpPort());
+  else if (settings.line.tcpPort)
+    std::printf("%s:%u\n", address.c_str(), line.TcpPort());
+  else
+    std::printf("%s\n", line.SlavePath().c_str());
   if (!OutputReached()) return kExitOutput;
   if (!quiet) {
     for (const InstrumentSpec& wanted : settings.instruments) {

@@ -236,6 +236,9 @@ TEST_F(ProgramTest, UsageErrorsEndWithCodeTwo) {
                                                     {"--instrument", "1:9"},
                                                     {"--fault", "kind=nope"},
                                                     {"--archive-depth", "0"},
+                                                    {"--tcp", "65536"},
+                                                    {"--tcp", "0", "--tcp-mode", "udp"},
+                                                    {"--tcp", "0", "--link", "/tmp/x"},
                                                     {"--instrument", "3", "--instrument", "3:2"}}) {
     Program program(arguments);
     EXPECT_EQ(program.Wait(), 2) << arguments.front();

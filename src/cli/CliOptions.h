@@ -19,6 +19,10 @@ inline constexpr int kExitFile = 74;
 struct Options {
   std::string port;  // device path; empty: the default path of the COM number
   int com = 1;
+  // --tcp HOST:PORT: a line over Ethernet in place of the serial port; empty host: none.
+  std::string tcpHost;
+  uint16_t tcpPort = 0;
+  TNetworkMode tcpMode = TNetworkMode::RtuOverTcp;
   uint32_t baud = 9600;
   uint8_t address = 1;
   uint16_t timeoutMs = 1300;

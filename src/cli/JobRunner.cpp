@@ -62,7 +62,9 @@ TResult JobRunner::RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last) 
 }
 
 int JobRunner::Fail(TResult result) const {
-  std::fprintf(stderr, "%s\n", FailureSentence(result, mip_.CurrentOp, mip_.JobException).c_str());
+  std::fprintf(
+      stderr, "%s\n",
+      FailureSentence(result, mip_.CurrentOp, mip_.JobException, mip_.JobGatewayException).c_str());
   return result;
 }
 

@@ -16,16 +16,23 @@ std::string Hex(const uint8_t* bytes, size_t count) {
 
 bool OpenChannel(TModBus& bus, const Options& options) {
   const auto index = static_cast<uint8_t>(options.com - 1);
-  if (!options.port.empty()) bus.SetPortDevice(index, options.port);
-  bus.SetPortIndex(index);
+  if (!options.tcpHost.empty()) {
+    bus.SetLine({TLineKind::Network, options.tcpHost, options.tcpPort, options.tcpMode});
+  } else {
+    if (!options.port.empty()) bus.SetPortDevice(index, options.port);
+    bus.SetPortIndex(index);
+  }
   for (uint8_t i = 0; i < BaudRateCount; ++i)
     if (BaudRates[i] == options.baud) bus.SetBaudIndex(i);
   bus.SetWaitTime(options.timeoutMs);
   if (options.trace) StartTrace(bus);
   if (bus.OpenPort()) return true;
-  const std::string device = bus.PortDevice(index);
-  std::fprintf(stderr, "k7104-cli: cannot open %s: %s\n", device.c_str(),
-               OpenFailureText(bus.OpenFailure(), device, bus.OpenSystemError()).c_str());
+  const std::string line = bus.LineName();
+  const std::string why = OpenFailureText(bus.OpenFailure(), line, bus.OpenSystemError());
+  if (bus.IsNetworkLine())
+    std::fprintf(stderr, "k7104-cli: %s\n", why.c_str());
+  else
+    std::fprintf(stderr, "k7104-cli: cannot open %s: %s\n", line.c_str(), why.c_str());
   return false;
 }
 
@@ -58,7 +65,10 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
   const TResult result = bus.Transaction();
   const TTransactionTrace& trace = bus.LastTrace();
   std::printf("request  %s\n", Hex(bus.TransmitArea(), trace.BytesWritten).c_str());
-  if (trace.Answered) {
+  const bool mbap = bus.IsNetworkLine() && bus.Line().Mode == TNetworkMode::ModbusTcp;
+  if (mbap && (trace.Answered || trace.GatewayException >= 0)) {
+    std::printf("reply    %s\n", Hex(bus.ReceiveArea(), trace.ReplyBytes).c_str());
+  } else if (trace.Answered) {
     const TModBusFrame& reply = bus.ReplyFrame();
     const uint16_t crc = CalcCRC16(reply.FrameBytes(), reply.Length);
     const uint8_t crcBytes[2] = {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
@@ -67,6 +77,8 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
   }
   std::printf("result   %u %s", result, ResultMessage(result));
   if (trace.Exception >= 0) std::printf(" (исключение %d от прибора)", trace.Exception);
+  if (const char* gateway = GatewayExceptionText(trace.GatewayException))
+    std::printf(" (%s)", gateway);
   std::printf("\n");
   return result;
 }

@@ -17,8 +17,8 @@ namespace {
 void PrintUsage(FILE* out) {
   std::fprintf(
       out,
-      "usage: k7104-cli [--port PATH | --com N] [--baud RATE] [--address A] [--timeout MS] "
-      "[--retries N] [--trace] COMMAND ...\n\ncommands:\n");
+      "usage: k7104-cli [--port PATH | --com N | --tcp HOST:PORT [--tcp-mode MODE]] [--baud RATE] "
+      "[--address A] [--timeout MS] [--retries N] [--trace] COMMAND ...\n\ncommands:\n");
   for (const auto& command : cli::Commands())
     std::fprintf(out, "  %-10s %s\n             %s\n", command.name, command.synopsis,
                  command.help);
@@ -26,6 +26,11 @@ void PrintUsage(FILE* out) {
                "\noptions:\n"
                "  --port PATH    serial device (/dev/ttyUSB0, a pty, ...)\n"
                "  --com N        COM port number 1..20 (COM1 is %s); default 1\n"
+               "  --tcp HOST:PORT  the line through a serial server or a Modbus TCP gateway\n"
+               "                 instead of a serial port ([ADDRESS]:PORT for IPv6)\n"
+               "  --tcp-mode MODE  rtu: RTU frames unchanged (transparent server; default),\n"
+               "                 mbap: Modbus TCP to a gateway, rfc2217: RTU frames, rate and 8E2\n"
+               "                 set on the server by RFC 2217\n"
                "  --baud RATE    line rate, one of 110 300 600 1200 2400 4800 9600 14400 19200 "
                "38400 56000 57600 115200 128000 256000; default 9600\n"
                "  --address A    Modbus address of the instrument, 1..255; default 1\n"
@@ -52,8 +57,28 @@ bool IsTableRate(long rate) {
   return false;
 }
 
+// --tcp HOST:PORT and --tcp-mode; false when the value is wrong.
+bool TakeNetworkOption(const std::string& option, const char* value, cli::Options& options) {
+  if (option == "--tcp") return ParseEndpoint(value, options.tcpHost, options.tcpPort);
+  const auto mode = ParseNetworkMode(value);
+  if (mode) options.tcpMode = *mode;
+  return mode.has_value();
+}
+
+// A network line takes the place of the serial port: not both, and a mode only with a line.
+bool LineOptionsAgree(const cli::Options& options, bool serialGiven, bool modeGiven) {
+  const bool network = !options.tcpHost.empty();
+  if (network && serialGiven)
+    std::fprintf(stderr, "k7104-cli: --tcp takes the place of --port and --com\n");
+  else if (modeGiven && !network)
+    std::fprintf(stderr, "k7104-cli: --tcp-mode goes with --tcp\n");
+  return !(network && serialGiven) && !(modeGiven && !network);
+}
+
 // Parses the shared options; returns the index of the command word, or -1 on a usage error.
 int ParseOptions(int argc, char** argv, cli::Options& options) {
+  bool serialGiven = false;
+  bool modeGiven = false;
   int i = 1;
   for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
     const std::string option = argv[i];
@@ -71,8 +96,13 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
     long number = 0;
     if (option == "--port" && value[0] != '\0') {
       options.port = value;
+      serialGiven = true;
     } else if (option == "--com" && ParseNumber(value, 1, PortCount, number)) {
       options.com = static_cast<int>(number);
+      serialGiven = true;
+    } else if ((option == "--tcp" || option == "--tcp-mode") &&
+               TakeNetworkOption(option, value, options)) {
+      modeGiven = modeGiven || option == "--tcp-mode";
     } else if (option == "--baud" && ParseNumber(value, 1, 4000000, number) &&
                IsTableRate(number)) {
       options.baud = static_cast<uint32_t>(number);
@@ -87,7 +117,7 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
       return -1;
     }
   }
-  return i;
+  return LineOptionsAgree(options, serialGiven, modeGiven) ? i : -1;
 }
 
 int RunCommandLine(int argc, char** argv) {

@@ -92,6 +92,8 @@ void TJobEngine::RunJob() {
   state_.JobResult = state_.Cancel ? TResult{RESULT_ABORTED} : result;
   state_.JobException =
       FailedOnException(state_.JobResult) ? bus_.LastTrace().Exception : int16_t{-1};
+  state_.JobGatewayException =
+      state_.JobResult == RESULT_TIMEOUT ? bus_.LastTrace().GatewayException : int16_t{-1};
   {
     std::lock_guard<std::mutex> lock(mutex_);
     startRequested_ = false;
@@ -106,7 +108,8 @@ uint16_t FastProbeWaitMs(uint32_t baudRate, uint32_t latencyUs) {
   return static_cast<uint16_t>(std::min<double>(ms, SearchWaitTime));
 }
 
-// Probes every address of the range; silent or foreign addresses are skipped. Address 0 is the
+// Probes every address of the range; silent or foreign addresses are skipped. Through a Modbus
+// TCP gateway a silent address costs no more than the gateway's answer that it is. Address 0 is the
 // broadcast and never answers, so the search starts at 1. A fast probe trusts only silence: when
 // something else than a whole reply or nothing came, a late reply may have met it, and the
 // addresses before it are probed again with the standard timeout.
@@ -125,7 +128,9 @@ TResult TJobEngine::RunSearch() {
           Probe(address, fast ? FastProbeWaitMs(bus_.BaudRate(), latencyUs) : SearchWaitTime);
       const TTransactionTrace& trace = bus_.LastTrace();
       if (fast && r == RESULT_OK) latencyUs = std::max(latencyUs, trace.LatencyUs);
-      const bool quiet = r == RESULT_OK || r == RESULT_WRONG_DEVICE || trace.ReplyBytes == 0;
+      // A Modbus TCP gateway's exception 10 or 11 says the address is silent.
+      const bool quiet = r == RESULT_OK || r == RESULT_WRONG_DEVICE || trace.ReplyBytes == 0 ||
+                         trace.GatewayException >= 0;
       if (fast && (!quiet || trace.ForeignFrames > 0)) {
         for (uint32_t b = std::max(first, std::max(a, 4u) - 3); b <= a; ++b)
           if (b >= 1 && !Found(static_cast<uint8_t>(b)))

@@ -39,6 +39,9 @@ struct TJobState {
   std::atomic<uint8_t> JobResult{RESULT_OK};
   // The exception code when the job failed on an exception reply of the instrument, else -1.
   std::atomic<int16_t> JobException{-1};
+  // 10 or 11 when the job failed on a timeout because a Modbus TCP gateway said the instrument
+  // behind it did not answer, else -1.
+  std::atomic<int16_t> JobGatewayException{-1};
   std::atomic<uint8_t> Cancel{1};  // stop request for the job under way
   std::atomic<uint8_t> Busy{0};    // 1 from an accepted StartJob until just before OnJobDone
   std::atomic<uint8_t> Progress{0};

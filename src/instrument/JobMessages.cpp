@@ -27,12 +27,15 @@ std::string GroupName(uint8_t code) {
   return group != nullptr ? group->Name : "";
 }
 
-std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException) {
+std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException,
+                            int gatewayException) {
   std::string sentence = ResultMessage(result);
   sentence += IsWriteCode(currentOp) ? " При записи " : " При чтении ";
   if (GroupByCode(currentOp) != nullptr) sentence += GroupName(currentOp) + "!!!";
   if (deviceException >= 0)
     sentence += " (исключение " + std::to_string(deviceException) + " от прибора)";
+  if (const char* gateway = GatewayExceptionText(gatewayException))
+    sentence += std::string(" (") + gateway + ")";
   return sentence;
 }
 
@@ -49,6 +52,18 @@ std::string OpenFailureText(TOpenFailure failure, const std::string& device, int
              " открыт другой программой.";
     case TOpenFailure::NotSerial:
       return device + " не последовательный порт.";
+    case TOpenFailure::NoHost:
+      return "Сеть: узел " + device + " не найден.";
+    case TOpenFailure::Refused:
+      return "Сеть: " + device + " отказал в соединении.";
+    case TOpenFailure::ConnectTimeout:
+      return "Сеть: " + device + " не ответил на соединение.";
+    case TOpenFailure::Unreachable:
+      return "Сеть: " + device + " недоступен" +
+             (systemError != 0 ? ": " + SystemErrorText(systemError) : std::string()) + ".";
+    case TOpenFailure::SettingsRefused:
+      return "Сеть: сервер RFC 2217 " + device +
+             " не принял скорость порта или формат 8E2 (8 бит, чётность, 2 стоп-бита).";
     case TOpenFailure::Other:
       break;
   }

@@ -12,10 +12,14 @@ std::string GroupName(uint8_t code);
 
 // "Вышло время ожидания!!! При чтении типы датчиков!!!": what a failed job reports, from its
 // result and the operation under way when it failed.
-// When the failure came as an exception reply, its code follows: "... (исключение 0 от прибора)".
-std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException = -1);
+// When the failure came as an exception reply, its code follows: "... (исключение 0 от прибора)";
+// when a Modbus TCP gateway answered for a silent instrument, its words: "... (исключение 11 от
+// шлюза: прибор не ответил)".
+std::string FailureSentence(TResult result, uint8_t currentOp, int deviceException = -1,
+                            int gatewayException = -1);
 
-// Why the port at device would not open, as one or two sentences for the user.
+// Why the port at device (a network line's "host:port") would not open, as one or two sentences
+// for the user; a network line's begin with "Сеть: ".
 std::string OpenFailureText(TOpenFailure failure, const std::string& device, int systemError);
 
 // "Данные с 8-ти каналов(4-ти реле) считаны." / "... записаны."

@@ -1,4 +1,4 @@
-// TModBus: one request/reply transaction at a time on one serial port.
+// TModBus: one request/reply transaction at a time on one line.
 #include "modbus/Modbusunit.h"
 #include "modbus/Traffic.h"
 
@@ -41,8 +41,9 @@ const char* const kResultMessages[ResultMessageCount] = {
 // An instrument may answer with any exception code; those the table does not know get one text.
 const char* const kUnknownDeviceError = "Прибор: Неизвестный код ошибки!!!";
 
-constexpr size_t kAreaSize = 256;
+constexpr size_t kAreaSize = 256;  // the longest RTU frame
 constexpr uint32_t kMinSilenceMs = 50;
+constexpr size_t kMbapHeader = 6;  // transaction id, protocol 0 and length, before the unit id
 
 int MillisecondsUntil(Clock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -71,6 +72,12 @@ TResult ExceptionResult(uint8_t code) {
   return code == 0 ? TResult{RESULT_UNKNOWN} : code;
 }
 
+const char* GatewayExceptionText(int code) {
+  if (code == 10) return "исключение 10 от шлюза: нет пути к прибору";
+  if (code == 11) return "исключение 11 от шлюза: прибор не ответил";
+  return nullptr;
+}
+
 double TModBus::CharacterMs(uint32_t baudRate) {
   return baudRate ? 12000.0 / baudRate : 0.0;  // 8 data bits, parity, 2 stop bits, start bit
 }
@@ -81,9 +88,14 @@ uint32_t TModBus::SilenceMs(uint32_t baudRate) {
   return std::max(kMinSilenceMs, slow);
 }
 
-TModBus::TModBus() : TModBus(MakeSerialPort()) {}
+TModBus::TModBus() : serialPort_(MakeSerialPort()) {
+  port_.store(serialPort_.get());
+}
 
-TModBus::TModBus(std::unique_ptr<TSerialPort> port) : port_(std::move(port)) {}
+TModBus::TModBus(std::unique_ptr<TSerialPort> port)
+    : serialPort_(std::move(port)), injected_(true) {
+  port_.store(serialPort_.get());
+}
 
 TModBus::~TModBus() {
   shutdown_.store(true);
@@ -91,33 +103,45 @@ TModBus::~TModBus() {
 }
 
 bool TModBus::OpenPort() {
-  if (port_->IsOpen()) return true;
+  if (Port()->IsOpen()) return true;
   std::lock_guard lock(portMutex_);
   std::lock_guard line(lineMutex_);
-  if (port_->IsOpen()) return true;
+  TSerialPort* port = Port();
+  if (port->IsOpen()) return true;
   openFailure_.store(TOpenFailure::None);
   openError_.store(0);
-  if (!port_->Open(PortDevice(portIndex_.load()))) {
-    openFailure_.store(port_->LastOpenFailure());
-    openError_.store(port_->LastOpenError());
+  if (!port->Open(LineName())) {
+    openFailure_.store(port->LastOpenFailure());
+    openError_.store(port->LastOpenError());
     return false;
   }
-  port_->Apply(Dcb());  // a rate the driver refuses leaves the port open with its old settings
-  port_->Purge();
+  settingsPending_.store(false);
+  if (!ApplyLineSettings()) return false;
+  port->Purge();
   return true;
+}
+
+// A rate the serial driver refuses leaves the port open with its old settings; an RFC 2217 server
+// that refuses rate or 8E2 would carry the frames wrongly, so its line is closed.
+bool TModBus::ApplyLineSettings() {
+  TSerialPort* port = Port();
+  if (port->Apply(Dcb()) || !IsNetworkLine() || Line().Mode != TNetworkMode::Rfc2217) return true;
+  port->Close();
+  openFailure_.store(TOpenFailure::SettingsRefused);
+  return false;
 }
 
 // Wakes a waiting transaction first, so that it gives up the port at once with result 13.
 bool TModBus::ClosePort() {
   closeRequests_.fetch_add(1);
-  port_->Wake();
+  Port()->Wake();
   {
     std::lock_guard lock(portMutex_);
     std::lock_guard line(lineMutex_);
-    port_->Close();
+    Port()->Close();
   }
   closeRequests_.fetch_sub(1);
-  return !port_->IsOpen();
+  return !Port()->IsOpen();
 }
 
 TResult TModBus::OpenFailureResult() const {
@@ -126,19 +150,68 @@ TResult TModBus::OpenFailureResult() const {
 }
 
 bool TModBus::IsOpen() const {
-  return port_->IsOpen();
+  return Port()->IsOpen();
 }
 
 void TModBus::SetPortIndex(uint8_t index) {
   if (index == portIndex_.load() || index >= PortCount) return;
   portIndex_.store(index);
-  if (IsOpen() && ClosePort()) OpenPort();
+  if (!IsNetworkLine() && IsOpen() && ClosePort()) OpenPort();
 }
 
+// An RFC 2217 server is told on the line itself, between transactions: the next one sends it.
 void TModBus::SetBaudIndex(uint8_t index) {
   if (index < BaudRateCount) baudRate_.store(BaudRates[index]);
+  if (IsNetworkLine() && Line().Mode == TNetworkMode::Rfc2217) {
+    settingsPending_.store(true);
+    return;
+  }
   std::lock_guard line(lineMutex_);
-  if (port_->IsOpen()) port_->Apply(Dcb());
+  if (Port()->IsOpen()) Port()->Apply(Dcb());
+}
+
+void TModBus::SetLine(const TLineDescription& line) {
+  if (Line() == line) return;
+  const bool wasOpen = IsOpen();
+  if (wasOpen) ClosePort();
+  {
+    std::lock_guard lock(portMutex_);
+    std::lock_guard settings(lineMutex_);
+    TSerialPort* port = PortFor(line);
+    {
+      std::lock_guard devices(devicesMutex_);
+      line_ = line;
+    }
+    network_.store(line.Kind == TLineKind::Network);
+    mbap_.store(line.Kind == TLineKind::Network && line.Mode == TNetworkMode::ModbusTcp);
+    port_.store(port);
+  }
+  if (wasOpen) OpenPort();
+}
+
+TSerialPort* TModBus::PortFor(const TLineDescription& line) {
+  if (injected_ || line.Kind == TLineKind::Serial) return serialPort_.get();
+  std::unique_ptr<TSerialPort>& port = networkPorts_[static_cast<int>(line.Mode)];
+  if (!port) port = MakeNetworkPort(line.Mode);
+  return port.get();
+}
+
+TLineDescription TModBus::Line() const {
+  std::lock_guard lock(devicesMutex_);
+  return line_;
+}
+
+std::string TModBus::LineName() const {
+  {
+    std::lock_guard lock(devicesMutex_);
+    if (line_.Kind == TLineKind::Network) return EndpointText(line_.Host, line_.Port);
+  }
+  return PortDevice(portIndex_.load());
+}
+
+uint32_t TModBus::RoundTripAllowanceMs() const {
+  if (!IsNetworkLine()) return 0;
+  return (Port()->RoundTripUs() + 999) / 1000;
 }
 
 uint8_t TModBus::GetBaudIndex() const {
@@ -173,10 +246,14 @@ std::string TModBus::PortDevice(uint8_t index) const {
 TResult TModBus::Transaction() {
   std::lock_guard lock(portMutex_);
   trace_ = {};
-  if (!port_->IsOpen()) return RESULT_PORT_NOT_OPEN;
-  port_->ClearWake();
+  if (!Port()->IsOpen()) return RESULT_PORT_NOT_OPEN;
+  Port()->ClearWake();
   hungUp_ = false;
   if (shutdown_.load() || closeRequests_.load() > 0) return RESULT_ABORTED;
+  if (settingsPending_.exchange(false)) {
+    std::lock_guard line(lineMutex_);
+    if (!ApplyLineSettings()) return RESULT_PORT_NOT_OPEN;
+  }
   // One relaxed load when no one listens.
   const std::shared_ptr<TTrafficLog> traffic =
       tracing_.load(std::memory_order_relaxed) ? traffic_.load() : nullptr;
@@ -204,6 +281,15 @@ void TModBus::PublishTraffic(TTrafficLog& log, int64_t startMs, TimePoint starte
       std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started).count());
   record.PortIndex = portIndex_.load();
   record.BaudRate = baudRate_.load();
+  if (IsNetworkLine()) {
+    const TLineDescription line = Line();
+    record.Network = true;
+    record.Mode = line.Mode;
+    const std::string endpoint = EndpointText(line.Host, line.Port);
+    std::snprintf(record.Endpoint, sizeof record.Endpoint, "%s", endpoint.c_str());
+    record.RoundTripMs = trace_.RoundTripMs;
+    record.GatewayException = trace_.GatewayException;
+  }
   record.RequestLength = std::min<uint16_t>(trace_.BytesWritten, sizeof record.Request);
   std::memcpy(record.Request, tx_, record.RequestLength);
   record.Echo = trace_.EchoRemoved && !trace_.EchoTakenAsReply;
@@ -216,11 +302,14 @@ void TModBus::PublishTraffic(TTrafficLog& log, int64_t startMs, TimePoint starte
 }
 
 TResult TModBus::RunTransaction() {
-  const uint16_t length = request_.Length;
-  // The transmit area holds 256 bytes: a longer request would overrun it.
-  if (length < 2 || length > kAreaSize - 2) return RESULT_PARAMETER;
   const uint16_t waitMs = waitTime_.load();
-  port_->Purge();
+  roundTripMs_ = RoundTripAllowanceMs();
+  trace_.RoundTripMs = static_cast<uint16_t>(std::min<uint32_t>(roundTripMs_, UINT16_MAX));
+  if (mbap_.load()) return RunMbapTransaction(waitMs);
+  const uint16_t length = request_.Length;
+  // An RTU frame is at most 256 bytes with its CRC.
+  if (length < 2 || length > kAreaSize - 2) return RESULT_PARAMETER;
+  Port()->Purge();
 
   std::memcpy(tx_, request_.FrameBytes(), length);
   const uint16_t crc = CalcCRC16(tx_, length);
@@ -234,10 +323,13 @@ TResult TModBus::RunTransaction() {
   if (written != count) return RESULT_WRITE_FAILED;
   if (request_.SlaveAddress == 0) return RESULT_OK;
 
-  // The first reply byte cannot come before the request has left the wire.
+  // The first reply byte cannot come before the request has left the wire. A server on a network
+  // line may hold the reply back until all of it has come from its serial line, and the network
+  // adds its round trip.
   const double requestWireMs = count * CharacterMs(baudRate_.load());
   const TimePoint requestEnd = After(requestWireMs);
-  TimePoint deadline = After(waitMs + std::ceil(requestWireMs));
+  const double networkMs = IsNetworkLine() ? roundTripMs_ + ReplyWireMs(baudRate_.load()) : 0;
+  TimePoint deadline = After(waitMs + std::ceil(requestWireMs + networkMs));
   const ReadOutcome first = ReadReply(rx_, deadline, tx_, count);
   NoteLatency(requestEnd, first);
   trace_.Reads = 1;
@@ -253,7 +345,7 @@ TResult TModBus::RunTransaction() {
     received -= count;
     std::memmove(rx_, rx_ + count, received);
     if (received == 0) {
-      deadline = After(waitMs);
+      deadline = After(waitMs + std::ceil(networkMs));
       const ReadOutcome second = ReadReply(rx_, deadline, nullptr, 0);
       NoteLatency(requestEnd, second);
       trace_.Reads = 2;
@@ -286,7 +378,7 @@ void TModBus::NoteLatency(TimePoint requestEnd, const ReadOutcome& read) {
 bool TModBus::WriteRequest(size_t count, uint16_t waitMs, size_t& written) {
   const auto deadline = After(waitMs);
   while (written < count) {
-    const long n = port_->WriteSome(tx_ + written, count - written);
+    const long n = Port()->WriteSome(tx_ + written, count - written);
     if (n < 0) break;
     written += static_cast<size_t>(n);
     if (written == count) break;
@@ -301,6 +393,9 @@ bool TModBus::WriteRequest(size_t count, uint16_t waitMs, size_t& written) {
 // the wait goes on until the same deadline.
 TResult TModBus::FinishReply(size_t received, TimePoint deadline) {
   const bool waited = DropForeignFrames(received, deadline);
+  // Over the network what follows a complete reply in the same read belongs to no request.
+  if (IsNetworkLine())
+    if (const size_t reply = CompleteReplyLength(rx_, received)) received = reply;
   trace_.ReplyBytes = static_cast<uint16_t>(received);
   if (!waited) return RESULT_ABORTED;
   if (received == 0) return Failure(RESULT_TIMEOUT);
@@ -372,13 +467,15 @@ TResult TModBus::Failure(TResult code) const {
 TWaitResult TModBus::WaitUntil(Clock::time_point deadline, bool reading) {
   for (;;) {
     const int ms = MillisecondsUntil(deadline);
-    const TWaitResult wait = reading ? port_->WaitReadable(ms) : port_->WaitWritable(ms);
+    const TWaitResult wait = reading ? Port()->WaitReadable(ms) : Port()->WaitWritable(ms);
     if (wait != TWaitResult::Timeout || Clock::now() >= deadline) return wait;
   }
 }
 
 // Reads one reply: up to firstByteMs for its first byte, then until the line falls silent, the
 // bytes form one complete reply, the receive area is full or the longest reply has had its time.
+// A network line has no silence to go by: there the longest reply's time ends a read that never
+// held a complete reply.
 TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, TimePoint firstByteBy, const uint8_t* echo,
                                         size_t echoLength) {
   ReadOutcome outcome;
@@ -397,10 +494,11 @@ TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, TimePoint firstByteBy, co
       outcome.end = TReadEnd::HangUp;
       return outcome;
   }
+  const bool network = IsNetworkLine();
   const auto budgetEnd =
-      After(kAreaSize * CharacterMs(baudRate_.load()) + SilenceMs(baudRate_.load()));
+      After(kAreaSize * CharacterMs(baudRate_.load()) + SilenceMs(baudRate_.load()) + roundTripMs_);
   for (;;) {
-    const long n = port_->ReadSome(into + outcome.bytes, kAreaSize - outcome.bytes);
+    const long n = Port()->ReadSome(into + outcome.bytes, kAreaSize - outcome.bytes);
     if (n < 0) {
       hungUp_ = true;
       outcome.end = TReadEnd::HangUp;
@@ -411,13 +509,13 @@ TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, TimePoint firstByteBy, co
       outcome.end = TReadEnd::Full;
       return outcome;
     }
-    if (n > 0 && frameEndByLength_.load() &&
+    if (n > 0 && (network || frameEndByLength_.load()) &&
         HoldsCompleteReply(into, outcome.bytes, echo, echoLength)) {
       outcome.end = TReadEnd::Length;
       return outcome;
     }
     const auto silenceEnd = After(SilenceMs(baudRate_.load()));
-    const auto until = std::min(silenceEnd, budgetEnd);
+    const auto until = network ? budgetEnd : std::min(silenceEnd, budgetEnd);
     switch (WaitUntil(until, true)) {
       case TWaitResult::Ready:
         break;
@@ -425,15 +523,18 @@ TModBus::ReadOutcome TModBus::ReadReply(uint8_t* into, TimePoint firstByteBy, co
         outcome.end = TReadEnd::Abort;
         return outcome;
       case TWaitResult::HangUp: {
-        const long rest = port_->ReadSome(into + outcome.bytes, kAreaSize - outcome.bytes);
+        const long rest = Port()->ReadSome(into + outcome.bytes, kAreaSize - outcome.bytes);
         if (rest > 0) outcome.bytes += static_cast<size_t>(rest);
         hungUp_ = true;
         outcome.end = TReadEnd::HangUp;
         return outcome;
       }
       case TWaitResult::Timeout:
-        outcome.end =
-            until == budgetEnd && silenceEnd > budgetEnd ? TReadEnd::Budget : TReadEnd::Silence;
+        if (network)
+          outcome.end = TReadEnd::Timeout;
+        else
+          outcome.end =
+              until == budgetEnd && silenceEnd > budgetEnd ? TReadEnd::Budget : TReadEnd::Silence;
         return outcome;
     }
   }
@@ -475,20 +576,144 @@ size_t TModBus::LeadingForeignFrame(const uint8_t* bytes, size_t count) const {
   return CrcMatches(bytes, count) ? count : 0;
 }
 
+// Exactly one reply; on a network line one at the start of the bytes, glued to more.
 bool TModBus::IsCompleteReply(const uint8_t* bytes, size_t count) const {
-  if (count < 4) return false;
+  const size_t length = CompleteReplyLength(bytes, count);
+  return length > 0 && (length == count || IsNetworkLine());
+}
+
+// The length of the reply to the request with a right CRC that the bytes begin with; 0 when
+// they do not begin with a whole one.
+size_t TModBus::CompleteReplyLength(const uint8_t* bytes, size_t count) const {
+  if (count < 4) return 0;
   const uint8_t function = tx_[1];
   size_t expected = 0;
   if (bytes[1] == (function | 0x80)) {
     expected = 5;
   } else if (bytes[1] != function) {
-    return false;
+    return 0;
   } else if (function >= 1 && function <= 4) {
     expected = 5u + bytes[2];
   } else if (function == 5 || function == 6 || function == 15 || function == 16) {
     expected = 8;
   } else {
-    return false;
+    return 0;
   }
-  return count == expected && CrcMatches(bytes, count);
+  return count >= expected && CrcMatches(bytes, expected) ? expected : 0;
+}
+
+// The length of the reply a request calls for, on the wire with its CRC; the longest frame where
+// that cannot be told.
+double TModBus::ReplyWireMs(uint32_t baudRate) const {
+  const uint8_t function = request_.Function;
+  const size_t count = request_.DataLength() >= 4
+                           ? static_cast<size_t>(request_.Data[2] << 8 | request_.Data[3])
+                           : 0;
+  size_t bytes = kAreaSize;
+  if (function == 1 || function == 2)
+    bytes = 5 + (count + 7) / 8;
+  else if (function == 3 || function == 4)
+    bytes = 5 + 2 * count;
+  else if (function == 5 || function == 6 || function == 15 || function == 16)
+    bytes = 8;
+  return static_cast<double>(std::min(bytes, kAreaSize)) * CharacterMs(baudRate);
+}
+
+// Modbus TCP: the MBAP header (transaction id, protocol 0, length) and the unit id in place of the
+// address, no CRC. The gateway does the serial timing itself, so there is neither echo nor pause;
+// its wait for the instrument comes on top of the user's timeout.
+TResult TModBus::RunMbapTransaction(uint16_t waitMs) {
+  const uint16_t length = request_.Length;
+  if (length < 2 || length + kMbapHeader > AreaSize) return RESULT_PARAMETER;
+  Port()->Purge();
+  const uint16_t id = ++transactionId_;
+  const uint8_t header[kMbapHeader] = {
+      static_cast<uint8_t>(id >> 8),     static_cast<uint8_t>(id),    0, 0,
+      static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+  std::memcpy(tx_, header, kMbapHeader);
+  std::memcpy(tx_ + kMbapHeader, request_.FrameBytes(), length);
+  const size_t count = kMbapHeader + length;
+  size_t written = 0;
+  if (!WriteRequest(count, waitMs, written)) return RESULT_ABORTED;
+  trace_.BytesWritten = static_cast<uint16_t>(written);
+  if (written != count) return RESULT_WRITE_FAILED;
+  if (request_.SlaveAddress == 0) return RESULT_OK;
+  const uint32_t baud = baudRate_.load();
+  const double serialMs = (length + 2) * CharacterMs(baud) + ReplyWireMs(baud);
+  return ReadMbapReply(id, After(waitMs + std::ceil(serialMs) + roundTripMs_),
+                       SilenceMs(baud) + roundTripMs_);
+}
+
+// Reads frames until the one with the request's transaction id and unit id is whole; frames of
+// other transactions or units are dropped as replies from other addresses are. After the first
+// byte the frames have restMs more, unless firstByteBy is later.
+TResult TModBus::ReadMbapReply(uint16_t transactionId, TimePoint firstByteBy, uint32_t restMs) {
+  const TimePoint sent = Clock::now();
+  TimePoint deadline = firstByteBy;
+  size_t held = 0;
+  trace_.Reads = 1;
+  for (;;) {
+    while (held >= kMbapHeader + 1) {
+      const size_t length = static_cast<size_t>(rx_[4] << 8 | rx_[5]);
+      // A header that makes no sense leaves no way to find the next frame in the stream.
+      if (rx_[2] != 0 || rx_[3] != 0 || length < 2 || kMbapHeader + length > AreaSize) {
+        trace_.FirstEnd = TReadEnd::Length;
+        trace_.ReplyBytes = static_cast<uint16_t>(held);
+        return RESULT_LENGTH;
+      }
+      const size_t frame = kMbapHeader + length;
+      if (held < frame) break;
+      if ((rx_[0] << 8 | rx_[1]) == transactionId && rx_[kMbapHeader] == tx_[kMbapHeader]) {
+        trace_.FirstEnd = TReadEnd::Length;
+        return FinishMbapReply(frame);
+      }
+      if (trace_.ForeignFrames < UINT8_MAX) ++trace_.ForeignFrames;
+      held -= frame;
+      std::memmove(rx_, rx_ + frame, held);
+    }
+    trace_.ReplyBytes = static_cast<uint16_t>(held);
+    TWaitResult wait = WaitUntil(deadline, true);
+    long n = 0;
+    if (wait == TWaitResult::Ready) {
+      n = Port()->ReadSome(rx_ + held, AreaSize - held);
+      if (n < 0) wait = TWaitResult::HangUp;
+    }
+    switch (wait) {
+      case TWaitResult::Ready:
+        break;
+      case TWaitResult::Interrupted:
+        trace_.FirstEnd = TReadEnd::Abort;
+        return RESULT_ABORTED;
+      case TWaitResult::Timeout:
+        trace_.FirstEnd = TReadEnd::Timeout;
+        return Failure(held == 0 ? RESULT_TIMEOUT : RESULT_LENGTH);
+      case TWaitResult::HangUp:
+        hungUp_ = true;
+        trace_.FirstEnd = TReadEnd::HangUp;
+        return Failure(RESULT_TIMEOUT);
+    }
+    if (n > 0 && trace_.FirstBytes == 0) {
+      const auto us = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent);
+      trace_.LatencyUs = static_cast<uint32_t>(std::clamp<long long>(us.count(), 0, UINT32_MAX));
+      deadline = std::max(deadline, After(restMs));
+    }
+    held += static_cast<size_t>(n);
+    trace_.FirstBytes = static_cast<uint16_t>(std::min<size_t>(trace_.FirstBytes + n, UINT16_MAX));
+  }
+}
+
+// The frame of the request's transaction: the gateway's own exceptions 10 and 11 say the
+// instrument stayed silent; anything else is the instrument's reply.
+TResult TModBus::FinishMbapReply(size_t frameLength) {
+  trace_.ReplyBytes = static_cast<uint16_t>(frameLength);
+  const size_t length = frameLength - kMbapHeader;
+  reply_.Length = static_cast<uint16_t>(length);
+  std::memcpy(reply_.FrameBytes(), rx_ + kMbapHeader, length);
+  if (reply_.Function == (request_.Function | 0x80) && length >= 3 &&
+      GatewayExceptionText(reply_.Data[0])) {
+    trace_.GatewayException = reply_.Data[0];
+    return RESULT_TIMEOUT;
+  }
+  trace_.Answered = true;
+  return CheckAnswersRequest();
 }

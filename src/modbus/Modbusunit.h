@@ -1,5 +1,6 @@
-// The serial Modbus RTU channel: frame record, CRC-16, result codes and TModBus, which carries
-// out one request/reply transaction at a time on one serial port.
+// The Modbus channel: frame record, CRC-16, result codes and TModBus, which carries out one
+// request/reply transaction at a time on one line: a serial port, or a line over Ethernet (RTU
+// frames through a serial server, or Modbus TCP frames to a gateway).
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "modbus/Crc.h"
+#include "modbus/NetworkLine.h"
 #include "modbus/SerialPort.h"
 
 // Result of a transaction, an operation or a job: 0 success, 1..6 exception codes of the
@@ -43,6 +45,11 @@ const char* ResultMessage(TResult code);
 // names no failure, is the unexpected fault 14 and never success.
 TResult ExceptionResult(uint8_t code);
 inline constexpr int ResultMessageCount = 18;
+
+// A Modbus TCP gateway answers for the instrument behind it with exception 10 (no path to it) or
+// 11 (it did not answer): the transaction then ends as a timeout, and this names it:
+// "исключение 11 от шлюза: прибор не ответил". nullptr for other codes.
+const char* GatewayExceptionText(int code);
 
 // One Modbus RTU frame without its CRC. The bytes from SlaveAddress on are the frame exactly as
 // it travels; multi-byte values inside Data are in wire order (high byte first).
@@ -113,15 +120,23 @@ struct TTransactionTrace {
   // From the end of the request on the wire to the first byte of the reply (after an echo that
   // came alone: of what followed it); 0 when nothing came.
   uint32_t LatencyUs = 0;
+  int16_t GatewayException = -1;  // 10 or 11 when a Modbus TCP gateway answered in its place
+  uint16_t RoundTripMs = 0;       // what the reply timeout added for the network
 };
 
 class TTrafficLog;
 
-// The serial channel. Transaction runs on one thread (the job thread); OpenPort, ClosePort,
+// The channel. Transaction runs on one thread (the job thread); OpenPort, ClosePort, SetLine,
 // SetPortIndex, SetBaudIndex and SetWaitTime may come from another thread at any time.
+//
+// On a network line a reply ends by its length (and its CRC in the RTU modes), never by a pause,
+// since a server may split a reply into several segments or glue it to what follows; the reply
+// timeout is the user's plus the reply's own time on the server's serial line plus the round
+// trip the connection measures.
 class TModBus {
  public:
   TModBus();
+  // The port given serves every line, serial or network (for tests and the fuzz programs).
   explicit TModBus(std::unique_ptr<TSerialPort> port);
   ~TModBus();
   TModBus(const TModBus&) = delete;
@@ -137,6 +152,8 @@ class TModBus {
   bool IsOpen() const;
   void SetPortIndex(uint8_t index);
   uint8_t PortIndex() const { return portIndex_.load(); }
+  // On an RFC 2217 line the new rate goes to the server before the next request; a server that
+  // refuses it closes the line (OpenFailure says SettingsRefused).
   void SetBaudIndex(uint8_t index);
   uint8_t GetBaudIndex() const;
   uint32_t BaudRate() const { return baudRate_.load(); }
@@ -149,12 +166,24 @@ class TModBus {
   uint16_t WaitTime() const { return waitTime_.load(); }
   void SetWaitTime(uint16_t ms) { waitTime_.store(ms); }
 
+  // The line: the serial port of PortIndex (the default), or a network line. A change closes an
+  // open line and opens the new one.
+  void SetLine(const TLineDescription& line);
+  TLineDescription Line() const;
+  bool IsNetworkLine() const { return network_.load(); }
+  // The serial port's device path, or a network line's "host:port".
+  std::string LineName() const;
+  // What the reply timeout adds for the network now: the measured round trip with room for its
+  // spread, in whole milliseconds; 0 on a serial port.
+  uint32_t RoundTripAllowanceMs() const;
+
   // Device path behind each port index; index i defaults to DefaultSerialDevice(i).
   void SetPortDevice(uint8_t index, const std::string& path);
   std::string PortDevice(uint8_t index) const;
   std::string DefaultPortDevice(uint8_t index) const;
 
-  // End a read as soon as it holds one complete reply, instead of waiting for the silence.
+  // End a read as soon as it holds one complete reply, instead of waiting for the silence (a
+  // network line always does).
   void SetFrameEndByLength(bool on) { frameEndByLength_.store(on); }
   bool FrameEndByLength() const { return frameEndByLength_.load(); }
 
@@ -164,13 +193,18 @@ class TModBus {
 
   // What the last transaction did on the line; read it between transactions.
   const TTransactionTrace& LastTrace() const { return trace_; }
-  // The bytes of the last request as written (with CRC) and of the last read(s) as received.
+  // The bytes of the last request as written (with CRC, or with the MBAP header) and of the last
+  // read(s) as received.
   const uint8_t* TransmitArea() const { return tx_; }
   const uint8_t* ReceiveArea() const { return rx_; }
 
   // The quiet time that ends a reply at the current rate, and the time one character takes.
   static uint32_t SilenceMs(uint32_t baudRate);
   static double CharacterMs(uint32_t baudRate);
+
+  // The transmit and receive areas: the longest RTU frame, or a Modbus TCP frame (MBAP header and
+  // the longest PDU).
+  static constexpr size_t AreaSize = 260;
 
  private:
   using TimePoint = std::chrono::steady_clock::time_point;
@@ -179,7 +213,15 @@ class TModBus {
     TReadEnd end = TReadEnd::None;
     TimePoint firstByte{};
   };
+  TSerialPort* Port() const { return port_.load(); }
+  TSerialPort* PortFor(const TLineDescription& line);
+  bool ApplyLineSettings();
   TResult RunTransaction();
+  TResult RunMbapTransaction(uint16_t waitMs);
+  TResult ReadMbapReply(uint16_t transactionId, TimePoint firstByteBy, uint32_t restMs);
+  TResult FinishMbapReply(size_t frameLength);
+  double ReplyWireMs(uint32_t baudRate) const;
+  size_t CompleteReplyLength(const uint8_t* bytes, size_t count) const;
   bool WriteRequest(size_t count, uint16_t waitMs, size_t& written);
   ReadOutcome ReadReply(uint8_t* into, TimePoint firstByteBy, const uint8_t* echo,
                         size_t echoLength);
@@ -195,10 +237,21 @@ class TModBus {
   TResult Failure(TResult code) const;
   void PublishTraffic(TTrafficLog& log, int64_t startMs, TimePoint started, TResult result) const;
 
-  std::unique_ptr<TSerialPort> port_;
-  mutable std::mutex portMutex_;  // held by a transaction and by opening and closing
-  mutable std::mutex lineMutex_;  // opening, closing and applying line settings
-  mutable std::mutex devicesMutex_;
+  // The serial port, and the ports of the network modes made when first used; all are kept until
+  // the end, so that a Wake() from another thread never meets a port that is gone.
+  std::unique_ptr<TSerialPort> serialPort_;
+  std::unique_ptr<TSerialPort> networkPorts_[NetworkModeCount];
+  bool injected_ = false;
+  std::atomic<TSerialPort*> port_{nullptr};  // the line's port
+  mutable std::mutex portMutex_;             // held by a transaction and by opening and closing
+  mutable std::mutex lineMutex_;             // opening, closing and applying line settings
+  mutable std::mutex devicesMutex_;          // the device paths and the line description
+  TLineDescription line_;
+  std::atomic<bool> network_{false};
+  std::atomic<bool> mbap_{false};
+  std::atomic<bool> settingsPending_{false};  // an RFC 2217 server has yet to get the rate
+  uint16_t transactionId_ = 0;
+  uint32_t roundTripMs_ = 0;           // the allowance of the transaction under way
   std::atomic<int> closeRequests_{0};  // ClosePort calls under way
   std::atomic<bool> shutdown_{false};
   std::atomic<uint8_t> portIndex_{1};
@@ -212,8 +265,8 @@ class TModBus {
   std::string portDevices_[PortCount];
   bool hungUp_ = false;
   TTransactionTrace trace_;
-  uint8_t tx_[256] = {};
-  uint8_t rx_[256] = {};
+  uint8_t tx_[AreaSize] = {};
+  uint8_t rx_[AreaSize] = {};
   TModBusFrame request_;
   TModBusFrame reply_;
 };

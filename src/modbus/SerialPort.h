@@ -1,6 +1,7 @@
-// The serial port behind the channel: a small interface, so that the transaction logic does not
-// depend on the platform. The POSIX backend lives in SerialPosix.cpp, the Win32 one in
-// SerialWin32.cpp.
+// The line behind the channel: a small interface, so that the transaction logic does not depend
+// on the platform or on the kind of line. The POSIX serial backend lives in SerialPosix.cpp, the
+// Win32 one in SerialWin32.cpp; a TCP connection (TcpPosix.cpp, TcpWin32.cpp) and the RFC 2217
+// layer over it (Rfc2217Port.h) serve a line over Ethernet behind the same interface.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,12 @@ enum class TOpenFailure : uint8_t {
   InUse,         // another program holds it
   NotSerial,     // it is no serial port
   Other,         // SystemError says what
+  // A network line:
+  NoHost,           // the server's name is not known
+  Refused,          // the server refused the connection
+  ConnectTimeout,   // the server did not answer the connection in time
+  Unreachable,      // no route to the server
+  SettingsRefused,  // an RFC 2217 server would not take the rate or 8E2
 };
 
 class TSerialPort {
@@ -57,6 +64,10 @@ class TSerialPort {
   virtual void Wake() = 0;
   // Forgets a Wake() that no wait has seen.
   virtual void ClearWake() = 0;
+
+  // A network line's round trip as the connection measures it, with room for its spread, in
+  // microseconds; 0 for a serial port.
+  virtual uint32_t RoundTripUs() const { return 0; }
 };
 
 std::unique_ptr<TSerialPort> MakeSerialPort();

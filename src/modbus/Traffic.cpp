@@ -127,6 +127,34 @@ std::string FrameSummary(const uint8_t* frame, size_t length, bool request) {
   return request ? RequestSummary(frame, length) : ReplySummary(frame, length);
 }
 
+namespace {
+
+constexpr size_t kMbapHeader = 6;
+
+// A Modbus TCP frame: its transaction id, then what the unit id and the PDU say, read as an RTU
+// frame whose CRC is left out.
+std::string MbapSummary(const uint8_t* frame, size_t length, bool request) {
+  if (length <= kMbapHeader) return Format("%zu байт, неполный кадр", length);
+  return Format("транзакция %u, ", Word(frame)) +
+         FrameSummary(frame + kMbapHeader, length - kMbapHeader + 2, request);
+}
+
+std::string Summary(const TTrafficRecord& record, const uint8_t* frame, size_t length,
+                    bool request) {
+  if (record.Network && record.Mode == TNetworkMode::ModbusTcp)
+    return MbapSummary(frame, length, request);
+  return FrameSummary(frame, length, request);
+}
+
+std::string LineText(const TTrafficRecord& record) {
+  if (!record.Network) return Format("COM%u %u", record.PortIndex + 1u, record.BaudRate);
+  std::string text = std::string(record.Endpoint) + " " + NetworkModeCaption(record.Mode);
+  if (record.Mode != TNetworkMode::ModbusTcp) text += Format(" %u", record.BaudRate);
+  return text;
+}
+
+}  // namespace
+
 std::string TrafficTimeText(const TTrafficRecord& record) {
   return LocalTimeText(record.TimeMs);
 }
@@ -134,11 +162,11 @@ std::string TrafficTimeText(const TTrafficRecord& record) {
 std::vector<TTrafficFrame> TrafficFrames(const TTrafficRecord& record) {
   std::vector<TTrafficFrame> frames;
   frames.push_back({"→", HexText(record.Request, record.RequestLength),
-                    FrameSummary(record.Request, record.RequestLength, true)});
+                    Summary(record, record.Request, record.RequestLength, true)});
   if (record.Echo) frames.push_back({"↩", frames.front().Bytes, "эхо"});
   if (record.ReplyLength > 0)
     frames.push_back({"←", HexText(record.Reply, record.ReplyLength),
-                      FrameSummary(record.Reply, record.ReplyLength, false)});
+                      Summary(record, record.Reply, record.ReplyLength, false)});
   return frames;
 }
 
@@ -146,18 +174,22 @@ std::string TrafficOutcome(const TTrafficRecord& record) {
   std::string outcome = ReadEndText(record.End);
   outcome += ", ";
   outcome += ResultMessage(record.Result);
+  if (const char* gateway = GatewayExceptionText(record.GatewayException))
+    outcome += std::string(" (") + gateway + ")";
   if (record.ForeignFrames > 0)
     outcome += Format(" (отброшено кадров других адресов: %u)", record.ForeignFrames);
   return outcome;
 }
 
 std::string DurationText(const TTrafficRecord& record) {
+  if (record.Network)
+    return Format("%.2f мс (тайм-аут +%u мс на сеть)", record.DurationUs / 1000.0,
+                  record.RoundTripMs);
   return Format("%.2f мс", record.DurationUs / 1000.0);
 }
 
 std::vector<std::string> TrafficLines(const TTrafficRecord& record) {
-  const std::string head =
-      TrafficTimeText(record) + Format(" COM%u %u ", record.PortIndex + 1u, record.BaudRate);
+  const std::string head = TrafficTimeText(record) + " " + LineText(record) + " ";
   std::vector<std::string> lines;
   for (const TTrafficFrame& frame : TrafficFrames(record))
     lines.push_back(head + frame.Direction + " " + frame.Bytes + "  [" + frame.Summary + "]");

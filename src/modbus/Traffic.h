@@ -18,12 +18,17 @@ struct TTrafficRecord {
   uint32_t DurationUs = 0;  // from the start of the request to the end of the reply
   uint8_t PortIndex = 0;
   uint32_t BaudRate = 0;
-  uint16_t RequestLength = 0;  // the request as written, with its CRC
-  uint8_t Request[256] = {};
+  bool Network = false;  // a line over Ethernet: Endpoint and Mode name it
+  TNetworkMode Mode = TNetworkMode::RtuOverTcp;
+  char Endpoint[72] = {};      // "host:port"
+  uint16_t RoundTripMs = 0;    // what the reply timeout added for the network
+  uint16_t RequestLength = 0;  // the request as written, with its CRC or its MBAP header
+  uint8_t Request[TModBus::AreaSize] = {};
   bool Echo = false;         // the converter's echo of the request came back and was removed
   uint16_t ReplyLength = 0;  // what stayed of the reply after echo and other addresses' frames
-  uint8_t Reply[256] = {};
-  uint8_t ForeignFrames = 0;  // replies from other addresses that were dropped
+  uint8_t Reply[TModBus::AreaSize] = {};
+  int16_t GatewayException = -1;  // a Modbus TCP gateway's 10 or 11 in the instrument's place
+  uint8_t ForeignFrames = 0;      // replies from other addresses that were dropped
   TReadEnd End = TReadEnd::None;
   TResult Result = RESULT_OK;
 };
@@ -66,12 +71,14 @@ struct TTrafficFrame {
 std::vector<TTrafficFrame> TrafficFrames(const TTrafficRecord& record);
 // "по длине, Выполнено без ошибок." and the like: how the reply ended and the result.
 std::string TrafficOutcome(const TTrafficRecord& record);
+// "12.34 мс"; on a network line with what the timeout added for it: "(тайм-аут +3 мс на сеть)".
 std::string DurationText(const TTrafficRecord& record);
 // Local time with milliseconds, "14:25:36.120".
 std::string TrafficTimeText(const TTrafficRecord& record);
 
 // One line per frame of the transaction: the request (→), the echo (↩) if any, the reply (←) if
-// any bytes came. Each line: local time with milliseconds, port and rate, the bytes in
+// any bytes came. Each line: local time with milliseconds, port and rate (a network line's
+// host:port and mode), the bytes in
 // hexadecimal, what the frame says; the last line ends with how the reply ended, the duration and
 // the result.
 std::vector<std::string> TrafficLines(const TTrafficRecord& record);

@@ -79,3 +79,22 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
   frame.push_back(static_cast<uint8_t>(crc >> 8));
   return frame;
 }
+
+// What a success must have come from: the addressed instrument, the request's own function, a
+// byte count that fits the data read, the echo of the registers or coils written.
+bool ReplyAnswersRequest(const std::vector<uint8_t>& request, const TModBusFrame& reply) {
+  if (reply.Length < 2 || reply.Length > sizeof reply.Data + 2) return false;
+  if (reply.SlaveAddress != request[0] || reply.Function != request[1]) return false;
+  const std::vector<uint8_t> bytes(reply.FrameBytes(), reply.FrameBytes() + reply.Length);
+  switch (request[1]) {
+    case 1:
+    case 3:
+    case 4:
+      return reply.Length >= 3 && reply.Data[0] == reply.Length - 3;
+    case 5:
+    case 6:
+      return bytes == request;
+    default:
+      return reply.Length == 6 && std::equal(request.begin(), request.begin() + 6, bytes.begin());
+  }
+}

@@ -63,3 +63,8 @@ class TFuzzInput {
 std::deque<TScriptedReply> ScriptedReplies(TFuzzInput& input);
 
 std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame);
+
+// What a success must have come from: the request's address (without CRC: address, function,
+// data), its own function, a byte count that fits the data read, the echo of the registers or
+// coils written.
+bool ReplyAnswersRequest(const std::vector<uint8_t>& request, const TModBusFrame& reply);

@@ -33,25 +33,6 @@ const std::vector<std::vector<uint8_t>> kRequests = {
 const std::vector<uint8_t> kIdentityReply =
     WithCrc({1, 3, 18, 'O', 'V', 'T', 'S', 'E', 'R', 'I', 'L', '!', 'N', 0, 1, 2, 3, 0, 32, 0, 32});
 
-// What a success must have come from: the addressed instrument, the request's own function, a
-// byte count that fits the data read, the echo of the registers or coils written.
-bool AnswersRequest(const std::vector<uint8_t>& request, const TModBusFrame& reply) {
-  if (reply.Length < 2 || reply.Length > sizeof reply.Data + 2) return false;
-  if (reply.SlaveAddress != request[0] || reply.Function != request[1]) return false;
-  const std::vector<uint8_t> bytes(reply.FrameBytes(), reply.FrameBytes() + reply.Length);
-  switch (request[1]) {
-    case 1:
-    case 3:
-    case 4:
-      return reply.Length >= 3 && reply.Data[0] == reply.Length - 3;
-    case 5:
-    case 6:
-      return bytes == request;
-    default:
-      return reply.Length == 6 && std::equal(request.begin(), request.begin() + 6, bytes.begin());
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -77,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   frame.Length = static_cast<uint16_t>(request.size());
   std::copy(request.begin(), request.end(), frame.FrameBytes());
   const TResult result = bus.Transaction();
-  if (result == RESULT_OK && request[0] != 0 && !AnswersRequest(request, bus.ReplyFrame()))
+  if (result == RESULT_OK && request[0] != 0 && !ReplyAnswersRequest(request, bus.ReplyFrame()))
     std::abort();
 
   const std::vector<uint8_t>& identity = kRequests[0];

@@ -114,7 +114,7 @@ int RunReport(const Options& options, const std::vector<std::string>& args) {
   TMIP& mip = runner.Mip();
   const TTextForm form = RegionalTextForm();
   TReportFacts facts;
-  facts.Port = mip.Bus.PortDevice(mip.Bus.PortIndex());
+  facts.Port = mip.Bus.LineName();
   facts.Baud = options.baud;
   facts.ReadAt = readAt;
   facts.ArchiveRecords = static_cast<size_t>(report.records);

@@ -72,6 +72,12 @@ std::string OpenFailureText(TOpenFailure failure, const std::string& device, int
   return text + ".";
 }
 
+std::string LineCaption(const TModBus& bus) {
+  const TLineDescription line = bus.Line();
+  if (line.Kind == TLineKind::Network) return bus.LineName() + ", " + NetworkModeCaption(line.Mode);
+  return "COM" + std::to_string(bus.PortIndex() + 1) + " (" + bus.LineName() + ")";
+}
+
 std::string ReadSuccessSentence(uint16_t channels, uint16_t relays) {
   return "Данные с " + std::to_string(channels) + "-ти каналов(" + std::to_string(relays) +
          "-ти реле) считаны.";

@@ -22,6 +22,10 @@ std::string FailureSentence(TResult result, uint8_t currentOp, int deviceExcepti
 // for the user; a network line's begin with "Сеть: ".
 std::string OpenFailureText(TOpenFailure failure, const std::string& device, int systemError);
 
+// The line the channel is set to, as the user knows it: "COM3 (/dev/ttyUSB0)", or a network line's
+// "10.0.0.5:4001, Modbus TCP".
+std::string LineCaption(const TModBus& bus);
+
 // "Данные с 8-ти каналов(4-ти реле) считаны." / "... записаны."
 std::string ReadSuccessSentence(uint16_t channels, uint16_t relays);
 std::string WriteSuccessSentence(uint16_t channels, uint16_t relays);

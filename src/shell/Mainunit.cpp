@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "instrument/JobMessages.h"
 #include "shell/device/DeviceController.h"
 #include "shell/device/JobControl.h"
 #include "shell/files/FileController.h"
@@ -479,6 +480,7 @@ void TMainForm::ReadSettings() {
   mip_->Bus.SetPortIndex(Settings::Low8(s.PortNumber));
   mip_->Bus.SetBaudIndex(Settings::Low8(s.BaudRate));
   mip_->Bus.SetWaitTime(Settings::Low16(s.WaitTime));
+  mip_->Bus.SetLine(Settings::ReadNetwork(ini));
   mip_->Address = Settings::Low8(s.CurrentAddress);
   showHint_ = s.ShowHint;
   state_.AddressMin = Settings::Low8(s.AddressMin);
@@ -512,6 +514,7 @@ void TMainForm::WriteSettings() {
   Settings::Write(ini, s);
   Settings::WritePollInterval(ini, state_.PollInterval);
   Settings::WriteReadRetries(ini, mip_->ReadRetries());
+  Settings::WriteNetwork(ini, mip_->Bus.Line());
   if (placeInFile_ || shown_) WindowPlace::Write(ini, CurrentPlace());
   Settings::WriteFastSearch(ini, state_.FastSearch);
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
@@ -598,12 +601,16 @@ void TMainForm::PresentConnection(const QString& whyClosed) {
   connectItem->setChecked(open);
   connectItem->setText(action);
   StatusBar->SetPanelText(2, open ? "OnLine" : "OffLine");
+  // Where the connection goes: the Com number and its device, or a network line's host:port.
+  const QString line = QString::fromStdString(LineCaption(mip_->Bus));
+  StatusBar->setToolTip(line);
+  ImageStateConnect->setToolTip(line);
   const int picture = open ? 0 : 1;
   ImageStateConnect->setPixmap(ImageLists::Connection(picture, ImageStateConnect->height()));
-  Report(open                  ? "Порт открыт."
-         : whyClosed.isEmpty() ? "Порт закрыт."
-                               : "Порт закрыт. " + whyClosed,
-         false);
+  // A network line is named on the status line, as a serial port is by its number elsewhere.
+  const QString opened =
+      mip_->Bus.IsNetworkLine() ? "Порт открыт. Сеть: " + line + "." : QString("Порт открыт.");
+  Report(open ? opened : whyClosed.isEmpty() ? "Порт закрыт." : "Порт закрыт. " + whyClosed, false);
   // The connect button and its menu item carry the connection picture too.
   const QIcon icon(ImageLists::Connection(picture, ConnectIconSize));
   connectButton->setIcon(icon);

@@ -6,17 +6,20 @@
 // printed as PDF (rendered by pdftoppm). Used to keep docs/screenshots up to date and to look at
 // every page after a layout change.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -222,6 +225,17 @@ int main(int argc, char* argv[]) {
   SaveWhenShown(Control<TLogDialog>(form, "LogDialog"), dir, "event-log.png");
   TriggerItem(form, "N18");
   SaveWhenShown(Control<TPortSettings>(form, "PortSettings"), dir, "port-settings.png");
+  TriggerItem(form, "N8");
+  // The same dialog set to a serial server on the plant's network, then cancelled.
+  auto* portSettings = Control<TPortSettings>(form, "PortSettings");
+  QTimer::singleShot(300, portSettings, [portSettings, dir] {
+    portSettings->LineKindBox->setCurrentIndex(1);
+    portSettings->HostEdit->setText("192.168.1.50");
+    portSettings->TcpPortSpin->setValue(4001);
+    portSettings->NetworkModeBox->setCurrentIndex(0);
+    Save(portSettings, dir, "port-settings-network.png");
+    portSettings->reject();
+  });
   TriggerItem(form, "N8");
 
   pages.PageControl()->SetCurrentIndex(2);

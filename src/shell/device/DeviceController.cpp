@@ -131,9 +131,8 @@ void TDeviceController::ConnectCommand() {
     bus.ClosePort();
     pages_.MarkLiveValuesStale();
   } else if (!bus.OpenPort()) {
-    const std::string device = bus.PortDevice(bus.PortIndex());
-    seam_.PresentConnection(
-        QString::fromStdString(OpenFailureText(bus.OpenFailure(), device, bus.OpenSystemError())));
+    seam_.PresentConnection(QString::fromStdString(
+        OpenFailureText(bus.OpenFailure(), bus.LineName(), bus.OpenSystemError())));
     return;
   }
   seam_.PresentConnection();

@@ -14,8 +14,15 @@ TReconnectOffer::TReconnectOffer(TWindowSeam& seam, TModBus& bus, QObject* paren
 // The device itself may have gone (a converter pulled out): the window says so and watches for
 // its return.
 QString TReconnectOffer::PortGone() {
-  const QString device = QString::fromStdString(bus_.PortDevice(bus_.PortIndex()));
+  const QString device = QString::fromStdString(bus_.LineName());
   bus_.ClosePort();
+  if (bus_.IsNetworkLine()) {
+    // There is no device to watch: a server that dropped the connection may take it again at once.
+    const QString why = QString("Соединение с %1 разорвано.").arg(device);
+    seam_.PresentConnection(why);
+    seam_.Button("ReconnectButton")->show();
+    return "Порт закрыт. " + why;
+  }
   const bool gone = TDeviceReturn::Gone(device);
   const QString why = gone ? QString("Устройство %1 отключено.").arg(device) : QString();
   seam_.PresentConnection(why);

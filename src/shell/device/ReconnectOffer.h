@@ -1,5 +1,6 @@
 // A port whose device went away (a converter pulled out): the port is closed, the window says so,
-// and once the device is back "Соединиться снова" offers to open the port again.
+// and once the device is back "Соединиться снова" offers to open the port again. A network line
+// whose connection was lost is offered again at once.
 #pragma once
 
 #include <QObject>

@@ -5,9 +5,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "instrument/JobMessages.h"
 #include "instrument/Mipunit.h"
 #include "modbus/SerialDevices.h"
 #include "shell/port/FindPorts.h"
@@ -43,16 +45,42 @@ void TPortController::PortSettingsCommand() {
   portSettings_->ComboBox2->setCurrentIndex(bus.GetBaudIndex());
   portSettings_->CSpinEditPoll->setValue(state_.PollInterval);
   portSettings_->CSpinEditRetries->setValue(mip_.ReadRetries());
-  const std::string device = bus.PortDevice(bus.PortIndex());
+  ShowLine(bus.Line());
+  const std::string device = bus.LineName();
+  const bool wasOpen = bus.IsOpen();
   if (portSettings_->exec() == QDialog::Accepted) {
     state_.PollInterval = Settings::ClampPollInterval(portSettings_->CSpinEditPoll->value());
     mip_.SetReadRetries(static_cast<uint8_t>(portSettings_->CSpinEditRetries->value()));
     bus.SetWaitTime(static_cast<uint16_t>(portSettings_->CSpinEdit1->value()));
     bus.SetPortIndex(static_cast<uint8_t>(portSettings_->ComboBox1->currentIndex()));
     bus.SetBaudIndex(static_cast<uint8_t>(portSettings_->ComboBox2->currentIndex()));
+    // A change of the line closes an open one and opens the new one.
+    bus.SetLine(ChosenLine());
+    // An open line moved to another port or server: the window shows where it stands now.
+    if (wasOpen && bus.LineName() != device)
+      seam_.PresentConnection(bus.IsOpen()
+                                  ? QString()
+                                  : QString::fromStdString(OpenFailureText(
+                                        bus.OpenFailure(), bus.LineName(), bus.OpenSystemError())));
   }
   // An offer to open the port again was made for the device the port had.
-  if (bus.PortDevice(bus.PortIndex()) != device) emit PortDeviceChanged();
+  if (bus.LineName() != device) emit PortDeviceChanged();
+}
+
+void TPortController::ShowLine(const TLineDescription& line) {
+  portSettings_->LineKindBox->setCurrentIndex(line.Kind == TLineKind::Network ? 1 : 0);
+  portSettings_->HostEdit->setText(QString::fromStdString(line.Host));
+  if (line.Port != 0) portSettings_->TcpPortSpin->setValue(line.Port);
+  portSettings_->NetworkModeBox->setCurrentIndex(static_cast<int>(line.Mode));
+}
+
+TLineDescription TPortController::ChosenLine() const {
+  TLineDescription line;
+  line.Kind = portSettings_->NetworkChosen() ? TLineKind::Network : TLineKind::Serial;
+  line.Host = portSettings_->HostEdit->text().trimmed().toStdString();
+  line.Port = static_cast<uint16_t>(portSettings_->TcpPortSpin->value());
+  line.Mode = static_cast<TNetworkMode>(portSettings_->NetworkModeBox->currentIndex());
+  return line;
 }
 
 QStringList TPortController::PortDeviceList() const {

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class TFindPorts;
+struct TLineDescription;
 class TMIP;
 class TPortSettings;
 class TWindowSeam;
@@ -34,6 +35,9 @@ class TPortController : public QObject {
   void PortDeviceChanged();
 
  private:
+  void ShowLine(const TLineDescription& line);
+  TLineDescription ChosenLine() const;
+
   TWindowSeam& seam_;
   TMIP& mip_;
   TWorkingState& state_;

@@ -5,10 +5,12 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 
+#include "modbus/NetworkLine.h"
 #include "shell/settings/Settings.h"
 #include "views/Design.h"
 
@@ -41,7 +43,11 @@ TPortSettings::TPortSettings(QWidget* parent)
       OKBtn(new QPushButton("OK", this)),
       CancelBtn(new QPushButton("Cancel", this)),
       PortDevice(new QLabel(this)),
-      FindPortsButton(new QPushButton("Найти порты", this)) {
+      FindPortsButton(new QPushButton("Найти порты", this)),
+      LineKindBox(new QComboBox(this)),
+      HostEdit(new QLineEdit(this)),
+      TcpPortSpin(new QSpinBox(this)),
+      NetworkModeBox(new QComboBox(this)) {
   setObjectName("PortSettings");
   setWindowTitle("Настройки порта");
   ComboBox1->setObjectName("ComboBox1");
@@ -74,6 +80,22 @@ TPortSettings::TPortSettings(QWidget* parent)
   CSpinEditRetries->setToolTip(
       "Сколько раз чтение, прерванное сбоем на линии (таймаут, CRC, длина), повторяется; запись "
       "не повторяется");
+  LineKindBox->setObjectName("LineKindBox");
+  LineKindBox->addItems({"COM-порт", "Сеть"});
+  LineKindBox->setToolTip("Прибор на COM-порту этого компьютера или за сервером в сети Ethernet");
+  HostEdit->setObjectName("HostEdit");
+  HostEdit->setPlaceholderText("имя или IP-адрес сервера");
+  TcpPortSpin->setObjectName("TcpPortSpin");
+  TcpPortSpin->setRange(1, 65535);
+  TcpPortSpin->setValue(Settings::DefaultTcpPort);
+  NetworkModeBox->setObjectName("NetworkModeBox");
+  for (int mode = 0; mode < NetworkModeCount; ++mode)
+    NetworkModeBox->addItem(NetworkModeCaption(static_cast<TNetworkMode>(mode)));
+  NetworkModeBox->setToolTip(
+      "RTU поверх TCP: прозрачный сервер; Modbus TCP: шлюз; RFC 2217: сервер с настройкой порта");
+  connect(LineKindBox, &QComboBox::currentIndexChanged, this, &TPortSettings::ShowLineKind);
+  connect(HostEdit, &QLineEdit::textChanged, this, &TPortSettings::ShowLineKind);
+  connect(HostEdit, &QLineEdit::editingFinished, this, &TPortSettings::TakeEndpointFromHost);
   OKBtn->setObjectName("OKBtn");
   OKBtn->setDefault(true);
   CancelBtn->setObjectName("CancelBtn");
@@ -93,12 +115,45 @@ TPortSettings::TPortSettings(QWidget* parent)
   layout->addWidget(new QLabel("Повторов при сбое:", this), 4, 0);
   layout->addWidget(CSpinEditRetries, 4, 1);
   layout->addWidget(FindPortsButton, 5, 1);
+  layout->addWidget(new QLabel("Линия:", this), 6, 0);
+  layout->addWidget(LineKindBox, 6, 1);
+  layout->addWidget(new QLabel("Сервер:", this), 7, 0);
+  layout->addWidget(HostEdit, 7, 1, 1, 2);
+  layout->addWidget(new QLabel("TCP-порт:", this), 8, 0);
+  layout->addWidget(TcpPortSpin, 8, 1);
+  layout->addWidget(new QLabel("Режим:", this), 9, 0);
+  layout->addWidget(NetworkModeBox, 9, 1);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(OKBtn, QDialogButtonBox::AcceptRole);
   buttons->addButton(CancelBtn, QDialogButtonBox::RejectRole);
-  layout->addWidget(buttons, 6, 0, 1, 3);
+  layout->addWidget(buttons, 10, 0, 1, 3);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   setTabOrder(CancelBtn, FindPortsButton);
+  ShowLineKind();
+}
+
+bool TPortSettings::NetworkChosen() const {
+  return LineKindBox->currentIndex() == 1;
+}
+
+// The server's fields count only for a network line, which cannot be taken without a host.
+void TPortSettings::ShowLineKind() {
+  const bool network = NetworkChosen();
+  HostEdit->setEnabled(network);
+  TcpPortSpin->setEnabled(network);
+  NetworkModeBox->setEnabled(network);
+  const bool complete = !network || !HostEdit->text().trimmed().isEmpty();
+  OKBtn->setEnabled(complete);
+  OKBtn->setToolTip(complete ? QString() : "Укажите сервер сети");
+}
+
+// "host:port" typed or pasted into the host field is split into the two fields.
+void TPortSettings::TakeEndpointFromHost() {
+  std::string host;
+  uint16_t port = 0;
+  if (!ParseEndpoint(HostEdit->text().trimmed().toStdString(), host, port)) return;
+  HostEdit->setText(QString::fromStdString(host));
+  TcpPortSpin->setValue(port);
 }
 
 void TPortSettings::ShowDevices(const QStringList& devices) {

@@ -1,4 +1,5 @@
-// The port settings dialog: serial port, baud rate and reply timeout of the channel.
+// The port settings dialog: serial port, baud rate and reply timeout of the channel; after them,
+// the line in use: the serial port or a server over Ethernet at a host and TCP port, in a mode.
 #pragma once
 
 #include <QDialog>
@@ -6,6 +7,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -31,7 +33,15 @@ class TPortSettings : public QDialog {
   QPushButton* CancelBtn;
   QLabel* PortDevice;            // the device of the Com number chosen
   QPushButton* FindPortsButton;  // "Найти порты": the devices present, to bind one
+  QComboBox* LineKindBox;        // "COM-порт" or "Сеть"
+  QLineEdit* HostEdit;           // the server's name or address
+  QSpinBox* TcpPortSpin;         // its TCP port, 1..65535
+  QComboBox* NetworkModeBox;     // "RTU поверх TCP", "Modbus TCP", "RFC 2217"
+
+  bool NetworkChosen() const;
 
  private:
   void ShowChosenDevice();
+  void ShowLineKind();
+  void TakeEndpointFromHost();
 };

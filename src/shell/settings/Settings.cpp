@@ -14,6 +14,7 @@ const char* const DevicesSection = "PortDevices";
 const char* const PollIntervalKey = "PollInterval";
 const char* const FastSearchKey = "FastSearch";
 const char* const ReadRetriesKey = "ReadRetries";
+const char* const NetworkSection = "Network";
 
 // Tried rather than read from the permissions, which on Windows do not tell it.
 bool CanWriteFolder(const QString& folder) {
@@ -109,6 +110,27 @@ bool ReadFastSearch(const TIniFile& ini) {
 void WriteFastSearch(TIniFile& ini, bool on) {
   if (!on && !ini.ReadString(MainSection, FastSearchKey)) return;
   ini.WriteBool(MainSection, FastSearchKey, on);
+}
+
+TLineDescription ReadNetwork(const TIniFile& ini) {
+  TLineDescription line;
+  line.Host = ini.ReadString(NetworkSection, "Host").value_or(QString()).trimmed().toStdString();
+  const bool network = ini.ReadInteger(NetworkSection, "Line", 0) == 1 && !line.Host.empty();
+  line.Kind = network ? TLineKind::Network : TLineKind::Serial;
+  const int port = ini.ReadInteger(NetworkSection, "Port", DefaultTcpPort);
+  line.Port = static_cast<uint16_t>(port >= 1 && port <= 65535 ? port : DefaultTcpPort);
+  const int mode = ini.ReadInteger(NetworkSection, "Mode", 0);
+  line.Mode = static_cast<TNetworkMode>(mode >= 0 && mode < NetworkModeCount ? mode : 0);
+  return line;
+}
+
+void WriteNetwork(TIniFile& ini, const TLineDescription& line) {
+  const bool network = line.Kind == TLineKind::Network;
+  if (!network && !ini.ReadString(NetworkSection, "Line")) return;
+  ini.WriteInteger(NetworkSection, "Line", network ? 1 : 0);
+  ini.WriteString(NetworkSection, "Host", QString::fromStdString(line.Host));
+  ini.WriteInteger(NetworkSection, "Port", line.Port != 0 ? line.Port : DefaultTcpPort);
+  ini.WriteInteger(NetworkSection, "Mode", static_cast<int>(line.Mode));
 }
 
 }  // namespace Settings

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "modbus/NetworkLine.h"
 #include "shell/settings/IniFile.h"
 
 // The values as they stand in the file; the receivers narrow them to their own widths.
@@ -56,6 +57,15 @@ void WriteReadRetries(TIniFile& ini, int retries);
 // once it is on or in the file already.
 bool ReadFastSearch(const TIniFile& ini);
 void WriteFastSearch(TIniFile& ini, bool on);
+
+// The line over Ethernet of [Network]: whether it is the line in use instead of the serial port,
+// the server's host and TCP port, and the mode (0 RTU over TCP, 1 Modbus TCP, 2 RFC 2217). A key
+// out of range reads as its default; a network line without a host reads as the serial port.
+// Written once the network line has been chosen or the section is in the file already, so that a
+// file of the nine keys stays as it was.
+inline constexpr uint16_t DefaultTcpPort = 502;
+TLineDescription ReadNetwork(const TIniFile& ini);
+void WriteNetwork(TIniFile& ini, const TLineDescription& line);
 
 // Device paths of [PortDevices] Com1..Com20; an empty entry keeps the port's default device.
 QStringList ReadPortDevices(const TIniFile& ini);

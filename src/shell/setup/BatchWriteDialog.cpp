@@ -275,9 +275,11 @@ bool TBatchWriteDialog::TakeOverPort() {
   bus.SetBaudIndex(own.GetBaudIndex());
   bus.SetWaitTime(own.WaitTime());
   bus.SetFrameEndByLength(own.FrameEndByLength());
+  bus.SetLine(own.Line());
+  mip_->SetReadRetries(windowMip_.ReadRetries());
   if (bus.OpenPort()) return true;
   const QString why =
-      Text(OpenFailureText(bus.OpenFailure(), bus.PortDevice(port), bus.OpenSystemError()));
+      Text(OpenFailureText(bus.OpenFailure(), bus.LineName(), bus.OpenSystemError()));
   mip_.reset();
   GiveBackPort();
   seam_.Report(why, true);
@@ -287,8 +289,8 @@ bool TBatchWriteDialog::TakeOverPort() {
 void TBatchWriteDialog::GiveBackPort() {
   TModBus& own = windowMip_.Bus;
   if (!portWasOpen_ || own.OpenPort()) return;
-  seam_.PresentConnection(Text(
-      OpenFailureText(own.OpenFailure(), own.PortDevice(own.PortIndex()), own.OpenSystemError())));
+  seam_.PresentConnection(
+      Text(OpenFailureText(own.OpenFailure(), own.LineName(), own.OpenSystemError())));
 }
 
 void TBatchWriteDialog::RunAll() {

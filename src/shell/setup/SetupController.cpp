@@ -15,6 +15,7 @@
 #include "files/ConfigReport.h"
 #include "files/RegularFile.h"
 #include "files/SafeWrite.h"
+#include "instrument/JobMessages.h"
 #include "instrument/JobRunner.h"
 #include "shell/settings/WorkingState.h"
 #include "shell/setup/BatchWriteDialog.h"
@@ -291,10 +292,7 @@ void TSetupController::ConfigurationReportCommand() {
   if (fileName.isEmpty()) return;
   fileName = WithDefaultExtension(fileName, "html");
   TReportFacts facts;
-  facts.Port = QString("COM%1 (%2)")
-                   .arg(mip_.Bus.PortIndex() + 1)
-                   .arg(QString::fromStdString(mip_.Bus.PortDevice(mip_.Bus.PortIndex())))
-                   .toStdString();
+  facts.Port = LineCaption(mip_.Bus);
   facts.Baud = mip_.Bus.BaudRate();
   facts.ReadAt = configurationReadAt_;
   facts.ArchiveRecords = ReportArchiveRecords;

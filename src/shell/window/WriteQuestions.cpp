@@ -19,7 +19,9 @@ QString ModelText(uint16_t model) {
   return model == 0 ? QString() : QString::fromStdString(ModelTitle(model));
 }
 
+// A network line is named by its server, "10.0.0.5:4001".
 QString PortText(const TMIP& mip) {
+  if (mip.Bus.IsNetworkLine()) return QString::fromStdString(mip.Bus.LineName());
   return QString("COM%1").arg(mip.Bus.PortIndex() + 1);
 }
 

@@ -1,5 +1,5 @@
 // The main window: toolbar, menus, the pages, the found-instrument tabs and the status bar, with
-// the names the specification gives them. It owns the instrument object, the event log, the
+// the object names the tests and the documentation know them by. It owns the instrument object, the event log, the
 // working state and one controller per feature (device, files, setup, view, port), which build
 // their own menu items and wire the window's to their commands; they reach the window only through
 // the seam it implements (window/WindowSeam.h). It reads the settings at creation and writes them

@@ -1,9 +1,9 @@
 // The main window: toolbar, menus, the pages, the found-instrument tabs and the status bar, with
-// the object names the tests and the documentation know them by. It owns the instrument object, the event log, the
-// working state and one controller per feature (device, files, setup, view, port), which build
-// their own menu items and wire the window's to their commands; they reach the window only through
-// the seam it implements (window/WindowSeam.h). It reads the settings at creation and writes them
-// back when it is destroyed, and reports every outcome through one routine.
+// the object names the tests and the documentation know them by. It owns the instrument object, the
+// event log, the working state and one controller per feature (device, files, setup, view, port),
+// which build their own menu items and wire the window's to their commands; they reach the window
+// only through the seam it implements (window/WindowSeam.h). It reads the settings at creation and
+// writes them back when it is destroyed, and reports every outcome through one routine.
 #pragma once
 
 #include <QMainWindow>

@@ -3,11 +3,14 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
 #include "shell/Mainunit.h"
 #include "shell/window/Application.h"
+#include "shell/window/Console.h"
 #include "views/ImageLists.h"
 
 namespace {
@@ -34,8 +37,14 @@ bool AsksOnlyForText(int argc, char* argv[]) {
   return false;
 }
 
+void Print(const QString& text) {
+  std::fputs(text.toUtf8().constData(), stdout);
+  std::fflush(stdout);
+}
+
 // --help and --version are answered on the terminal before the window's application exists, so
-// they work without a display.
+// they work without a display. They are printed here rather than by the parser, which on Windows
+// shows them in a box when the program has no console of its own.
 void AnswerTextOptions(int argc, char* argv[]) {
   // The usage line names the program as it is typed, not by the path it was started from.
   static char name[] = "k7104-configurator";
@@ -43,9 +52,17 @@ void AnswerTextOptions(int argc, char* argv[]) {
   QCoreApplication text(argc, argv);
   QCoreApplication::setApplicationName("k7104-configurator");
   QCoreApplication::setApplicationVersion(K7104_VERSION_TEXT);
+  AttachToStartingConsole();
   QCommandLineParser parser;
   DescribeOptions(parser);
-  parser.process(text);  // ends the program after the text
+  if (parser.parse(QCoreApplication::arguments()) && !parser.isSet("help-all")) {
+    if (parser.isSet("version"))
+      Print(QString("%1 %2\n").arg(QCoreApplication::applicationName(), K7104_VERSION_TEXT));
+    else
+      Print(parser.helpText());
+    std::exit(0);
+  }
+  parser.process(text);  // --help-all and the errors; ends the program after the text
 }
 
 }  // namespace

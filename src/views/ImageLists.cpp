@@ -3,7 +3,13 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
+#ifndef K7104_PNG_ICONS
 #include <QSvgRenderer>
+#else
+#include <QImage>
+
+#include "views/IconSizes.h"
+#endif
 
 #include "views/Design.h"
 
@@ -32,6 +38,7 @@ QIcon IconFrom(const QString& path) {
 
 }  // namespace
 
+#ifndef K7104_PNG_ICONS
 QPixmap Render(const QString& resourcePath, const QSize& size, qreal ratio) {
   static const bool loaded = (InitIconResources(), true);
   Q_UNUSED(loaded);
@@ -46,6 +53,31 @@ QPixmap Render(const QString& resourcePath, const QSize& size, qreal ratio) {
   renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
   return pixmap;
 }
+#else
+// The PNG drawn from the SVG at the nearest size at or above the one asked for (the largest when
+// none is), scaled down to it.
+QPixmap Render(const QString& resourcePath, const QSize& size, qreal ratio) {
+  static const bool loaded = (InitIconResources(), true);
+  Q_UNUSED(loaded);
+  const QSize pixels = size * ratio;
+  const int wanted = qMax(pixels.width(), pixels.height());
+  int chosen = PngSizes.back();
+  for (int drawn : PngSizes) {
+    if (drawn >= wanted) {
+      chosen = drawn;
+      break;
+    }
+  }
+  const QImage image(PngName(resourcePath, chosen));
+  if (image.isNull()) return {};
+  QPixmap pixmap =
+      QPixmap::fromImage(image.size() == pixels ? image
+                                                : image.scaled(pixels, Qt::IgnoreAspectRatio,
+                                                               Qt::SmoothTransformation));
+  pixmap.setDevicePixelRatio(ratio);
+  return pixmap;
+}
+#endif
 
 QIcon Toolbar(int index) {
   return IconFrom(Numbered("ImageList1", index));

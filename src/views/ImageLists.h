@@ -1,5 +1,6 @@
-// The window's pictures, drawn for this program as SVG and kept in the resource: the toolbar and
-// menu images (ImageList1), the connection pictures (ImageList3), the instrument state pictures
+// The window's pictures, drawn for this program as SVG and kept in the resource (where Qt Svg is
+// not, as PNG files drawn from them at build time: IconSizes.h): the toolbar and menu images
+// (ImageList1), the connection pictures (ImageList3), the instrument state pictures
 // (StateImageList), the address write button and the program's own icon.
 #pragma once
 

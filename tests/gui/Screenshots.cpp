@@ -32,7 +32,9 @@
 #include "shell/port/PortSettings.h"
 #include "shell/setup/CompareDialog.h"
 #include "shell/view/TrafficMonitor.h"
+#ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
+#endif
 #include "shell/window/Dialogs.h"
 #include "shell/window/LogDialog.h"
 #include "sim/Simulator.h"
@@ -285,11 +287,13 @@ int main(int argc, char* argv[]) {
   QTemporaryDir csvDir;
   dialogs.SaveAs = csvDir.filePath("текущие-значения.csv");
   ok &= View(form).StartCsvLogging();
+#ifndef K7104_WITHOUT_CHARTS
   TriggerItem(form, "LiveTrendItem");
   for (int channel = 2; channel <= 4; ++channel)
     Control<TTrendWindow>(form, "LiveTrend")
         ->ChannelList->item(channel - 1)
         ->setCheckState(Qt::Checked);
+#endif
   pages.PageControl()->SetCurrentIndex(0);
   for (int poll = 0; poll < 60; ++poll) {
     ok &= RunJob(form, 0);
@@ -298,10 +302,13 @@ int main(int argc, char* argv[]) {
     while (pause.elapsed() < 150) QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   pages.Render();
+#ifndef K7104_WITHOUT_CHARTS
   ok &= Save(Control<TTrendWindow>(form, "LiveTrend"), dir, "trend-live.png");
+#endif
   ok &= Save(&form, dir, "csv-logging.png");
   ok &= SavePollFailures(form, line, dir);
   View(form).StopCsvLogging();
+#ifndef K7104_WITHOUT_CHARTS
   Control<TTrendWindow>(form, "LiveTrend")->close();
   TriggerItem(form, "ArchiveTrendItem");
   for (int channel = 2; channel <= 3; ++channel)
@@ -310,6 +317,7 @@ int main(int argc, char* argv[]) {
         ->setCheckState(Qt::Checked);
   ok &= Save(Control<TTrendWindow>(form, "ArchiveTrend"), dir, "trend-archive.png");
   Control<TTrendWindow>(form, "ArchiveTrend")->close();
+#endif
   dialogs.SaveAs.clear();
   pages.PageControl()->SetCurrentIndex(2);
 

@@ -3,11 +3,24 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "modbus/SerialDevices.h"
+
 namespace {
 
-// "\\.\COM3" and the like are no file names the file system answers for.
-bool Judgeable(const QString& path) {
-  return !path.isEmpty() && !path.startsWith("\\\\.\\");
+const QString DeviceNamespace = "\\\\.\\";
+
+// "\\.\COM3" is no file name the file system answers for: a COM port is there while the system
+// lists it.
+bool IsComName(const QString& path) {
+  const QString name = path.startsWith(DeviceNamespace) ? path.mid(DeviceNamespace.size()) : path;
+  return name.startsWith("COM", Qt::CaseInsensitive) && name.size() > 3 && name.mid(3).toUInt() > 0;
+}
+
+bool ComPortListed(const QString& path) {
+  const QString name = path.startsWith(DeviceNamespace) ? path : DeviceNamespace + path;
+  for (const TSerialDevice& device : ListSerialDevices())
+    if (name.compare(QString::fromStdString(device.Path), Qt::CaseInsensitive) == 0) return true;
+  return false;
 }
 
 }  // namespace
@@ -18,14 +31,15 @@ TDeviceReturn::TDeviceReturn(QObject* parent) : QObject(parent), timer_(new QTim
 }
 
 bool TDeviceReturn::Gone(const QString& path) {
-  return Judgeable(path) && !QFileInfo::exists(path);
+  if (path.isEmpty()) return false;
+  return IsComName(path) ? !ComPortListed(path) : !QFileInfo::exists(path);
 }
 
 // The first look is taken at once, since the device may be back before the first tick; a node
 // that lingers a moment after the unplug is seen gone at a later one.
 void TDeviceReturn::Watch(const QString& path) {
   Stop();
-  if (!Judgeable(path)) return;
+  if (path.isEmpty()) return;
   path_ = path;
   seenGone_ = Gone(path);
   timer_->start();

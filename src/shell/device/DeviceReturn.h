@@ -15,8 +15,8 @@ class TDeviceReturn : public QObject {
 
   explicit TDeviceReturn(QObject* parent = nullptr);
 
-  // True when the path names no device any more (a removed node, a dangling by-id link). A path
-  // the watch cannot judge (a Windows COM name) counts as present.
+  // True when the path names no device any more (a removed node, a dangling by-id link, a COM
+  // port the system no longer lists).
   static bool Gone(const QString& path);
 
   // Starts watching path: Returned comes once the device has been seen gone and then present.

@@ -9,6 +9,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "views/Design.h"
 
 namespace {
@@ -34,7 +36,11 @@ TFindPorts::TFindPorts(QWidget* parent)
       NoPortsLabel(new QLabel("Последовательные порты не найдены.", this)),
       ComboBoxCom(new QComboBox(this)),
       BindBtn(new QPushButton("Назначить", this)),
-      CloseBtn(new QPushButton("Закрыть", this)) {
+      CloseBtn(new QPushButton("Закрыть", this)),
+      ByIdHint(new QLabel(
+          "Для преобразователя назначается его путь в /dev/serial/by-id: он не меняется, когда "
+          "преобразователь подключают снова.",
+          this)) {
   setObjectName("FindPorts");
   setWindowTitle("Найти порты");
   PortList->setObjectName("PortList");
@@ -63,12 +69,9 @@ TFindPorts::TFindPorts(QWidget* parent)
   bindRow->addWidget(ComboBoxCom);
   bindRow->addStretch();
   layout->addLayout(bindRow);
-  auto* hint = new QLabel(
-      "Для преобразователя назначается его путь в /dev/serial/by-id: он не меняется, когда "
-      "преобразователь подключают снова.",
-      this);
-  hint->setWordWrap(true);
-  layout->addWidget(hint);
+  ByIdHint->setObjectName("ByIdHint");
+  ByIdHint->setWordWrap(true);
+  layout->addWidget(ByIdHint);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(BindBtn, QDialogButtonBox::AcceptRole);
   buttons->addButton(CloseBtn, QDialogButtonBox::RejectRole);
@@ -86,6 +89,9 @@ void TFindPorts::Show(std::vector<TSerialDevice> devices, int comIndex) {
   }
   FitListToRows();
   NoPortsLabel->setVisible(devices_.empty());
+  // Windows names its ports COM1, COM2 …: there are no by-id links to speak of.
+  ByIdHint->setVisible(std::any_of(devices_.begin(), devices_.end(),
+                                   [](const TSerialDevice& device) { return device.ById; }));
   if (!devices_.empty()) PortList->setCurrentItem(PortList->topLevelItem(0));
   ComboBoxCom->setCurrentIndex(comIndex);
   FollowSelection();

@@ -38,6 +38,7 @@ class TFindPorts : public QDialog {
   QComboBox* ComboBoxCom;
   QPushButton* BindBtn;
   QPushButton* CloseBtn;
+  QLabel* ByIdHint;  // shown when a converter has a /dev/serial/by-id link
 
  private:
   void FollowSelection();

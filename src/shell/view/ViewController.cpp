@@ -13,7 +13,9 @@
 
 #include "instrument/Mipunit.h"
 #include "shell/view/TrafficMonitor.h"
+#ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
+#endif
 #include "shell/window/Dialogs.h"
 #include "shell/window/Jobs.h"
 #include "shell/window/WindowSeam.h"
@@ -42,10 +44,12 @@ void TViewController::Build() {
   trafficItem_ = menu->addAction("Обмен");
   trafficItem_->setObjectName("TrafficMonitorItem");
   trafficItem_->setShortcut(QKeySequence("Ctrl+T"));
+#ifndef K7104_WITHOUT_CHARTS
   liveTrendItem_ = menu->addAction("Тренд текущих значений");
   liveTrendItem_->setObjectName("LiveTrendItem");
   archiveTrendItem_ = menu->addAction("Тренд архива");
   archiveTrendItem_->setObjectName("ArchiveTrendItem");
+#endif
   menu->addSeparator();
   csvLoggingItem_ = menu->addAction("Запись текущих значений в CSV…");
   csvLoggingItem_->setObjectName("CsvLoggingItem");
@@ -66,8 +70,10 @@ void TViewController::Build() {
 
 void TViewController::Wire() {
   connect(trafficItem_, &QAction::triggered, this, &TViewController::ShowTrafficMonitor);
+#ifndef K7104_WITHOUT_CHARTS
   connect(liveTrendItem_, &QAction::triggered, this, &TViewController::ShowLiveTrend);
   connect(archiveTrendItem_, &QAction::triggered, this, &TViewController::ShowArchiveTrend);
+#endif
   connect(csvLoggingItem_, &QAction::triggered, this, [this](bool on) {
     if (on)
       StartCsvLogging();
@@ -85,6 +91,7 @@ void TViewController::ShowTrafficMonitor() {
   Present(trafficMonitor_);
 }
 
+#ifndef K7104_WITHOUT_CHARTS
 void TViewController::ShowLiveTrend() {
   if (!liveTrend_)
     liveTrend_ = new TTrendWindow(TTrendWindow::TSource::Live, seam_.Dialogs(), seam_.Window());
@@ -99,6 +106,7 @@ void TViewController::ShowArchiveTrend() {
   archiveTrend_->ShowRecords(mip_.MeasArchive, mip_.ChannelCount);
   Present(archiveTrend_);
 }
+#endif
 
 bool TViewController::CsvLogging() const {
   return csvLog_ && csvLog_->IsOpen();
@@ -166,9 +174,11 @@ void TViewController::StopCsvLogging() {
 
 // Runs while the job's end is shown: the data image holds the values just read.
 void TViewController::LogCurrentValues() {
+#ifndef K7104_WITHOUT_CHARTS
   if (liveTrend_ && liveTrend_->isVisible())
     liveTrend_->AddSample(QDateTime::currentMSecsSinceEpoch(), mip_.CurrentValue,
                           mip_.ChannelCount);
+#endif
   if (!CsvLogging()) return;
   // Started before the instrument's channels were known: the header follows the first poll.
   if (csvLog_->Rows() == 0 && csvLog_->Channels() != mip_.ChannelCount)

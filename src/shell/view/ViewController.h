@@ -1,7 +1,7 @@
 // The view feature, the menu "Вид" and its toolbar button after the menus and buttons the window
-// always had: the traffic monitor, the trends of the current values and of the archive, and every
-// polled set of current values logged to a CSV file (the file name comes from the dialogs; a write
-// failure stops the logging with a message, never the polling).
+// always had: the traffic monitor, the trends of the current values and of the archive (where Qt
+// Charts is there), and every polled set of current values logged to a CSV file (the file name
+// comes from the dialogs; a write failure stops the logging with a message, never the polling).
 #pragma once
 
 #include <QObject>
@@ -33,8 +33,10 @@ class TViewController : public QObject {
   void Wire();
 
   void ShowTrafficMonitor();
+#ifndef K7104_WITHOUT_CHARTS
   void ShowLiveTrend();
   void ShowArchiveTrend();
+#endif
   bool StartCsvLogging();
   void StopCsvLogging();
   bool CsvLogging() const;

@@ -8,6 +8,17 @@
 
 #include "modbus/Modbusunit.h"
 
+// Qt's own folder, or the program's resource where the translations travel inside the program (the
+// Windows build: K7104_QT_TRANSLATIONS). Outside any namespace, as the resource's start asks.
+static QString QtTranslationsFolder() {
+#ifdef K7104_QT_TRANSLATIONS
+  Q_INIT_RESOURCE(QtTranslations);
+  return K7104_QT_TRANSLATIONS;
+#else
+  return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#endif
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 void TApplication::SetErrorReport(std::function<void(const QString&)> report) {
@@ -16,8 +27,7 @@ void TApplication::SetErrorReport(std::function<void(const QString&)> report) {
 
 bool TApplication::LoadQtTranslations(const QLocale& locale) {
   auto* translator = new QTranslator(this);
-  if (!translator->load(locale, "qtbase", "_",
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  if (!translator->load(locale, "qtbase", "_", QtTranslationsFolder())) {
     delete translator;
     return false;
   }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -19,7 +20,9 @@
 #include "modbus/Traffic.h"
 #include "shell/Mainunit.h"
 #include "shell/view/TrafficMonitor.h"
+#ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
+#endif
 #include "sim/Simulator.h"
 #include "support/TmpfsMount.h"
 
@@ -183,6 +186,7 @@ class TestViewMenu : public QObject {
     QVERIFY(Shown(fixture.Dialogs(), "Error").isEmpty());
   }
 
+#ifndef K7104_WITHOUT_CHARTS
   // The live chart gets every poll of the chosen channels; a marker is a gap that the read-out
   // names. The archive chart plots the records that have a time.
   void TrendsPlotPolledValuesAndTheArchive() {
@@ -241,6 +245,17 @@ class TestViewMenu : public QObject {
     QCOMPARE(FileBytes(old), QByteArray("the old picture"));
     QCOMPARE(Shown(fixture.Dialogs(), "Error"), QStringList{"Не удалось записать файл " + old});
   }
+#else
+  // Built without Qt Charts, the menu has no trend items at all rather than items that do nothing.
+  void NoTrendItemsWithoutCharts() {
+    TFormFixture fixture;
+    QStringList items;
+    for (const QAction* action : Control<QMenu>(fixture.Form(), "ViewMenu")->actions())
+      if (!action->isSeparator()) items << action->text();
+    QCOMPARE(items,
+             QStringList({"Обмен", "Запись текущих значений в CSV…", "Десятичная запятая в CSV"}));
+  }
+#endif
 };
 
 K7104_GUI_TEST_MAIN(TestViewMenu)

@@ -6,8 +6,6 @@
 // 32-channel instrument is a landscape A4 table of at most four pages with a row per channel.
 #include <QAction>
 #include <QApplication>
-#include <QChart>
-#include <QDateTimeAxis>
 #include <QFontDatabase>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
@@ -26,7 +24,9 @@
 #include "CommandSteps.h"
 #include "shell/Mainunit.h"
 #include "shell/view/TrafficMonitor.h"
+#ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
+#endif
 #include "sim/Simulator.h"
 #include "views/ArchiveGrid.h"
 
@@ -173,6 +173,7 @@ class TestLayout : public QObject {
             table.viewport()->width());
   }
 
+#ifndef K7104_WITHOUT_CHARTS
   // The labels under the chart carry the whole date and time, at the window's size and wider.
   void ArchiveTrendTimeLabelsAreWhole() {
     TFormFixture fixture;
@@ -202,6 +203,7 @@ class TestLayout : public QObject {
                  qPrintable(QString("%1 at %2 px").arg(label).arg(width)));
     }
   }
+#endif
 
   // End in a row moves to the last channel; the numbers and dates stay where they were.
   void ArchiveNumbersAndDatesStayInViewWhileScrollingSideways() {

@@ -1,0 +1,3 @@
+#include "shell/window/Console.h"
+
+void AttachToStartingConsole() {}

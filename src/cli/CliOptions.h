@@ -28,6 +28,8 @@ struct Options {
   uint16_t timeoutMs = 1300;
   uint8_t readRetries = 0;  // a garbled read sent again up to this many times
   bool trace = false;       // every transaction on stderr
+  // No write starts unless the journal of writes can take its record.
+  bool requireJournal = false;
 };
 
 struct Command {
@@ -45,6 +47,8 @@ const std::vector<Command>& JobCommands();
 std::vector<Command> CompareCommands();
 // The command that lists the serial devices present.
 Command PortsCommand();
+// journal: the records of the journal of writes.
+Command JournalCommand();
 
 // write FILE.prb --addresses LIST [--any-model]: the file to every address of the list.
 int RunBatchWrite(const Options& options, const std::vector<std::string>& args, bool force);

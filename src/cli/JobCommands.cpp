@@ -41,8 +41,43 @@ bool TakeFlag(std::vector<std::string>& args, const char* flag) {
   return true;
 }
 
+// --address A among the arguments: the one address to probe; false when A is no address.
+bool TakeAddressOption(std::vector<std::string>& args, long& address, bool& given) {
+  const auto at = std::find(args.begin(), args.end(), "--address");
+  given = at != args.end();
+  if (!given) return true;
+  if (at + 1 == args.end() || !ParseLong(at[1], 1, 255, address)) return false;
+  args.erase(at, at + 2);
+  return true;
+}
+
+// scan --rates: every rate, fastest first, at one address (default: the --address given before
+// the command) or a range; one line per answer, "RATE<tab>ADDRESS<tab>MODEL".
+int RunRateScan(const Options& options, std::vector<std::string> args) {
+  long first = options.address, last = options.address;
+  bool addressGiven = false;
+  const bool addressRight = TakeAddressOption(args, first, addressGiven);
+  if (addressGiven) last = first;
+  if (!addressRight || (addressGiven && !args.empty()) ||
+      (!args.empty() && (args.size() != 2 || !ParseLong(args[0], 1, 255, first) ||
+                         !ParseLong(args[1], first, 255, last))))
+    return Usage("scan", "with --rates give --address A, or FIRST and LAST, or neither");
+  JobRunner runner;
+  if (!runner.Open(options)) return runner.OpenFailed();
+  TMIP& mip = runner.Mip();
+  const TResult result =
+      runner.RunOverRange(JobRateSearch, static_cast<uint16_t>(first), static_cast<uint16_t>(last));
+  for (const TRateFind& find : mip.RateFinds)
+    std::printf("%u\t%u\t%s\n", find.BaudRate, find.Address, ModelTitle(find.ModelCode).c_str());
+  if (result != RESULT_OK) return runner.Fail(result);
+  if (mip.RateFinds.empty())
+    std::fprintf(stderr, "no instrument answered at %ld..%ld at any rate\n", first, last);
+  return 0;
+}
+
 int RunScan(const Options& options, const std::vector<std::string>& given) {
   std::vector<std::string> args = given;
+  if (TakeFlag(args, "--rates")) return RunRateScan(options, args);
   const bool fast = TakeFlag(args, "--fast");
   const bool recheck = TakeFlag(args, "--recheck");
   long first = 1, last = 255;
@@ -401,10 +436,12 @@ int CannotWrite(const std::string& path) {
 
 const std::vector<Command>& JobCommands() {
   static const std::vector<Command> commands = {
-      {"scan", "[FIRST LAST] [--fast [--recheck]]",
+      {"scan", "[FIRST LAST] [--fast [--recheck]] | --rates [--address A | FIRST LAST]",
        "search the line for instruments (default 1..255); --fast: a timeout per address from the "
        "rate and the replies of the instruments found so far instead of 150 ms; --recheck: then "
-       "probe the silent addresses again with 150 ms",
+       "probe the silent addresses again with 150 ms; --rates: probe the address (default the "
+       "--address option) or FIRST..LAST at each of the 15 rates, fastest first, with the fast "
+       "timeout, and print RATE ADDRESS MODEL for every answer; the line keeps --baud",
        RunScan},
       {"info", "", "identity, model, firmware, counts, state, clock and settings", RunInfo},
       {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},

@@ -10,13 +10,15 @@
 
 namespace cli {
 
-JobRunner::JobRunner() {
+JobRunner::JobRunner() : journal_(std::make_unique<WriteJournal>(mip_.Bus)) {
+  mip_.SetWriteObserver(&journal_->Recorder());
   showProgress_ = StderrIsTerminal();
   mip_.OnProgress = [this](uint8_t value) { ShowProgress(value); };
   mip_.OnJobDone = [this](TResult result) { runner_.Ended(result); };
 }
 
 bool JobRunner::Open(const Options& options) {
+  journal_->Recorder().SetRequired(options.requireJournal);
   mip_.Address = options.address;
   mip_.SetReadRetries(options.readRetries);
   return OpenChannel(mip_.Bus, options);
@@ -62,6 +64,10 @@ TResult JobRunner::RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last) 
 }
 
 int JobRunner::Fail(TResult result) const {
+  if (mip_.JobJournalRefused) {
+    std::fprintf(stderr, "k7104-cli: %s\n", kJournalRefused);
+    return kExitFile;
+  }
   std::fprintf(
       stderr, "%s\n",
       FailureSentence(result, mip_.CurrentOp, mip_.JobException, mip_.JobGatewayException).c_str());

@@ -2,10 +2,12 @@
 // time, progress on stderr when it is a terminal, and the window's sentence when a job fails.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "cli/CliOptions.h"
 #include "cli/Interrupts.h"
+#include "cli/WriteJournal.h"
 #include "instrument/JobRunner.h"
 #include "instrument/Mipunit.h"
 #include "instrument/TextForm.h"
@@ -26,7 +28,8 @@ class JobRunner {
   TResult Run(uint8_t jobCode);
   // The same for the jobs that go over a range: search (addresses) and archive (records).
   TResult RunOverRange(uint8_t jobCode, uint16_t first, uint16_t last);
-  // Prints the failure sentence of the last job on stderr and returns its result as exit code.
+  // Prints the failure sentence of the last job on stderr and returns its result as exit code;
+  // a write that the required journal refused is kExitFile.
   int Fail(TResult result) const;
   bool Interrupted() const { return InterruptSignal() != 0; }
   // Waits ms milliseconds between jobs; true when a signal cut the wait short.
@@ -39,6 +42,8 @@ class JobRunner {
   void CancelJob();
 
   TInterrupts interrupts_;
+  // Before mip_: its recorder is the job thread's until mip_ is gone.
+  std::unique_ptr<WriteJournal> journal_;
   TJobRunner runner_{interrupts_};
   bool showProgress_ = false;
   int shownProgress_ = -1;

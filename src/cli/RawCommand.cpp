@@ -5,6 +5,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Trace.h"
+#include "cli/WriteJournal.h"
 #include "instrument/JobMessages.h"
 #include "modbus/Traffic.h"
 
@@ -55,6 +56,13 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   TModBus bus;
+  WriteJournal journal(bus);
+  journal.Recorder().SetRequired(options.requireJournal);
+  const bool writes = bytes[0] == 5 || bytes[0] == 6 || bytes[0] == 15 || bytes[0] == 16;
+  if (writes && !journal.Recorder().WritesMayStart()) {
+    std::fprintf(stderr, "k7104-cli: %s\n", kJournalRefused);
+    return kExitFile;
+  }
   if (!OpenChannel(bus, options)) return bus.OpenFailureResult();
   TModBusFrame& request = bus.RequestFrame();
   request.SetAddress(options.address);
@@ -64,6 +72,7 @@ int RunRaw(const Options& options, const std::vector<std::string>& args) {
 
   const TResult result = bus.Transaction();
   const TTransactionTrace& trace = bus.LastTrace();
+  if (writes) journal.Recorder().RawWritten(request, result, trace.Exception);
   std::printf("request  %s\n", Hex(bus.TransmitArea(), trace.BytesWritten).c_str());
   const bool mbap = bus.IsNetworkLine() && bus.Line().Mode == TNetworkMode::ModbusTcp;
   if (mbap && (trace.Answered || trace.GatewayException >= 0)) {
@@ -94,6 +103,7 @@ const std::vector<Command>& Commands() {
                    "reply and result",
                    RunRaw});
     all.push_back(PortsCommand());
+    all.push_back(JournalCommand());
     return all;
   }();
   return commands;

@@ -18,7 +18,8 @@ void PrintUsage(FILE* out) {
   std::fprintf(
       out,
       "usage: k7104-cli [--port PATH | --com N | --tcp HOST:PORT [--tcp-mode MODE]] [--baud RATE] "
-      "[--address A] [--timeout MS] [--retries N] [--trace] COMMAND ...\n\ncommands:\n");
+      "[--address A] [--timeout MS] [--retries N] [--trace] [--require-journal] COMMAND ...\n\n"
+      "commands:\n");
   for (const auto& command : cli::Commands())
     std::fprintf(out, "  %-10s %s\n             %s\n", command.name, command.synopsis,
                  command.help);
@@ -39,6 +40,9 @@ void PrintUsage(FILE* out) {
                "                 or came garbled (CRC, length); writes never; default 0\n"
                "  --trace        print every request and reply on stderr: time, port, rate, the\n"
                "                 bytes, what they say, how the reply ended, duration, result\n"
+               "  --require-journal  a command that writes to an instrument does not start\n"
+               "                 unless the journal of writes can take its records (exit 74);\n"
+               "                 without it a journal that cannot be kept is only reported\n"
                "  --help         this text\n"
                "  --version      the program's version\n"
                "  COMMAND --help shows the help of one command\n",
@@ -86,6 +90,10 @@ int ParseOptions(int argc, char** argv, cli::Options& options) {
     if (option == "--version") return -3;
     if (option == "--trace") {
       options.trace = true;
+      continue;
+    }
+    if (option == "--require-journal") {
+      options.requireJournal = true;
       continue;
     }
     if (i + 1 >= argc) {

@@ -46,6 +46,13 @@ struct TFoundDevice {
   uint8_t ModelCode = 0;  // low byte of identity register 5
 };
 
+// An instrument that answered a rate search: the rate it answered at, its address and model.
+struct TRateFind {
+  uint32_t BaudRate = 0;
+  uint8_t Address = 0;
+  uint8_t ModelCode = 0;  // low byte of identity register 5
+};
+
 // How a search probes the addresses of its range.
 enum class TSearchMode : uint8_t {
   Standard,     // 150 ms per address
@@ -92,6 +99,8 @@ class TDataImage {
   uint16_t RelayCount = MaxRelays;
   TFoundDevice FoundDevices[MaxFoundDevices] = {};
   uint8_t FoundCount = 0;
+  // What the last rate search heard, fastest rate first; kept when it was stopped.
+  std::vector<TRateFind> RateFinds;
   std::vector<MeasurementRecord> MeasArchive;  // newest first after job 34
   uint16_t RangeFirst = 0;  // search: first address; archive: first record number
   uint16_t RangeLast = 0;   // inclusive

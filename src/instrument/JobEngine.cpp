@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "instrument/BusyRetry.h"
@@ -76,8 +77,13 @@ void TJobEngine::RunJob() {
   const uint8_t code = state_.JobCode;
   archiveMode_ = std::exchange(image_.ArchiveMode, TArchiveMode::Fresh);
   TResult result;
-  if (code == JobSearch && bus_.IsOpen()) {
+  state_.JobJournalRefused = IsWriteCode(code) && !map_.WritesMayStart() ? 1 : 0;
+  if (state_.JobJournalRefused) {
+    result = RESULT_ABORTED;
+  } else if (code == JobSearch && bus_.IsOpen()) {
     result = RunSearch();
+  } else if (code == JobRateSearch && bus_.IsOpen()) {
+    result = RunRateSearch();
   } else {
     TIdentity identity;
     result = map_.CheckIdentity(identity);
@@ -142,6 +148,72 @@ TResult TJobEngine::RunSearch() {
   }
   bus_.SetWaitTime(savedWaitTime);
   return RESULT_OK;
+}
+
+// At every rate, fastest first, each address of the range with the fast search's first timeout
+// (nothing is known yet of the latency at that rate). An answer is taken once a second probe with
+// the standard timeout has it too: a reply that came late to the probe before, at another rate,
+// is not that rate's, and the probe it belonged to is made again with time to answer; so is it
+// when bytes came between the two probes. Anything heard that was no reply is probed again the
+// same way, so that a slow line or a slow instrument loses no find.
+// A find is kept the moment it is confirmed, whenever the search is stopped.
+TResult TJobEngine::RunRateSearch() {
+  const uint16_t savedWaitTime = bus_.WaitTime();
+  const uint8_t savedRate = bus_.GetBaudIndex();
+  image_.RateFinds.clear();
+  const uint32_t first = std::max<uint32_t>(image_.RangeFirst, 1);
+  const uint32_t last = std::min<uint32_t>(image_.RangeLast, MaxSearchAddress);
+  const uint32_t total = last >= first ? (last - first + 1) * BaudRateCount : 0;
+  uint32_t done = 0;
+  std::optional<TSilentProbe> silent;  // the last probe that heard nothing
+  for (int index = BaudRateCount - 1; index >= 0 && total > 0 && !state_.Cancel; --index) {
+    const auto rate = static_cast<uint8_t>(index);
+    bus_.SetBaudIndex(rate);
+    const uint16_t fastWait = FastProbeWaitMs(bus_.BaudRate(), 0);
+    for (uint32_t a = first; a <= last && !state_.Cancel; ++a) {
+      const auto address = static_cast<uint8_t>(a);
+      bool heard = false;
+      const bool answered = ProbeAtRate(address, fastWait, heard);
+      bool confirmed = false;
+      if (answered || heard) confirmed = ProbeAtRate(address, SearchWaitTime, heard);
+      const bool lateBefore = bus_.LastTrace().StaleBytes > 0 || (answered && !confirmed);
+      if (lateBefore && silent) ProbeAgain(*silent, rate);
+      if (confirmed) AddRateFind(address);
+      silent = confirmed ? std::nullopt : std::optional<TSilentProbe>({rate, address});
+      ReportProgress(static_cast<uint8_t>(++done * 100 / total));
+    }
+  }
+  bus_.SetBaudIndex(savedRate);
+  bus_.SetWaitTime(savedWaitTime);
+  return RESULT_OK;
+}
+
+// A probe that heard nothing, made again with the standard timeout at its own rate, and back to
+// the rate under way.
+void TJobEngine::ProbeAgain(const TSilentProbe& probe, uint8_t rateNow) {
+  bus_.SetBaudIndex(probe.RateIndex);
+  bool heard = false;
+  if (ProbeAtRate(probe.Address, SearchWaitTime, heard)) AddRateFind(probe.Address);
+  bus_.SetBaudIndex(rateNow);
+}
+
+// One identity probe at the rate the line has now; true when an instrument of the family
+// answered (its model is then in lastProbeModel_). heardSomething: any byte came.
+bool TJobEngine::ProbeAtRate(uint8_t address, uint16_t waitMs, bool& heardSomething) {
+  bus_.SetWaitTime(waitMs);
+  bus_.RequestFrame().SetAddress(address);
+  TIdentity identity;
+  const TResult r = map_.ProbeIdentity(identity);
+  heardSomething = bus_.LastTrace().ReplyBytes > 0;
+  lastProbeModel_ = static_cast<uint8_t>(identity.ModelCode);
+  return r == RESULT_OK;
+}
+
+void TJobEngine::AddRateFind(uint8_t address) {
+  const uint32_t rate = bus_.BaudRate();
+  for (const TRateFind& find : image_.RateFinds)
+    if (find.BaudRate == rate && find.Address == address) return;
+  image_.RateFinds.push_back({rate, address, lastProbeModel_});
 }
 
 TResult TJobEngine::Probe(uint8_t address, uint16_t waitMs) {

@@ -15,6 +15,9 @@
 #include "modbus/Modbusunit.h"
 
 // Jobs of the engine alone, run from several operations; the group jobs are in Groups.h.
+// Every rate of the table, fastest first, over the search range with a fast probe's timeout;
+// the finds go to RateFinds and the line is given its rate back at the end.
+inline constexpr uint8_t JobRateSearch = 125;
 inline constexpr uint8_t JobSearch = 126;
 inline constexpr uint8_t JobReadAll = 127;
 inline constexpr uint8_t JobWriteAll = 255;
@@ -42,6 +45,9 @@ struct TJobState {
   // 10 or 11 when the job failed on a timeout because a Modbus TCP gateway said the instrument
   // behind it did not answer, else -1.
   std::atomic<int16_t> JobGatewayException{-1};
+  // 1 when a write job ended with 13 before it began because the journal of writes, which was
+  // required, could not be kept (TWriteObserver::WritesMayStart); else 0.
+  std::atomic<uint8_t> JobJournalRefused{0};
   std::atomic<uint8_t> Cancel{1};  // stop request for the job under way
   std::atomic<uint8_t> Busy{0};    // 1 from an accepted StartJob until just before OnJobDone
   std::atomic<uint8_t> Progress{0};
@@ -70,6 +76,14 @@ class TJobEngine {
   void RunJob();
   TResult RunSearch();
   TResult Probe(uint8_t address, uint16_t waitMs);
+  struct TSilentProbe {
+    uint8_t RateIndex;
+    uint8_t Address;
+  };
+  TResult RunRateSearch();
+  void ProbeAgain(const TSilentProbe& probe, uint8_t rateNow);
+  bool ProbeAtRate(uint8_t address, uint16_t waitMs, bool& heardSomething);
+  void AddRateFind(uint8_t address);
   bool Found(uint8_t address) const;
   void AddFound(uint8_t address, uint16_t modelCode);
   TResult RunJobCode(uint8_t code);
@@ -89,6 +103,7 @@ class TJobEngine {
   TRegisterMap& map_;
   TJobState& state_;
 
+  uint8_t lastProbeModel_ = 0;  // of the last rate search probe that was answered
   TArchiveMode archiveMode_ = TArchiveMode::Fresh;  // the running job's, taken from the image
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -30,6 +30,10 @@ class TMIP : public TDataImage, public TJobState {
   // no job runs). Expects the slave address in the request frame.
   TResult Execute(uint8_t op) { return map_.Execute(op); }
 
+  // Every group written from now on is told to observer, with what was read before (nullptr:
+  // none); a write job does not start while it says no (JobJournalRefused). Set it between jobs.
+  void SetWriteObserver(TWriteObserver* observer) { map_.SetWriteObserver(observer); }
+
   // How often a read that the line garbled is sent again (RegisterMap.h); 0 by default.
   void SetReadRetries(uint8_t n) { map_.SetReadRetries(n); }
   uint8_t ReadRetries() const { return map_.ReadRetries(); }

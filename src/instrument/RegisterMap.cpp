@@ -104,8 +104,20 @@ TResult TRegisterMap::Execute(uint8_t op) {
   const TGroup* group = GroupByCode(op);
   if (group == nullptr || group->Kind == TElementKind::Job) return RESULT_OK;
   const bool write = group->WriteCode != 0 && op == group->WriteCode;
+  const uint8_t address = bus_.RequestFrame().GetAddress();
+  writesAcknowledged_ = 0;
   const TResult result = write ? WriteOperation(*group) : ReadOperation(*group);
   if (result == RESULT_OK) image_.GroupTransferred(group->Code);
+  if (observer_ != nullptr && write) {
+    const TTransactionTrace& trace = bus_.LastTrace();
+    observer_->GroupWritten(
+        {group, op, address, result, result == RESULT_OK ? int16_t{-1} : trace.Exception,
+         result == RESULT_OK ? int16_t{-1} : trace.GatewayException,
+         result != RESULT_OK && writesAcknowledged_ > 0},
+        image_);
+  } else if (observer_ != nullptr && result == RESULT_OK) {
+    observer_->GroupRead(*group, address, image_);
+  }
   return result;
 }
 
@@ -113,7 +125,11 @@ TResult TRegisterMap::Transact() {
   // A broadcast gets no reply: an empty reply frame then fails every length check instead of a
   // stale reply passing for a new one.
   bus_.ReplyFrame().Length = 0;
-  return bus_.Transaction();
+  const TResult result = bus_.Transaction();
+  const uint8_t function = bus_.RequestFrame().GetFunction();
+  if (result == RESULT_OK && (function == FnWriteRegisters || function == FnWriteCoils))
+    ++writesAcknowledged_;
+  return result;
 }
 
 TResult TRegisterMap::TransactRead(uint16_t expectedLength) {
@@ -320,8 +336,11 @@ TResult TRegisterMap::CheckIdentity(TIdentity& identity) {
     return RESULT_WRONG_DEVICE;
   if (!IsKnownModel(RegisterAt(data, 5))) return RESULT_WRONG_DEVICE;
   identity.ModelCode = RegisterAt(data, 5);
+  identity.Firmware = RegisterAt(data, 6);
   identity.Channels = RegisterAt(data, 7);
   identity.Relays = RegisterAt(data, 8);
+  if (observer_ != nullptr && !probing_)
+    observer_->IdentityRead(bus_.RequestFrame().GetAddress(), identity);
   return RESULT_OK;
 }
 

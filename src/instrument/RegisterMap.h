@@ -7,11 +7,13 @@
 #include <cstdint>
 
 #include "instrument/DataImage.h"
+#include "instrument/WriteObserver.h"
 #include "modbus/Modbusunit.h"
 
 // What the identity registers 0..8 say of an instrument of the family.
 struct TIdentity {
   uint16_t ModelCode = 0;
+  uint16_t Firmware = 0;  // high byte major, low byte minor
   uint16_t Channels = 0;  // as reported, not clamped
   uint16_t Relays = 0;
 };
@@ -30,6 +32,12 @@ class TRegisterMap {
   // Writes are never sent again. May be set from any thread; a read under way keeps its count.
   void SetReadRetries(uint8_t n) { readRetries_ = n < MaxReadRetries ? n : MaxReadRetries; }
   uint8_t ReadRetries() const { return readRetries_.load(); }
+
+  // Every identity read, group read and group write from now on is told to observer (nullptr:
+  // none). Set it while no operation runs.
+  void SetWriteObserver(TWriteObserver* observer) { observer_ = observer; }
+  // False when the observer says no write may start.
+  bool WritesMayStart() const { return observer_ == nullptr || observer_->WritesMayStart(); }
 
   // Reads or writes the group that op reads or writes; a group read or written holds the
   // instrument's values from then on. A code that no row has, or a job's code, is no operation.
@@ -76,4 +84,6 @@ class TRegisterMap {
   const std::atomic<uint8_t>* cancel_;
   std::atomic<uint8_t> readRetries_{0};
   bool probing_ = false;
+  TWriteObserver* observer_ = nullptr;
+  int writesAcknowledged_ = 0;  // write transactions of the operation under way that went through
 };

@@ -309,6 +309,7 @@ TResult TModBus::RunTransaction() {
   const uint16_t length = request_.Length;
   // An RTU frame is at most 256 bytes with its CRC.
   if (length < 2 || length > kAreaSize - 2) return RESULT_PARAMETER;
+  trace_.StaleBytes = static_cast<uint16_t>(std::min<size_t>(Port()->PendingInput(), UINT16_MAX));
   Port()->Purge();
 
   std::memcpy(tx_, request_.FrameBytes(), length);

@@ -122,6 +122,9 @@ struct TTransactionTrace {
   uint32_t LatencyUs = 0;
   int16_t GatewayException = -1;  // 10 or 11 when a Modbus TCP gateway answered in its place
   uint16_t RoundTripMs = 0;       // what the reply timeout added for the network
+  // Bytes that had come before the request went out and were thrown away: a late reply to the
+  // transaction before, as far as the port can tell.
+  uint16_t StaleBytes = 0;
 };
 
 class TTrafficLog;

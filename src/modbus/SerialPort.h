@@ -49,6 +49,8 @@ class TSerialPort {
   virtual bool Apply(const TLineSettings& settings) = 0;
   // Discards everything in both directions and clears the error state.
   virtual void Purge() = 0;
+  // Bytes received and not read yet, which Purge would throw away; 0 where the port cannot tell.
+  virtual size_t PendingInput() const { return 0; }
 
   // Waits until the port can be read or written, up to timeoutMs, or until Wake().
   virtual TWaitResult WaitReadable(int timeoutMs) = 0;

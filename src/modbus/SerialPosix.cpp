@@ -135,6 +135,13 @@ class TPosixSerialPort final : public TSerialPort {
     if (fd >= 0) ioctl(fd, TCFLSH, TCIOFLUSH);
   }
 
+  size_t PendingInput() const override {
+    int pending = 0;
+    const int fd = fd_.load();
+    if (fd < 0 || ioctl(fd, FIONREAD, &pending) != 0 || pending < 0) return 0;
+    return static_cast<size_t>(pending);
+  }
+
   TWaitResult WaitReadable(int timeoutMs) override { return Wait(POLLIN, timeoutMs); }
   TWaitResult WaitWritable(int timeoutMs) override { return Wait(POLLOUT, timeoutMs); }
 

@@ -7,7 +7,7 @@
 namespace k7104sim {
 
 Instrument::Instrument(const InstrumentSpec& wanted)
-    : model_(std::make_unique<InstrumentModel>(wanted, HostNowLocal())) {}
+    : model_(std::make_unique<InstrumentModel>(wanted, HostNowLocal())), baud_(wanted.baud) {}
 
 Instrument::~Instrument() = default;
 

@@ -252,6 +252,8 @@ struct Line::Impl {
   Answer Prepare(const std::vector<uint8_t>& frame);
   void Broadcast(const std::vector<uint8_t>& frame);
   Instrument* InstrumentAt(uint8_t address);
+  uint32_t RequestRate();
+  bool Understands(const Instrument& instrument, uint32_t rate) const;
   FaultEffects TakeFaults(uint8_t address, const std::vector<uint8_t>& frame);
   void ApplyWireFault(const Fault& fault, const std::vector<uint8_t>& request, Answer& answer);
   bool Send(const uint8_t* bytes, size_t count, TimePoint start, Nanoseconds character);
@@ -278,6 +280,7 @@ struct Line::Impl {
   int wakeFd = -1;
   std::atomic<bool> stopping{false};
   std::atomic<uint32_t> hangUps{0};
+  std::atomic<uint32_t> lastRequestRate{0};
   bool running = false;
 };
 
@@ -563,6 +566,10 @@ Line::Impl::Answer Line::Impl::Prepare(const std::vector<uint8_t>& frame) {
   }
   Instrument* instrument = InstrumentAt(address);
   if (!instrument) return answer;
+  if (!Understands(*instrument, RequestRate())) {
+    Log("other rate", nullptr, 0);
+    return answer;
+  }
   const FaultEffects effects = TakeFaults(address, frame);
   answer.echoPauseMs = effects.echoPauseMs;
   answer.lateMs = effects.lateMs.value_or(0);
@@ -598,7 +605,9 @@ void Line::Impl::Broadcast(const std::vector<uint8_t>& frame) {
     std::lock_guard lock(mutex);
     for (const auto& instrument : instruments) all.push_back(instrument.get());
   }
+  const uint32_t rate = RequestRate();
   for (Instrument* instrument : all) {
+    if (!Understands(*instrument, rate)) continue;
     const ServeResult served =
         InstrumentAccess::Serve(*instrument, frame.data() + 1, frame.size() - 3, {});
     if (served.newAddress) InstrumentAccess::MoveTo(*instrument, *served.newAddress);
@@ -611,6 +620,28 @@ Instrument* Line::Impl::InstrumentAt(uint8_t address) {
     if (instrument->Address() == address) return instrument.get();
   }
   return nullptr;
+}
+
+// The rate the request being answered came at: the pseudo-terminal's as the client set it, the
+// RFC 2217 client's, or on a transparent server or a gateway the rate of its serial side (the
+// paced rate, 0 when not paced).
+uint32_t Line::Impl::RequestRate() {
+  uint32_t rate = 0;
+  if (!OverTcp()) {
+    rate = terminal.ClientRate();
+  } else if (replyTo != nullptr && replyTo->telnet) {
+    rate = replyTo->telnet->Settings().baudRate;
+  } else {
+    std::lock_guard lock(mutex);
+    rate = options.paceBaud;
+  }
+  lastRequestRate.store(rate);
+  return rate;
+}
+
+// A UART set to another rate takes the request for noise.
+bool Line::Impl::Understands(const Instrument& instrument, uint32_t rate) const {
+  return instrument.Baud() == 0 || rate == 0 || instrument.Baud() == rate;
 }
 
 // Counts a request the fault matches and tells whether it takes effect on it. The draw uses the
@@ -990,6 +1021,10 @@ uint32_t Line::HangUps() const {
 
 uint16_t Line::TcpPort() const {
   return impl_->listener.Port();
+}
+
+uint32_t Line::ClientRate() const {
+  return impl_->lastRequestRate.load();
 }
 
 ComPortSettings Line::ComPort() const {

@@ -159,10 +159,17 @@ std::optional<uint16_t> ParseModel(const std::string& text) {
   return std::nullopt;
 }
 
-std::optional<InstrumentSpec> ParseInstrument(const std::string& text) {
+std::optional<InstrumentSpec> ParseInstrument(const std::string& given) {
+  std::string text = given;
+  InstrumentSpec wanted;
+  if (const auto at = text.find('@'); at != std::string::npos) {
+    const auto rate = Number(text.substr(at + 1));
+    if (!InRange(rate, 1, 4'000'000)) return std::nullopt;
+    wanted.baud = static_cast<uint32_t>(*rate);
+    text.erase(at);
+  }
   const std::vector<std::string> fields = Split(text, ':');
   if (fields.empty() || fields.size() > 4) return std::nullopt;
-  InstrumentSpec wanted;
   const auto address = Number(fields[0]);
   if (!InRange(address, 1, 255)) return std::nullopt;
   wanted.address = static_cast<uint8_t>(*address);

@@ -26,6 +26,9 @@ struct InstrumentSpec {
   uint16_t model = 1;  // 1 К7104Т1, 2 К7104С1, 6 К7104Е025; any other value is reported as it is
   uint16_t channels = 32;  // reported as is; registers exist for at most 32
   uint16_t relays = 32;
+  // The rate its interface is set to; a request sent at another rate reaches it as noise and is
+  // not answered. 0: it understands whatever rate the client sets.
+  uint32_t baud = 0;
 };
 
 // What a fault does to a request that it matches. Unless said otherwise the instrument carries the
@@ -130,6 +133,7 @@ class Instrument {
   Instrument& operator=(const Instrument&) = delete;
 
   uint8_t Address() const;
+  uint32_t Baud() const { return baud_; }  // 0: any rate
   // A register as a read would return it now (identity, clock and live values included); a
   // register that does not exist reads 0. Setting a read-only register changes it as well.
   uint16_t HoldingRegister(uint16_t reg) const;
@@ -156,6 +160,7 @@ class Instrument {
 
   mutable std::mutex mutex_;
   std::unique_ptr<InstrumentModel> model_;
+  const uint32_t baud_;
   uint32_t requests_ = 0;
 };
 
@@ -184,6 +189,11 @@ class Line {
   uint16_t TcpPort() const;       // the port a line over TCP listens on
   // What RFC 2217 clients set last; the defaults until one did.
   ComPortSettings ComPort() const;
+  // The rate the last request came at: what the client set on the pseudo-terminal or through
+  // RFC 2217, else (a transparent server, a gateway) the paced rate; 0 when none is known, and
+  // then every instrument understands it. An instrument with a rate of its own answers only
+  // requests at that rate.
+  uint32_t ClientRate() const;
   // The last 10,000 complete requests received, whatever their address or CRC, with CRC, in order.
   std::vector<std::vector<uint8_t>> ReceivedFrames() const;
   void ClearReceived();
@@ -199,7 +209,8 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame);
 
 // Model codes by number or name: "1", "2", "6", "T1", "C1", "E025" (also with a "K7104" prefix).
 std::optional<uint16_t> ParseModel(const std::string& text);
-// "ADDR:MODEL:CHANNELS:RELAYS"; the last fields may be left out (32 channels, 32 relays).
+// "ADDR:MODEL:CHANNELS:RELAYS@RATE"; the last fields may be left out (32 channels, 32 relays),
+// and so may the rate (any rate the client sets).
 std::optional<InstrumentSpec> ParseInstrument(const std::string& text);
 // A fault from "kind=busy,times=3,addr=1,fn=16,regs=1280-1343,arg=6" (also every=N, prob=P and
 // seed=S); error names what is wrong.

@@ -59,6 +59,10 @@ int PseudoTerminal::PendingForClient() const {
   return pending;
 }
 
+uint32_t PseudoTerminal::ClientRate() const {
+  return slave_ < 0 ? 0 : TerminalRate(slave_);
+}
+
 bool PlaceLink(const std::string& link, const std::string& target, std::string& error) {
   struct stat existing {};
   if (lstat(link.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {

@@ -22,12 +22,18 @@ class PseudoTerminal {
   const std::string& SlavePath() const { return slavePath_; }
   // Bytes written to the master that the client has not read yet.
   int PendingForClient() const;
+  // The output rate the client set on the slave side.
+  uint32_t ClientRate() const;
 
  private:
   int master_ = -1;
   int slave_ = -1;
   std::string slavePath_;
 };
+
+// The output rate of a terminal's settings, whatever way it was set (termios2 gives it as a
+// number); 0 when the settings cannot be read.
+uint32_t TerminalRate(int fd);
 
 // Points link at target, replacing an older symbolic link but never a file or a folder.
 bool PlaceLink(const std::string& link, const std::string& target, std::string& error);

@@ -48,9 +48,12 @@ or SIGTERM.
 Options:
   --link PATH              also make a symbolic link PATH to the terminal (an old symbolic link
                            is replaced, a file never); removed at exit
-  --instrument ADDR:MODEL:CHANNELS:RELAYS
+  --instrument ADDR:MODEL:CHANNELS:RELAYS[@RATE]
                            an instrument at Modbus address ADDR (1..255); MODEL 1, 2, 6 or T1,
-                           C1, E025; may be repeated. Default: one instrument 1:1:32:32
+                           C1, E025; may be repeated. Default: one instrument 1:1:32:32. With
+                           @RATE its interface runs at RATE only: a request the client sends at
+                           another rate (set on the terminal, through RFC 2217, or the --pace
+                           rate over TCP) goes unanswered
   --pace BAUD              send at the pace of a real line at BAUD (12 bits a character), after
                            the request's own time on the wire; default: answer at once
   --delay MS               wait MS more before every reply
@@ -120,7 +123,8 @@ bool TakeOption(const std::string& option, const std::optional<std::string>& val
     settings.line.linkPath = *value;
   } else if (option == "--instrument" && value) {
     const auto wanted = k7104sim::ParseInstrument(*value);
-    if (!wanted) return Usage("bad instrument \"" + *value + "\" (ADDR:MODEL:CHANNELS:RELAYS)");
+    if (!wanted)
+      return Usage("bad instrument \"" + *value + "\" (ADDR:MODEL:CHANNELS:RELAYS[@RATE])");
     settings.instruments.push_back(*wanted);
   } else if (option == "--pace" && need(0, 4'000'000)) {
     settings.line.paceBaud = static_cast<uint32_t>(*need(0, 4'000'000));

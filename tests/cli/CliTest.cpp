@@ -57,6 +57,11 @@ struct Streams {
   bool together = false;     // standard error into standard output's pipe, as 2>&1 | head does
 };
 
+// Where the program's journal of writes goes: XDG_DATA_HOME of every run.
+fs::path JournalHome() {
+  return fs::temp_directory_path() / ("k7104-cli-journal-" + std::to_string(getpid()));
+}
+
 // Starts k7104-cli with the arguments and the locale given.
 Running StartCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8",
                  const Streams& streams = {}) {
@@ -82,7 +87,8 @@ Running StartCli(const std::vector<std::string>& args, const std::string& locale
   std::vector<char*> argv;
   for (auto& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
-  std::vector<std::string> env = {"LC_ALL=" + locale, "TZ=UTC", "PATH=/usr/bin:/bin"};
+  std::vector<std::string> env = {"LC_ALL=" + locale, "TZ=UTC", "PATH=/usr/bin:/bin",
+                                  "XDG_DATA_HOME=" + JournalHome().string()};
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -208,8 +214,31 @@ class Cli : public ::testing::Test {
     ASSERT_TRUE(line_.Start());
     dir_ = fs::temp_directory_path() / ("k7104-cli-test-" + std::to_string(getpid()));
     fs::create_directories(dir_);
+    fs::remove_all(JournalHome());
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override {
+    fs::remove_all(dir_);
+    fs::remove_all(JournalHome());
+  }
+  fs::path JournalFile() const { return JournalHome() / "k7104-configurator" / "journal.sqlite"; }
+
+  // The journal's CSV rows after the header, newest record first, without the first five
+  // columns (times, login, program, version), which vary from run to run.
+  std::vector<std::string> JournalRows(std::vector<std::string> args = {}) {
+    args.insert(args.begin(), {"journal", "--csv"});
+    const Outcome journal = RunCli(args);
+    EXPECT_EQ(journal.exitCode, 0) << journal.err;
+    std::vector<std::string> rows;
+    size_t at = journal.out.find('\n');
+    while (at != std::string::npos && at + 1 < journal.out.size()) {
+      const size_t end = journal.out.find('\n', at + 1);
+      std::string row = journal.out.substr(at + 1, end - at - 1);
+      for (int k = 0; k < 5; ++k) row.erase(0, row.find(',') + 1);
+      rows.push_back(row);
+      at = end;
+    }
+    return rows;
+  }
 
   Outcome Run(std::vector<std::string> args, const std::string& locale = "C.UTF-8",
               const Streams& streams = {}) {
@@ -401,6 +430,77 @@ TEST_F(Cli, ScanFindsTheInstrumentsAndSetAddressMovesOne) {
   ASSERT_EQ(moved.exitCode, 0) << moved.err;
   scan = Run({"scan", "1", "5"});
   EXPECT_EQ(scan.out, "2\tК7104С1\n4\tК7104Т1\n");
+}
+
+// Instruments whose interfaces run at 2400 and 57600 answer no request at another rate; the rate
+// search finds both, each at its own rate.
+TEST_F(Cli, RateSearchFindsInstrumentsAtTheirOwnRates) {
+  line_.AddInstrument({7, 1, 32, 32, 2400});
+  line_.AddInstrument({8, 6, 16, 16, 57600});
+  EXPECT_EQ(Run({"--address", "7", "--timeout", "200", "info"}).exitCode, 9);
+  const Outcome scan = Run({"scan", "--rates", "7", "8"});
+  ASSERT_EQ(scan.exitCode, 0) << scan.err;
+  EXPECT_EQ(scan.out, "57600\t8\tК7104Е025\n2400\t7\tК7104Т1\n");
+  EXPECT_EQ(Run({"--baud", "2400", "--address", "7", "info"}).exitCode, 0);
+  EXPECT_EQ(line_.ClientRate(), 2400u);
+  EXPECT_EQ(Run({"scan", "--rates", "--address", "8"}).out, "57600\t8\tК7104Е025\n");
+}
+
+// Every writing command leaves its records: set-clock the clock as set, a write of a file every
+// value of every group with its value before unknown (nothing was read), a raw write its
+// registers; the batch write of three instruments with one refusing a group has that group
+// failed with its sentence, the groups before it confirmed and none after it. Only --address
+// and --since filter.
+TEST_F(Cli, WritesAreJournalledWithTheirValuesBeforeAndAfter) {
+  const std::string line = "\"" + line_.SlavePath() + ", 9600 бод\"";
+  ASSERT_EQ(Run({"set-clock", "2030-01-02 03:04:05"}).exitCode, 0);
+  const std::string clock = line +
+                            ",1,К7104Т1,2.3,текущее дата и время,записано и подтверждено,,"
+                            "Часы,не считано,2030-01-02 03:04:05";
+  EXPECT_EQ(JournalRows(), std::vector<std::string>{clock});
+
+  first_->SetHoldingFloat(1152, 12.5f);
+  ASSERT_EQ(Run({"read", File("one.prb")}).exitCode, 0);
+  ASSERT_EQ(Run({"write", File("one.prb")}).exitCode, 0);
+  const std::vector<std::string> written = JournalRows({"--since", "2000-01-01"});
+  EXPECT_EQ(written.back(), clock);
+  EXPECT_NE(std::find(written.begin(), written.end(),
+                      line + ",1,К7104Т1,2.3,первых уставок,записано и подтверждено,,Канал 1," +
+                          "не считано,12.500"),
+            written.end());
+  for (size_t k = 0; k + 1 < written.size(); ++k)
+    EXPECT_NE(written[k].find(",записано и подтверждено,,"), std::string::npos) << written[k];
+
+  ASSERT_EQ(Run({"raw", "10", "04", "80", "00", "02", "04", "00", "00", "41", "48"}).exitCode, 0);
+  EXPECT_EQ(JournalRows().front(), line +
+                                       ",1,,,\"запрос, функция 16\",записано и "
+                                       "подтверждено,,Регистры 1152..1153,не считано,00 00 41 48");
+
+  line_.AddInstrument({3, 1, 32, 32});
+  line_.AddInstrument({4, 1, 32, 32});
+  line_.AddFault({k7104sim::FaultKind::Exception, 4, 3, 16, 1280, 1343});
+  EXPECT_EQ(Run({"write", File("one.prb"), "--addresses", "1,3,4"}).exitCode, 1);
+  const std::vector<std::string> third = JournalRows({"--address", "3"});
+  ASSERT_FALSE(third.empty());
+  EXPECT_EQ(third.front().find(line + ",3,К7104Т1,2.3,вторых уставок,не записано,Неизвестная "
+                                      "ошибка!!! При записи вторых уставок!!! (исключение 4 от "
+                                      "прибора),Канал 1,"),
+            0u)
+      << third.front();
+  for (const std::string& row : third)
+    EXPECT_EQ(row.find(",не записано,") != std::string::npos,
+              row.find(",вторых уставок,") != std::string::npos)
+        << row;
+  const std::vector<std::string> fourth = JournalRows({"--address", "4"});
+  EXPECT_FALSE(fourth.empty());
+  for (const std::string& row : fourth)
+    EXPECT_NE(row.find(",4,К7104Т1,2.3,"), std::string::npos) << row;
+  EXPECT_EQ(std::count_if(fourth.begin(), fourth.end(),
+                          [](const std::string& row) {
+                            return row.find(",записано и подтверждено,,") != std::string::npos;
+                          }),
+            static_cast<long>(fourth.size()));
+  EXPECT_TRUE(JournalRows({"--since", "2999-01-01"}).empty());
 }
 
 TEST_F(Cli, ClockIsSetAsGivenAndShownInTheLocaleForms) {

@@ -35,7 +35,8 @@ std::vector<char> FileBytes(const fs::path& path) {
 ProgramOutcome Cli(const Args& args) {
   Args argv = {K7104_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunProgram(argv, {"LC_ALL=C.UTF-8", "TZ=UTC"});
+  const fs::path journals = fs::temp_directory_path() / "k7104-network-cli-journal";
+  return RunProgram(argv, {"LC_ALL=C.UTF-8", "TZ=UTC", "XDG_DATA_HOME=" + journals.string()});
 }
 
 Args Join(Args head, const Args& tail) {

@@ -98,9 +98,16 @@ TEST(InstrumentText, FieldsAndModelNames) {
   ASSERT_TRUE(shortText.has_value());
   EXPECT_EQ(shortText->model, 2);
   EXPECT_EQ(shortText->channels, 32);
+  EXPECT_EQ(shortText->baud, 0u);
+  const auto atRate = k7104sim::ParseInstrument("5:T1@57600");
+  ASSERT_TRUE(atRate.has_value());
+  EXPECT_EQ(atRate->address, 5);
+  EXPECT_EQ(atRate->baud, 57600u);
+  EXPECT_EQ(k7104sim::ParseInstrument("9@2400")->baud, 2400u);
   EXPECT_EQ(k7104sim::ParseModel("K7104T1"), 1);
   EXPECT_EQ(k7104sim::ParseModel("6"), 6);
-  for (const char* bad : {"", "0", "256:1", "1:X9", "1:3", "1:1:-1", "1:1:8:4:2", "a:1"}) {
+  for (const char* bad : {"", "0", "256:1", "1:X9", "1:3", "1:1:-1", "1:1:8:4:2", "a:1", "1@",
+                          "1@0", "1:1@x", "1@9600@9600"}) {
     EXPECT_FALSE(k7104sim::ParseInstrument(bad).has_value()) << bad;
   }
 }

@@ -54,6 +54,7 @@ bool TakeAddressOption(std::vector<std::string>& args, long& address, bool& give
 // scan --rates: every rate, fastest first, at one address (default: the --address given before
 // the command) or a range; one line per answer, "RATE<tab>ADDRESS<tab>MODEL".
 int RunRateScan(const Options& options, std::vector<std::string> args) {
+  const bool recheck = TakeFlag(args, "--recheck");
   long first = options.address, last = options.address;
   bool addressGiven = false;
   const bool addressRight = TakeAddressOption(args, first, addressGiven);
@@ -61,12 +62,20 @@ int RunRateScan(const Options& options, std::vector<std::string> args) {
   if (!addressRight || (addressGiven && !args.empty()) ||
       (!args.empty() && (args.size() != 2 || !ParseLong(args[0], 1, 255, first) ||
                          !ParseLong(args[1], first, 255, last))))
-    return Usage("scan", "with --rates give --address A, or FIRST and LAST, or neither");
+    return Usage("scan",
+                 "with --rates give --address A, or FIRST and LAST, or neither, and --recheck or "
+                 "not");
   JobRunner runner;
   if (!runner.Open(options)) return runner.OpenFailed();
   TMIP& mip = runner.Mip();
-  const TResult result =
+  mip.SearchMode = TSearchMode::Fast;
+  TResult result =
       runner.RunOverRange(JobRateSearch, static_cast<uint16_t>(first), static_cast<uint16_t>(last));
+  if (result == RESULT_OK && recheck) {
+    mip.SearchMode = TSearchMode::SilentAgain;
+    result = runner.RunOverRange(JobRateSearch, static_cast<uint16_t>(first),
+                                 static_cast<uint16_t>(last));
+  }
   for (const TRateFind& find : mip.RateFinds)
     std::printf("%u\t%u\t%s\n", find.BaudRate, find.Address, ModelTitle(find.ModelCode).c_str());
   if (result != RESULT_OK) return runner.Fail(result);
@@ -436,12 +445,13 @@ int CannotWrite(const std::string& path) {
 
 const std::vector<Command>& JobCommands() {
   static const std::vector<Command> commands = {
-      {"scan", "[FIRST LAST] [--fast [--recheck]] | --rates [--address A | FIRST LAST]",
+      {"scan", "[FIRST LAST] [--fast [--recheck]] | --rates [--address A | FIRST LAST] [--recheck]",
        "search the line for instruments (default 1..255); --fast: a timeout per address from the "
        "rate and the replies of the instruments found so far instead of 150 ms; --recheck: then "
        "probe the silent addresses again with 150 ms; --rates: probe the address (default the "
        "--address option) or FIRST..LAST at each of the 15 rates, fastest first, with the fast "
-       "timeout, and print RATE ADDRESS MODEL for every answer; the line keeps --baud",
+       "timeout, and print RATE ADDRESS MODEL for every answer (--recheck: then the silent "
+       "addresses again at every rate with 150 ms); the line keeps --baud",
        RunScan},
       {"info", "", "identity, model, firmware, counts, state, clock and settings", RunInfo},
       {"read", "FILE.prb", "read the whole configuration and save it to the file", RunRead},

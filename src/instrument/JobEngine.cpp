@@ -19,6 +19,12 @@ constexpr int WriteAllFirstOp = FirstGroup + WriteCodeBit;
 constexpr int WriteAllLastOp = OpWriteSettings;
 constexpr int MaxSearchAddress = 255;
 
+bool FoundAtAnyRate(const TDataImage& image, uint8_t address) {
+  for (const TRateFind& find : image.RateFinds)
+    if (find.Address == address) return true;
+  return false;
+}
+
 // The parameter group that code writes; nullptr when it writes none.
 const TGroup* WrittenParameterGroup(uint8_t code) {
   const TGroup* group = GroupByCode(code);
@@ -156,11 +162,19 @@ TResult TJobEngine::RunSearch() {
 // is not that rate's, and the probe it belonged to is made again with time to answer; so is it
 // when bytes came between the two probes. Anything heard that was no reply is probed again the
 // same way, so that a slow line or a slow instrument loses no find.
-// A find is kept the moment it is confirmed, whenever the search is stopped.
+// A find is kept the moment it is confirmed, whenever the search is stopped. With the search mode
+// SilentAgain it is a second look: the addresses nothing answered at are probed at every rate
+// with the standard timeout and the finds added.
 TResult TJobEngine::RunRateSearch() {
+  // Behind a transparent server or a gateway the rate is the server's, which no request sets.
+  if (bus_.IsNetworkLine() && bus_.Line().Mode != TNetworkMode::Rfc2217) return RESULT_PARAMETER;
+  // An RFC 2217 server that refuses a rate closes the line; it is opened again at the next rate.
+  const bool reopens = bus_.IsNetworkLine();
   const uint16_t savedWaitTime = bus_.WaitTime();
   const uint8_t savedRate = bus_.GetBaudIndex();
-  image_.RateFinds.clear();
+  // A second look probes the addresses that nothing answered at with the standard timeout.
+  const bool again = image_.SearchMode == TSearchMode::SilentAgain;
+  if (!again) image_.RateFinds.clear();
   const uint32_t first = std::max<uint32_t>(image_.RangeFirst, 1);
   const uint32_t last = std::min<uint32_t>(image_.RangeLast, MaxSearchAddress);
   const uint32_t total = last >= first ? (last - first + 1) * BaudRateCount : 0;
@@ -169,21 +183,28 @@ TResult TJobEngine::RunRateSearch() {
   for (int index = BaudRateCount - 1; index >= 0 && total > 0 && !state_.Cancel; --index) {
     const auto rate = static_cast<uint8_t>(index);
     bus_.SetBaudIndex(rate);
-    const uint16_t fastWait = FastProbeWaitMs(bus_.BaudRate(), 0);
+    if (reopens && !bus_.IsOpen() && !bus_.OpenPort()) {
+      done += total / BaudRateCount;
+      continue;
+    }
+    const uint16_t firstWait = again ? SearchWaitTime : FastProbeWaitMs(bus_.BaudRate(), 0);
     for (uint32_t a = first; a <= last && !state_.Cancel; ++a) {
       const auto address = static_cast<uint8_t>(a);
+      ReportProgress(static_cast<uint8_t>(++done * 100 / total));
+      if (again && FoundAtAnyRate(image_, address)) continue;
       bool heard = false;
-      const bool answered = ProbeAtRate(address, fastWait, heard);
+      const bool answered = ProbeAtRate(address, firstWait, heard);
+      const TTransactionTrace& trace = bus_.LastTrace();
+      const bool lateReply = trace.StaleBytes > 0 || trace.ForeignFrames > 0;
       bool confirmed = false;
       if (answered || heard) confirmed = ProbeAtRate(address, SearchWaitTime, heard);
-      const bool lateBefore = bus_.LastTrace().StaleBytes > 0 || (answered && !confirmed);
-      if (lateBefore && silent) ProbeAgain(*silent, rate);
+      if ((lateReply || (answered && !confirmed)) && silent) ProbeAgain(*silent, rate);
       if (confirmed) AddRateFind(address);
       silent = confirmed ? std::nullopt : std::optional<TSilentProbe>({rate, address});
-      ReportProgress(static_cast<uint8_t>(++done * 100 / total));
     }
   }
   bus_.SetBaudIndex(savedRate);
+  if (reopens && !bus_.IsOpen() && !state_.Cancel) bus_.OpenPort();
   bus_.SetWaitTime(savedWaitTime);
   return RESULT_OK;
 }
@@ -209,11 +230,16 @@ bool TJobEngine::ProbeAtRate(uint8_t address, uint16_t waitMs, bool& heardSometh
   return r == RESULT_OK;
 }
 
+// Fastest rate first, then by address: a second look may find one before others.
 void TJobEngine::AddRateFind(uint8_t address) {
-  const uint32_t rate = bus_.BaudRate();
-  for (const TRateFind& find : image_.RateFinds)
-    if (find.BaudRate == rate && find.Address == address) return;
-  image_.RateFinds.push_back({rate, address, lastProbeModel_});
+  const TRateFind found{bus_.BaudRate(), address, lastProbeModel_};
+  const auto before = [](const TRateFind& a, const TRateFind& b) {
+    return a.BaudRate != b.BaudRate ? a.BaudRate > b.BaudRate : a.Address < b.Address;
+  };
+  auto& finds = image_.RateFinds;
+  const auto at = std::lower_bound(finds.begin(), finds.end(), found, before);
+  if (at != finds.end() && at->BaudRate == found.BaudRate && at->Address == address) return;
+  finds.insert(at, found);
 }
 
 TResult TJobEngine::Probe(uint8_t address, uint16_t waitMs) {

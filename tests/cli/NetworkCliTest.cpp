@@ -229,6 +229,27 @@ TEST_F(NetworkCli, ThroughLibmodbusAsAModbusTcpGateway) {
                     "1\tК7104Т1\n", gateway.Map());
 }
 
+// Through RFC 2217 the rate search sets each rate on the server: the simulator's server refuses
+// those above 115200 and closes the line, which the search opens again at the next rate, and its
+// instrument at 19200 answers that rate alone. Behind a gateway no request sets the rate.
+TEST_F(NetworkCli, RateSearchSetsEachRateThroughRfc2217) {
+  ChildProcess sim({K7104_SIM_PROGRAM, "--tcp", "0", "--tcp-mode", "rfc2217", "--instrument",
+                    "5:T1@19200", "--quiet"});
+  const std::string listening = sim.OutputLine(30s).value_or("");
+  ASSERT_EQ(listening.rfind("127.0.0.1:", 0), 0u) << listening << sim.Errors();
+  const ProgramOutcome scan =
+      Cli({"--tcp", listening, "--tcp-mode", "rfc2217", "scan", "--rates", "--address", "5"});
+  EXPECT_EQ(scan.exitCode, 0) << scan.err;
+  EXPECT_EQ(scan.out, "19200\t5\tК7104Т1\n");
+
+  ChildProcess gateway({K7104_SIM_PROGRAM, "--tcp", "0", "--tcp-mode", "mbap", "--quiet"});
+  const std::string behind = gateway.OutputLine(30s).value_or("");
+  const ProgramOutcome refused =
+      Cli({"--tcp", behind, "--tcp-mode", "mbap", "scan", "--rates", "--address", "1"});
+  EXPECT_EQ(refused.exitCode, 15) << refused.err;
+  EXPECT_EQ(refused.out, "");
+}
+
 // k7104-sim's own gateway listens on this machine only and finds both instruments; a server that
 // is not there is result 7 with the network's sentence; the line options are checked first.
 TEST_F(NetworkCli, ThroughTheSimulatorsGatewayAndToNoServerAtAll) {

@@ -8,6 +8,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Output.h"
 #include "files/Journal.h"
+#include "files/JournalCsv.h"
 #include "instrument/DateTime.h"
 
 namespace cli {
@@ -65,29 +66,6 @@ void PrintText(const TJournalRecord& r) {
                 change.After.c_str());
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-// One row per changed value; a record without one has a row of its own with the last three empty.
-void PrintCsv(const TJournalRecord& r) {
-  std::string head;
-  for (const std::string& field :
-       {r.Utc, r.Local, r.Login, r.Program, r.Version, r.Line, std::to_string(r.Address), r.Model,
-        r.Firmware, r.Group, JournalOutcomeText(r.Outcome), r.Failure})
-    head += CsvField(field) + ",";
-  if (r.Changes.empty()) std::printf("%s,,\n", head.c_str());
-  for (const TJournalChange& change : r.Changes)
-    std::printf("%s%s,%s,%s\n", head.c_str(), CsvField(change.Element).c_str(),
-                CsvField(change.Before).c_str(), CsvField(change.After).c_str());
-}
-
 int RunJournal(const Options&, const std::vector<std::string>& args) {
   TJournalFilter filter;
   bool csv = false;
@@ -105,11 +83,13 @@ int RunJournal(const Options&, const std::vector<std::string>& args) {
         JournalErrorText(journal.LastError(), journal.Path(), journal.LastDetail()).c_str());
     return kExitFile;
   }
-  if (csv)
-    std::printf(
-        "utc,local,login,program,version,line,address,model,firmware,group,outcome,failure,"
-        "element,before,after\n");
-  for (const TJournalRecord& record : records) csv ? PrintCsv(record) : PrintText(record);
+  if (csv) std::fputs(JournalCsvHeader().c_str(), stdout);
+  for (const TJournalRecord& record : records) {
+    if (csv)
+      std::fputs(JournalCsvRows(record).c_str(), stdout);
+    else
+      PrintText(record);
+  }
   return OutputReached() ? 0 : kExitFile;
 }
 

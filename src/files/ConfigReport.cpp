@@ -8,6 +8,7 @@
 
 #include "files/ConfigCompare.h"
 #include "files/ConfigValues.h"
+#include "files/Journal.h"
 #include "files/SafeWrite.h"
 #include "instrument/DataImage.h"
 #include "instrument/JobEngine.h"
@@ -379,6 +380,23 @@ std::string ArchiveSection(const TDataImage& image, size_t records, const TTextF
   return html;
 }
 
+// Each record on a row: when, who, the group, how it ended and what changed from what to what.
+std::string JournalSection(const std::vector<TJournalRecord>& records) {
+  std::string html = Heading("h2", "Журнал записей");
+  if (records.empty()) return html + "<p>Записей нет</p>\n";
+  html += "<p>Последние записи в прибор: " + std::to_string(records.size()) + "</p>\n";
+  html += TableStart() + Row({"Время", "Кто", "Группа", "Итог", "Изменено"}, "th");
+  for (const TJournalRecord& r : records) {
+    std::string outcome = JournalOutcomeText(r.Outcome);
+    if (!r.Failure.empty()) outcome += ": " + r.Failure;
+    std::string changes;
+    for (const TJournalChange& c : r.Changes)
+      changes += (changes.empty() ? "" : "; ") + c.Element + ": " + c.Before + " → " + c.After;
+    html += Row({r.Local, r.Login + ", " + r.Program + " " + r.Version, r.Group, outcome, changes});
+  }
+  return html + "</table>\n";
+}
+
 void AppendUtf8(std::string& text, unsigned code) {
   if (code < 0x80) {
     text += static_cast<char>(code);
@@ -466,6 +484,7 @@ std::string ConfigurationReportHtml(const TDataImage& image, const TReportFacts&
   html += ChannelTable(image, form);
   html += OtherGroups(image, form);
   if (facts.ArchiveRecords > 0) html += ArchiveSection(image, facts.ArchiveRecords, form);
+  if (facts.JournalRecords) html += JournalSection(*facts.JournalRecords);
   return html + "</body>\n</html>\n";
 }
 

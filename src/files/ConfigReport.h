@@ -2,18 +2,21 @@
 // instrument was found to hold: its identity and line settings, the result of a comparison with a
 // configuration file when one was made, one table with a row per channel and a column per
 // setting (the pages' words, or short forms explained under it), the relay groups and the device
-// settings, optionally the last archive records. Every text in it is escaped.
+// settings, optionally the last archive records and the last records of the journal of writes.
+// Every text in it is escaped.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "instrument/DateTime.h"
 #include "instrument/TextForm.h"
 
 class TDataImage;
 struct TComparison;
+struct TJournalRecord;
 
 struct TReportFacts {
   std::string Port;          // the serial device or port name
@@ -22,6 +25,9 @@ struct TReportFacts {
   std::string ComparedFile;  // empty when no comparison was made
   const TComparison* Comparison = nullptr;
   size_t ArchiveRecords = 0;  // the newest records of the image's archive to list; 0: none
+  // The instrument's last records of the journal of writes, newest first, listed at the end;
+  // nullptr: no such section.
+  const std::vector<TJournalRecord>* JournalRecords = nullptr;
 };
 
 // Text with &, <, >, " and ' replaced by their entities.

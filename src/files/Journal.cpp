@@ -170,13 +170,20 @@ bool TJournal::Read(const TJournalFilter& filter, std::vector<TJournalRecord>& r
   TStatement query(db_,
                    "SELECT id, utc, local, login, program, version, line, address, model, "
                    "firmware, group_name, outcome, failure FROM records "
-                   "WHERE (?1 = 0 OR address = ?1) AND local >= ?2 ORDER BY id DESC");
+                   "WHERE (?1 = 0 OR address = ?1) AND local >= ?2 AND (?3 = '' OR local <= ?3) "
+                   "AND (?4 = '' OR model = ?4) AND (?5 = '' OR group_name = ?5) "
+                   "ORDER BY id DESC LIMIT ?6");
   TStatement values(db_,
                     "SELECT element, before, after FROM changes WHERE record = ?1 "
                     "ORDER BY position");
   if (!query.Ready() || !values.Ready()) return Fail(TJournalError::Damaged, sqlite3_errmsg(db_));
   query.Bind(1, static_cast<int64_t>(filter.Address));
   query.Bind(2, filter.Since);
+  query.Bind(3, filter.Until);
+  query.Bind(4, filter.Model);
+  query.Bind(5, filter.Group);
+  // A negative limit is none.
+  query.Bind(6, filter.Limit == 0 ? int64_t{-1} : static_cast<int64_t>(filter.Limit));
   int code = SQLITE_ROW;
   while ((code = query.Step()) == SQLITE_ROW) {
     TJournalRecord r;

@@ -5,6 +5,7 @@
 // command line add records at the same time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,10 +43,15 @@ struct TJournalRecord {
   std::vector<TJournalChange> Changes;
 };
 
-// Which records Read gives: all, or those of one address, or from a local date and time on.
+// Which records Read gives: all, or those of one address, model and group, from a local date and
+// time on and up to another; the newest Limit of them when a limit is given.
 struct TJournalFilter {
   int Address = 0;    // 0: every address
   std::string Since;  // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", local time; empty: from the first
+  std::string Until;  // the same forms, the moment itself included; empty: to the last
+  std::string Model;  // "К7104Т1"; empty: every model
+  std::string Group;  // as the records name it; empty: every group
+  size_t Limit = 0;   // 0: no limit
 };
 
 enum class TJournalError : uint8_t {

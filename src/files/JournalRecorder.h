@@ -4,6 +4,7 @@
 // the window or the command line, is recorded.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -24,7 +25,8 @@ class TJournalRecorder final : public TWriteObserver {
                    std::string separator);
 
   // When set, no write starts unless the journal can take its record (the job ends with 13 and
-  // JobJournalRefused). Off by default: a write goes ahead, and the failure is only reported.
+  // JobJournalRefused). Off by default: a write goes ahead, and the failure is only reported. May
+  // be set from another thread than the one that writes.
   void SetRequired(bool required) { required_ = required; }
   bool Required() const { return required_; }
   // Told of the first failure of the journal only, once per recorder (once per run of the
@@ -66,7 +68,7 @@ class TJournalRecorder final : public TWriteObserver {
   std::string version_;
   std::string separator_;
   std::string login_;
-  bool required_ = false;
+  std::atomic<bool> required_{false};
   bool reported_ = false;
   int lost_ = 0;
   std::map<uint8_t, TKnown> known_;

@@ -40,6 +40,7 @@
 #include "shell/window/Showaboutunit.h"
 #include "shell/window/StatusBar.h"
 #include "shell/window/UnsavedEdits.h"
+#include "shell/window/WriteJournal.h"
 #include "views/Design.h"
 #include "views/ImageLists.h"
 #include "views/PageViews.h"
@@ -69,6 +70,9 @@ TMainForm::TMainForm(const TMainFormOptions& options)
 
   bridge_ = std::make_unique<TJobBridge>();
   mip_ = std::make_unique<TMIP>();
+  journal_ = std::make_unique<TWriteJournal>(
+      mip_->Bus, [this](const QString& sentence) { ReportWithoutBox(sentence); });
+  mip_->SetWriteObserver(&journal_->Recorder());
   pages_ = new TPageViews(this, *mip_);
   BuildMenu();
   BuildToolBar();
@@ -490,6 +494,8 @@ void TMainForm::ReadSettings() {
   state_.PollInterval = Settings::ReadPollInterval(ini);
   mip_->SetReadRetries(static_cast<uint8_t>(Settings::ReadReadRetries(ini)));
   state_.FastSearch = Settings::ReadFastSearch(ini);
+  journal_->SetRequired(Settings::ReadRequireJournal(ini));
+  journal_->SetReportRecords(Settings::ReadJournalReportRecords(ini));
 }
 
 TSettingsFileState TMainForm::SettingsFileState() const {
@@ -517,6 +523,8 @@ void TMainForm::WriteSettings() {
   Settings::WriteNetwork(ini, mip_->Bus.Line());
   if (placeInFile_ || shown_) WindowPlace::Write(ini, CurrentPlace());
   Settings::WriteFastSearch(ini, state_.FastSearch);
+  Settings::WriteRequireJournal(ini, journal_->Required());
+  Settings::WriteJournalReportRecords(ini, journal_->ReportRecords());
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!ini.Save())
     dialogs_->Error(this, QApplication::applicationName(),

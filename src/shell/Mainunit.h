@@ -35,6 +35,7 @@ class TSetupController;
 class TStatusBar;
 class TUnsavedEdits;
 class TViewController;
+class TWriteJournal;
 
 struct TMainFormOptions {
   QString SettingsPath;         // empty: the place next to the program
@@ -72,6 +73,7 @@ class TMainForm : public QMainWindow, public TWindowSeam {
   TAddressBar& Addresses() override { return *addresses_; }
   void ShowConfigurationFile(const QString& fileName) override;
   QString SettingsPath() const override { return settingsPath_; }
+  TWriteJournal& Journal() override { return *journal_; }
   TSettingsFileState SettingsFileState() const override;
   QAction* Item(const QString& name) const override;
   QAbstractButton* Button(const QString& name) const override;
@@ -117,6 +119,8 @@ class TMainForm : public QMainWindow, public TWindowSeam {
   // instrument object is gone.
   std::unique_ptr<TJobBridge> bridge_;
   std::unique_ptr<TMIP> mip_;
+  // Told of the writes on the job thread: gone only after the instrument object.
+  std::unique_ptr<TWriteJournal> journal_;
   std::unique_ptr<TDialogs> ownDialogs_;
   TDialogs* dialogs_;
   QString settingsPath_;

@@ -214,9 +214,61 @@ TEST(Journal, TwoProcessesWritingAtOnceLoseNoRecord) {
   }
   EXPECT_EQ(records.size(), 2u * kEach);
   EXPECT_EQ(seen.size(), 2u * kEach);
-  ASSERT_TRUE(journal.Read({.Address = 2, .Since = ""}, records));
+  TJournalFilter ofTwo;
+  ofTwo.Address = 2;
+  ASSERT_TRUE(journal.Read(ofTwo, records));
   EXPECT_EQ(records.size(), static_cast<size_t>(kEach));
   EXPECT_EQ(records.front().Group, std::to_string(kEach - 1));  // newest first
+  fs::remove_all(folder);
+}
+
+// What the window's journal dialog and the configuration report ask for: a model, a group, a
+// last day (its end included) and the newest N, each narrowing the others.
+TEST(Journal, FiltersByModelGroupDaysAndCount) {
+  const fs::path folder =
+      fs::temp_directory_path() / ("k7104-journal-filters-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  TJournal journal((folder / "journal.sqlite").string());
+  const struct {
+    const char* Local;
+    const char* Model;
+    const char* Group;
+  } added[] = {{"2026-12-01 08:00:00", "К7104Т1", "первых уставок"},
+               {"2026-12-02 23:59:59", "К7104Т1", "типы датчиков"},
+               {"2026-12-03 00:00:00", "К7104Т1", "первых уставок"},
+               {"2026-12-03 09:00:00", "К7104Е025", "первых уставок"}};
+  for (const auto& a : added) {
+    TJournalRecord record;
+    record.Local = a.Local;
+    record.Address = 1;
+    record.Model = a.Model;
+    record.Group = a.Group;
+    ASSERT_TRUE(journal.Append(record)) << journal.LastDetail();
+  }
+  const auto locals = [&journal](const TJournalFilter& filter) {
+    std::vector<TJournalRecord> records;
+    EXPECT_TRUE(journal.Read(filter, records)) << journal.LastDetail();
+    std::vector<std::string> texts;
+    for (const TJournalRecord& r : records) texts.push_back(r.Local);
+    return texts;
+  };
+  using Texts = std::vector<std::string>;
+  TJournalFilter ofModelAndGroup;
+  ofModelAndGroup.Model = "К7104Т1";
+  ofModelAndGroup.Group = "первых уставок";
+  EXPECT_EQ(locals(ofModelAndGroup), (Texts{"2026-12-03 00:00:00", "2026-12-01 08:00:00"}));
+  TJournalFilter ofOneDay;
+  ofOneDay.Since = "2026-12-02";
+  ofOneDay.Until = "2026-12-02 23:59:59";
+  EXPECT_EQ(locals(ofOneDay), Texts{"2026-12-02 23:59:59"});
+  TJournalFilter newestTwo;
+  newestTwo.Address = 1;
+  newestTwo.Model = "К7104Т1";
+  newestTwo.Limit = 2;
+  EXPECT_EQ(locals(newestTwo), (Texts{"2026-12-03 00:00:00", "2026-12-02 23:59:59"}));
+  TJournalFilter ofTwo;
+  ofTwo.Address = 2;
+  EXPECT_TRUE(locals(ofTwo).empty());
   fs::remove_all(folder);
 }
 

@@ -46,7 +46,7 @@ inline int ReportedError(const TMainForm& form, const QString& sentence) {
 // that is no job start and no port or program message ends a job).
 inline int JobStarts(const TMainForm& form) {
   return Reported(form, "Идет считывание данных.") + Reported(form, "Идет запись данных.") +
-         Reported(form, "Идет поиск приборов.");
+         Reported(form, "Идет поиск приборов.") + Reported(form, "Идет поиск скорости обмена.");
 }
 inline int ReportedLines(const TMainForm& form) {
   int count = 0;

@@ -40,8 +40,9 @@ QString TScriptedDialogs::SaveFileName(QWidget* owner, const TFileRequest& reque
   return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
 }
 
-TFormFixture::TFormFixture(const QString& settingsText, bool writeFile) {
+TFormFixture::TFormFixture(const QString& settingsText, bool writeFile, const QString& dataHome) {
   if (writeFile) WriteText(SettingsPath(), settingsText);
+  qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.isEmpty() ? dir_.path() : dataHome));
   TMainFormOptions options;
   options.SettingsPath = SettingsPath();
   options.Dialogs = &dialogs_;

@@ -57,16 +57,19 @@ class TScriptedDialogs : public TDialogs {
 };
 
 // A main window whose settings file lives in a folder of its own; the settings text, when given,
-// is written there first.
+// is written there first. Its journal of writes goes to XDG_DATA_HOME, by default that folder too.
 class TFormFixture {
  public:
-  explicit TFormFixture(const QString& settingsText = QString(), bool writeFile = false);
+  explicit TFormFixture(const QString& settingsText = QString(), bool writeFile = false,
+                        const QString& dataHome = QString());
   ~TFormFixture();
 
   TMainForm& Form() { return *form_; }
   TScriptedDialogs& Dialogs() { return dialogs_; }
   QString SettingsPath() const { return dir_.filePath("k7104-configurator.ini"); }
   QString Folder() const { return dir_.path(); }
+  // The journal of writes of the window, with the default XDG_DATA_HOME.
+  QString JournalPath() const { return dir_.filePath("k7104-configurator/journal.sqlite"); }
   // Destroys the window as the program's exit does; the settings file is written then.
   void Close();
 

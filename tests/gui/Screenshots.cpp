@@ -19,7 +19,9 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -31,6 +33,8 @@
 #include "shell/device/DeviceController.h"
 #include "shell/port/PortSettings.h"
 #include "shell/setup/CompareDialog.h"
+#include "shell/setup/JournalDialog.h"
+#include "shell/setup/RateSearchDialog.h"
 #include "shell/view/TrafficMonitor.h"
 #ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
@@ -130,6 +134,16 @@ bool SaveReportPage(const QString& pdf, int page, const QDir& dir, const QString
   return ok;
 }
 
+// The pages of a PDF file as pdfinfo (poppler-utils) counts them; 0 when it cannot.
+int PdfPageCount(const QString& pdf) {
+  QProcess info;
+  info.start("pdfinfo", {pdf});
+  if (!info.waitForFinished(60000)) return 0;
+  for (const QString& line : QString::fromUtf8(info.readAllStandardOutput()).split('\n'))
+    if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
+  return 0;
+}
+
 // Polls of the current values failing while they are logged: the values grey, the failures
 // counted on the status line, no box. The polls pause between them so that the status line shows
 // the failure when the window is pictured; they stop on leaving the page.
@@ -154,6 +168,52 @@ bool SavePollFailures(TMainForm& form, k7104sim::Line& line, const QDir& dir) {
   return ok;
 }
 
+// Three writes through the window's jobs: two sensor types changed, one of them written again,
+// and the clock set; the journal dialog shows them with the values of the newest.
+bool SaveJournal(TMainForm& form, const QDir& dir) {
+  TMIP& mip = form.Mip();
+  bool ok = true;
+  mip.Config.TypeSensor[0] = 12;
+  mip.Config.TypeSensor[2] = 3;
+  ok &= RunJob(form, GroupSensorTypes + WriteCodeBit);
+  mip.DeviceClock = NowLocal();
+  ok &= RunJob(form, OpWriteClock);
+  mip.Config.TypeSensor[0] = 14;
+  ok &= RunJob(form, GroupSensorTypes + WriteCodeBit);
+  TriggerItem(form, "JournalItem");
+  auto* journal = Control<TJournalDialog>(form, "JournalDialog");
+  ok &= journal && journal->RecordTable->rowCount() == 3 && Save(journal, dir, "journal.png");
+  if (journal) journal->close();
+  return ok;
+}
+
+// Two instruments at rates of their own on a line of their own, found by the rate search.
+bool SaveRateSearch(TMainForm& form, const QDir& dir) {
+  k7104sim::Line rateLine;
+  rateLine.AddInstrument({7, 1, 8, 4, 2400});
+  rateLine.AddInstrument({8, 6, 16, 16, 57600});
+  if (!rateLine.Start()) return false;
+  TMIP& mip = form.Mip();
+  mip.Bus.SetPortDevice(0, rateLine.SlavePath());
+  Devices(form).ConnectCommand();
+  TriggerItem(form, "RateSearchItem");
+  auto* search = Control<TRateSearchDialog>(form, "RateSearchDialog");
+  if (!search) return false;
+  search->AddressRange->setChecked(true);
+  search->FirstBox->setValue(7);
+  search->LastBox->setValue(8);
+  search->SearchButton->click();
+  QElapsedTimer timer;
+  timer.start();
+  while (search->Running() && timer.elapsed() < 120000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  const bool ok = search->FindTable->rowCount() == 2 && Save(search, dir, "rate-search.png");
+  search->close();
+  Devices(form).ConnectCommand();  // closes the port again
+  mip.Bus.SetBaudIndex(6);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -175,6 +235,8 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   QTemporaryDir settingsDir;
+  // The journal of writes holds only the writes made here.
+  qputenv("XDG_DATA_HOME", QFile::encodeName(settingsDir.path()));
   TMainFormOptions options;
   options.SettingsPath = settingsDir.filePath("k7104-configurator.ini");
   TPrintedErrors dialogs;
@@ -334,6 +396,7 @@ int main(int argc, char* argv[]) {
   changed.Password = 1234;
   ok &= SaveConfigFile(prb.toStdString(), changed);
   dialogs.OpenAs = prb;
+  ok &= SaveJournal(form, dir);
   TriggerItem(form, "CompareWithFileItem");
   ok &= Control<TCompareDialog>(form, "CompareDialog") &&
         Save(Control<TCompareDialog>(form, "CompareDialog"), dir, "compare.png");
@@ -343,6 +406,7 @@ int main(int argc, char* argv[]) {
   TriggerItem(form, "ConfigurationReportItem");
   ok &= SaveReportPage(dialogs.SaveAs, 1, dir, "report.png");
   ok &= SaveReportPage(dialogs.SaveAs, 2, dir, "report-2.png");
+  ok &= SaveReportPage(dialogs.SaveAs, PdfPageCount(dialogs.SaveAs), dir, "report-journal.png");
   dialogs.OpenAs.clear();
   dialogs.SaveAs.clear();
 
@@ -363,6 +427,7 @@ int main(int argc, char* argv[]) {
          stop.elapsed() < 120000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   mip.Bus.ClosePort();
+  ok &= SaveRateSearch(form, dir);
 
   // The whole of a deep archive read on a line paced at 115200 Bd: the records appear while they
   // are read, the gauge counts them and the status line gives the rate and the time left.

@@ -18,6 +18,7 @@
 #include "shell/window/Progress.h"
 #include "shell/window/UnsavedEdits.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteJournal.h"
 #include "views/PageViews.h"
 
 namespace {
@@ -26,8 +27,8 @@ constexpr int BusyPollMs = 5;
 
 // Jobs that may run for long: the user can stop them with the Stop button or Escape.
 bool LongJob(uint8_t jobCode) {
-  return jobCode == JobSearch || jobCode == JobReadAll || jobCode == JobReadArchive ||
-         jobCode == JobWriteAll;
+  return jobCode == JobSearch || jobCode == JobRateSearch || jobCode == JobReadAll ||
+         jobCode == JobReadArchive || jobCode == JobWriteAll;
 }
 
 // Results that mean the port itself has gone (a converter pulled out, a line hung up): talking on
@@ -89,9 +90,15 @@ void TJobControl::RegisterCallbacks() {
   mip->OnRecord = [feed = &feed_](const MeasurementRecord& record) { feed->Push(record); };
   mip->OnJobDone = [this, mip, bridge](TResult result) {
     // A search names no group: the operation the engine last left there is another job's.
-    const uint8_t op = startedJob_ == JobSearch ? JobSearch : mip->CurrentOp.load();
-    const TJobEnd end{startedJob_,      op, result, mip->ChannelCount, mip->RelayCount,
-                      mip->JobException};
+    const bool search = startedJob_ == JobSearch || startedJob_ == JobRateSearch;
+    const uint8_t op = search ? startedJob_ : mip->CurrentOp.load();
+    const TJobEnd end{startedJob_,
+                      op,
+                      result,
+                      mip->ChannelCount,
+                      mip->RelayCount,
+                      mip->JobException,
+                      mip->JobJournalRefused != 0};
     bridge->PostAndWait([this, end] { CompletionHandler(end); }, [mip] { return mip->Stopping(); });
   };
 }
@@ -190,6 +197,8 @@ void TJobControl::JobStartHandler(uint8_t jobCode) {
     seam_.Report("Идет запись данных.", false);
   else if (jobCode == JobSearch)
     seam_.Report("Идет поиск приборов.", false);
+  else if (jobCode == JobRateSearch)
+    seam_.Report("Идет поиск скорости обмена.", false);
   else
     seam_.Report("Идет считывание данных.", false);
   emit JobStarted(jobCode);
@@ -219,6 +228,8 @@ void TJobControl::CompletionHandler(const TJobEnd& end) {
   // box on and the user can connect again once the line is back.
   QString closed;
   if (PortGone(end.Result) && mip_.Bus.IsOpen()) closed = reconnect_.PortGone();
+  // Why the journal cannot be kept goes under the sentence that says nothing was written.
+  if (end.JournalRefused) closed = seam_.Journal().WhyNotWritable();
   const bool failed = end.Result != RESULT_OK && !stopped;
   // The box says what the failure did to the port under the sentence that names the failure.
   if (failed && poll)
@@ -271,6 +282,8 @@ void TJobControl::StopCommand() {
 // Refreshes what the job has changed and returns the sentence that reports it. A failed job
 // refreshes nothing.
 QString TJobControl::ApplyJobEnd(const TJobEnd& end) {
+  if (end.JournalRefused) return JournalRefusedSentence;
+  if (end.JobCode == JobRateSearch) return RateSearchSentence(end);
   if (end.Result == RESULT_ABORTED && end.JobCode == JobSearch) return StoppedSearchSentence(end);
   if (end.Result != RESULT_OK)
     return Text(FailureSentence(end.Result, end.CurrentOp, end.DeviceException));
@@ -304,6 +317,21 @@ QString TJobControl::StoppedSearchSentence(const TJobEnd& end) {
   return QString("%1 При поиске приборов!!! Найдено приборов: %2.")
       .arg(Text(ResultMessage(end.Result)))
       .arg(mip_.FoundCount);
+}
+
+// A rate search stopped on the way keeps what it found; one over a line whose rate the server sets
+// could not start.
+QString TJobControl::RateSearchSentence(const TJobEnd& end) const {
+  const auto found = static_cast<int>(mip_.RateFinds.size());
+  if (end.Result == RESULT_OK) return QString("Поиск скорости завершен. Найдено: %1.").arg(found);
+  if (end.Result == RESULT_PARAMETER)
+    return "Поиск скорости невозможен: скорость этой линии задает сервер сети. Искать можно на "
+           "COM-порту или через сервер RFC 2217.";
+  if (end.Result == RESULT_ABORTED)
+    return QString("%1 При поиске скорости!!! Найдено: %2.")
+        .arg(Text(ResultMessage(end.Result)))
+        .arg(found);
+  return Text(FailureSentence(end.Result, end.CurrentOp, end.DeviceException));
 }
 
 // A running job may be writing what the page shows, so the page waits for the job's end. The

@@ -72,6 +72,7 @@ class TJobControl : public TJobs {
     uint16_t ChannelCount;
     uint16_t RelayCount;
     int16_t DeviceException;  // the instrument's exception code when it gave the failure, else -1
+    bool JournalRefused;      // a write not started: the journal was required and not kept
   };
 
   bool WaitWhileBusy();
@@ -81,6 +82,7 @@ class TJobControl : public TJobs {
   void CompletionHandler(const TJobEnd& end);
   QString ApplyJobEnd(const TJobEnd& end);
   QString StoppedSearchSentence(const TJobEnd& end);
+  QString RateSearchSentence(const TJobEnd& end) const;
   void RenderPendingPage();
   void ReportPollFailure(const TJobEnd& end, const QString& sentence, const QString& closed);
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +19,7 @@
 #include "shell/settings/Settings.h"
 #include "shell/settings/WorkingState.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteJournal.h"
 
 TPortController::TPortController(TWindowSeam& seam, TMIP& mip, TWorkingState& state,
                                  QObject* parent)
@@ -46,11 +48,13 @@ void TPortController::PortSettingsCommand() {
   portSettings_->CSpinEditPoll->setValue(state_.PollInterval);
   portSettings_->CSpinEditRetries->setValue(mip_.ReadRetries());
   ShowLine(bus.Line());
+  portSettings_->RequireJournalBox->setChecked(seam_.Journal().Required());
   const std::string device = bus.LineName();
   const bool wasOpen = bus.IsOpen();
   if (portSettings_->exec() == QDialog::Accepted) {
     state_.PollInterval = Settings::ClampPollInterval(portSettings_->CSpinEditPoll->value());
     mip_.SetReadRetries(static_cast<uint8_t>(portSettings_->CSpinEditRetries->value()));
+    seam_.Journal().SetRequired(portSettings_->RequireJournalBox->isChecked());
     bus.SetWaitTime(static_cast<uint16_t>(portSettings_->CSpinEdit1->value()));
     bus.SetPortIndex(static_cast<uint8_t>(portSettings_->ComboBox1->currentIndex()));
     bus.SetBaudIndex(static_cast<uint8_t>(portSettings_->ComboBox2->currentIndex()));

@@ -1,6 +1,7 @@
 #include "shell/port/PortSettings.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -47,7 +48,8 @@ TPortSettings::TPortSettings(QWidget* parent)
       LineKindBox(new QComboBox(this)),
       HostEdit(new QLineEdit(this)),
       TcpPortSpin(new QSpinBox(this)),
-      NetworkModeBox(new QComboBox(this)) {
+      NetworkModeBox(new QComboBox(this)),
+      RequireJournalBox(new QCheckBox("Без журнала записей в прибор не записывать", this)) {
   setObjectName("PortSettings");
   setWindowTitle("Настройки порта");
   ComboBox1->setObjectName("ComboBox1");
@@ -96,6 +98,10 @@ TPortSettings::TPortSettings(QWidget* parent)
   connect(LineKindBox, &QComboBox::currentIndexChanged, this, &TPortSettings::ShowLineKind);
   connect(HostEdit, &QLineEdit::textChanged, this, &TPortSettings::ShowLineKind);
   connect(HostEdit, &QLineEdit::editingFinished, this, &TPortSettings::TakeEndpointFromHost);
+  RequireJournalBox->setObjectName("RequireJournalBox");
+  RequireJournalBox->setToolTip(
+      "Запись в прибор не начинается, пока журнал записей нельзя вести (нет места на диске, файл "
+      "журнала поврежден или недоступен)");
   OKBtn->setObjectName("OKBtn");
   OKBtn->setDefault(true);
   CancelBtn->setObjectName("CancelBtn");
@@ -123,10 +129,11 @@ TPortSettings::TPortSettings(QWidget* parent)
   layout->addWidget(TcpPortSpin, 8, 1);
   layout->addWidget(new QLabel("Режим:", this), 9, 0);
   layout->addWidget(NetworkModeBox, 9, 1);
+  layout->addWidget(RequireJournalBox, 10, 0, 1, 3);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(OKBtn, QDialogButtonBox::AcceptRole);
   buttons->addButton(CancelBtn, QDialogButtonBox::RejectRole);
-  layout->addWidget(buttons, 10, 0, 1, 3);
+  layout->addWidget(buttons, 11, 0, 1, 3);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   setTabOrder(CancelBtn, FindPortsButton);
   ShowLineKind();

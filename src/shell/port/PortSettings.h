@@ -1,10 +1,12 @@
 // The port settings dialog: serial port, baud rate and reply timeout of the channel; after them,
-// the line in use: the serial port or a server over Ethernet at a host and TCP port, in a mode.
+// the line in use: the serial port or a server over Ethernet at a host and TCP port, in a mode;
+// last, whether a write may start while the journal of writes cannot be kept.
 #pragma once
 
 #include <QDialog>
 #include <QStringList>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -37,6 +39,7 @@ class TPortSettings : public QDialog {
   QLineEdit* HostEdit;           // the server's name or address
   QSpinBox* TcpPortSpin;         // its TCP port, 1..65535
   QComboBox* NetworkModeBox;     // "RTU поверх TCP", "Modbus TCP", "RFC 2217"
+  QCheckBox* RequireJournalBox;  // no write starts while the journal of writes cannot be kept
 
   bool NetworkChosen() const;
 

@@ -14,6 +14,9 @@ const char* const DevicesSection = "PortDevices";
 const char* const PollIntervalKey = "PollInterval";
 const char* const FastSearchKey = "FastSearch";
 const char* const ReadRetriesKey = "ReadRetries";
+const char* const RequireJournalKey = "RequireJournal";
+const char* const JournalReportRecordsKey = "JournalReportRecords";
+
 const char* const NetworkSection = "Network";
 
 // Tried rather than read from the permissions, which on Windows do not tell it.
@@ -110,6 +113,31 @@ bool ReadFastSearch(const TIniFile& ini) {
 void WriteFastSearch(TIniFile& ini, bool on) {
   if (!on && !ini.ReadString(MainSection, FastSearchKey)) return;
   ini.WriteBool(MainSection, FastSearchKey, on);
+}
+
+bool ReadRequireJournal(const TIniFile& ini) {
+  return ini.ReadBool(MainSection, RequireJournalKey, false);
+}
+
+void WriteRequireJournal(TIniFile& ini, bool on) {
+  if (!on && !ini.ReadString(MainSection, RequireJournalKey)) return;
+  ini.WriteBool(MainSection, RequireJournalKey, on);
+}
+
+int ReadJournalReportRecords(const TIniFile& ini) {
+  const int count =
+      ini.ReadInteger(MainSection, JournalReportRecordsKey, DefaultJournalReportRecords);
+  return count >= 0 && count <= MaxJournalReportRecords ? count : DefaultJournalReportRecords;
+}
+
+void WriteJournalReportRecords(TIniFile& ini, int count) {
+  if (count == DefaultJournalReportRecords && !ini.ReadString(MainSection, JournalReportRecordsKey))
+    return;
+  ini.WriteInteger(MainSection, JournalReportRecordsKey, count);
+}
+
+void WriteBaudRate(TIniFile& ini, int baudIndex) {
+  ini.WriteInteger(PortSection, "BaudRate", baudIndex);
 }
 
 TLineDescription ReadNetwork(const TIniFile& ini) {

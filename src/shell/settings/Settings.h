@@ -58,6 +58,22 @@ void WriteReadRetries(TIniFile& ini, int retries);
 bool ReadFastSearch(const TIniFile& ini);
 void WriteFastSearch(TIniFile& ini, bool on);
 
+// Whether a write refuses to start while the journal of writes cannot be kept: a key of its own
+// beside the nine, off by default, written once it is on or in the file already.
+bool ReadRequireJournal(const TIniFile& ini);
+void WriteRequireJournal(TIniFile& ini, bool on);
+
+// How many of an instrument's last journal records the configuration report lists: 0..1000, 10
+// for a missing or unreadable key; written once it differs from 10 or is in the file already.
+inline constexpr int DefaultJournalReportRecords = 10;
+inline constexpr int MaxJournalReportRecords = 1000;
+int ReadJournalReportRecords(const TIniFile& ini);
+void WriteJournalReportRecords(TIniFile& ini, int count);
+
+// The rate alone of the nine, for a rate taken from the rate search at once; the file's other
+// keys stay as they are.
+void WriteBaudRate(TIniFile& ini, int baudIndex);
+
 // The line over Ethernet of [Network]: whether it is the line in use instead of the serial port,
 // the server's host and TCP port, and the mode (0 RTU over TCP, 1 Modbus TCP, 2 RFC 2217). A key
 // out of range reads as its default; a network line without a host reads as the serial port.

@@ -23,6 +23,7 @@
 #include "shell/window/Dialogs.h"
 #include "shell/window/Jobs.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteJournal.h"
 #include "shell/window/WriteQuestions.h"
 
 namespace {
@@ -178,6 +179,12 @@ void TBatchWriteDialog::ChooseFile() {
 // a poll start, so the engine is waited for again right before its port is closed.
 void TBatchWriteDialog::Start() {
   if (running_ || !jobs_.WaitForIdleEngine(&pollingWaited_)) return;
+  if (seam_.Journal().Required()) {
+    if (const QString why = seam_.Journal().WhyNotWritable(); !why.isEmpty()) {
+      seam_.Report(JournalRefusedSentence, true, why);
+      return;
+    }
+  }
   windowAddress_ = windowMip_.Address;
   if (!PreparePlan() || !MayRereadWindow() || !TakeOverPort()) {
     if (pollingWaited_) jobs_.AutomaticReread();
@@ -268,6 +275,8 @@ bool TBatchWriteDialog::TakeOverPort() {
   own.ClosePort();
   mip_ = std::make_unique<TMIP>();
   mip_->OnJobDone = [this](TResult result) { runner_.Ended(result); };
+  journalWriter_ = seam_.Journal().WriterFor(mip_->Bus);
+  mip_->SetWriteObserver(&journalWriter_->Recorder());
   TModBus& bus = mip_->Bus;
   const uint8_t port = own.PortIndex();
   bus.SetPortDevice(port, own.PortDevice(port));

@@ -23,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class TJobs;
+class TJournalWriter;
 class TMIP;
 class TWindowSeam;
 
@@ -82,6 +83,8 @@ class TBatchWriteDialog : public QDialog {
   // Before mip_, whose job thread tells the runner of its jobs' ends until it has gone.
   TBlockingJobWait jobWait_;
   TJobRunner runner_{jobWait_};
+  // Before mip_: its job thread records the writes through it until it has gone.
+  std::unique_ptr<TJournalWriter> journalWriter_;
   std::unique_ptr<TMIP> mip_;
   std::thread worker_;
   std::atomic<bool> stop_{false};

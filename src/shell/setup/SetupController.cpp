@@ -20,11 +20,14 @@
 #include "shell/settings/WorkingState.h"
 #include "shell/setup/BatchWriteDialog.h"
 #include "shell/setup/CompareDialog.h"
+#include "shell/setup/JournalDialog.h"
+#include "shell/setup/RateSearchDialog.h"
 #include "shell/window/AddressBar.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/Jobs.h"
 #include "shell/window/UnsavedEdits.h"
 #include "shell/window/WindowSeam.h"
+#include "shell/window/WriteJournal.h"
 #include "shell/window/WriteQuestions.h"
 #include "views/PageViews.h"
 #include "views/TextForms.h"
@@ -125,6 +128,11 @@ void TSetupController::Build() {
       "Поиск с временем ожидания по скорости обмена и по ответам уже найденных приборов");
   silentAgainItem_ = menu_->addAction("Повторить поиск по молчавшим адресам");
   silentAgainItem_->setObjectName("SilentAgainItem");
+  menu_->addSeparator();
+  journalItem_ = menu_->addAction("Журнал записей…");
+  journalItem_->setObjectName("JournalItem");
+  rateSearchItem_ = menu_->addAction("Поиск скорости…");
+  rateSearchItem_->setObjectName("RateSearchItem");
   PresentSetupItems();
 }
 
@@ -135,6 +143,8 @@ void TSetupController::Wire() {
   connect(configurationReportItem_, &QAction::triggered, this,
           &TSetupController::ConfigurationReportCommand);
   connect(batchWriteItem_, &QAction::triggered, this, &TSetupController::BatchWriteCommand);
+  connect(journalItem_, &QAction::triggered, this, &TSetupController::JournalCommand);
+  connect(rateSearchItem_, &QAction::triggered, this, &TSetupController::RateSearchCommand);
   connect(fastSearchItem_, &QAction::toggled, this, [this](bool on) { state_.FastSearch = on; });
   connect(&jobs_, &TJobs::JobEnded, this, [this](uint8_t job, int result) {
     if (job == JobReadAll && result == RESULT_OK) configurationReadAt_ = NowLocal();
@@ -300,15 +310,48 @@ void TSetupController::ConfigurationReportCommand() {
     facts.ComparedFile = comparedFile_.toStdString();
     facts.Comparison = &*comparison_;
   }
+  std::vector<TJournalRecord> records;
+  const QString journalMissing = AddJournalRecords(records, facts);
   const std::string html = ConfigurationReportHtml(mip_, facts, TextForms::CurrentTextForm());
   const bool pdf = fileName.endsWith(".pdf", Qt::CaseInsensitive);
   const bool saved = FileKindOf(LocalPath(fileName)) != TFileKind::Other &&
                      (pdf ? WritePdf(fileName, QString::fromStdString(html))
                           : WriteConfigurationReport(LocalPath(fileName), html));
   if (saved)
-    seam_.Report("Отчёт о настройке записан в файл " + fileName + ".", false);
+    seam_.Report("Отчёт о настройке записан в файл " + fileName + "." + journalMissing, false);
   else
     seam_.Report("Не удалось записать отчёт о настройке в файл " + fileName + ".", true);
+}
+
+// The instrument's last records of the journal, as many as the journal dialog says; what keeps
+// them out of the report is said after the report's own sentence.
+QString TSetupController::AddJournalRecords(std::vector<TJournalRecord>& records,
+                                            TReportFacts& facts) {
+  const int count = seam_.Journal().ReportRecords();
+  if (count == 0) return QString();
+  TJournalFilter filter;
+  filter.Address = mip_.Address;
+  filter.Model = ModelTitle(mip_.ModelCode);
+  filter.Limit = static_cast<size_t>(count);
+  QString why;
+  if (!seam_.Journal().Read(filter, records, &why))
+    return " Журнал записей в отчёт не вошел: " + why;
+  facts.JournalRecords = &records;
+  return QString();
+}
+
+void TSetupController::JournalCommand() {
+  if (!journalDialog_) journalDialog_ = new TJournalDialog(seam_, seam_.Window());
+  journalDialog_->Refresh();
+  journalDialog_->show();
+  journalDialog_->raise();
+  journalDialog_->activateWindow();
+}
+
+void TSetupController::RateSearchCommand() {
+  if (!rateSearchDialog_)
+    rateSearchDialog_ = new TRateSearchDialog(seam_, mip_, jobs_, seam_.Window());
+  rateSearchDialog_->Present();
 }
 
 void TSetupController::BatchWriteCommand() {

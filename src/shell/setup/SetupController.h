@@ -3,7 +3,8 @@
 // the file's values of the groups the user picks written and read back into the window; the
 // configuration report as HTML or PDF; for a whole line the configuration written to every
 // instrument found (enabled once a search has found some), the fast search and the second look
-// at the silent addresses (enabled after a fast search).
+// at the silent addresses (enabled after a fast search); the journal of writes and the search of
+// an instrument's rate.
 #pragma once
 
 #include <QList>
@@ -12,15 +13,20 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "files/ConfigCompare.h"
+#include "files/ConfigReport.h"
+#include "files/Journal.h"
 #include "instrument/Mipunit.h"
 
 class QAction;
 class QMenu;
 class TCompareDialog;
+class TJournalDialog;
 class TJobs;
 class TPageViews;
+class TRateSearchDialog;
 class TUnsavedEdits;
 class TWindowSeam;
 struct TWorkingState;
@@ -39,6 +45,8 @@ class TSetupController : public QObject {
   void CompareWithFileCommand();
   void ConfigurationReportCommand();
   void BatchWriteCommand();
+  void JournalCommand();
+  void RateSearchCommand();
   void PresentSetupItems();
 
  private:
@@ -47,6 +55,7 @@ class TSetupController : public QObject {
   std::optional<TDataImage> ReadInstrumentCopy();
   void ShowComparison(const TDataImage& instrument);
   void WriteGroupsFromFile(const QList<uint8_t>& groups);
+  QString AddJournalRecords(std::vector<TJournalRecord>& records, TReportFacts& facts);
 
   TWindowSeam& seam_;
   TMIP& mip_;
@@ -60,7 +69,11 @@ class TSetupController : public QObject {
   QAction* batchWriteItem_ = nullptr;
   QAction* fastSearchItem_ = nullptr;
   QAction* silentAgainItem_ = nullptr;
-  TCompareDialog* compareDialog_ = nullptr;  // made when first shown
+  QAction* journalItem_ = nullptr;
+  QAction* rateSearchItem_ = nullptr;
+  TCompareDialog* compareDialog_ = nullptr;        // made when first shown
+  TJournalDialog* journalDialog_ = nullptr;        // made when first shown
+  TRateSearchDialog* rateSearchDialog_ = nullptr;  // made when first shown
   // The last comparison with a file, of the instrument at comparedAddress_.
   QString comparedFile_;
   TConfigBlock comparedBlock_{};

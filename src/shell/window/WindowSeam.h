@@ -1,9 +1,10 @@
 // What the features see of the main window, and all they see of it: the one report routine, the
 // dialogs seam, the progress of a job on the status line, the connection state and the address
-// mode as the window presents them, the configuration file named in the title and the settings
-// file's name. The window's own menu items and toolbar buttons are reached by their objectNames,
-// for the feature that carries them out to wire; a feature's own menu and toolbar button go after
-// the window's. The window implements it; no feature includes the window's header.
+// mode as the window presents them, the configuration file named in the title, the settings
+// file's name and the journal of writes. The window's own menu items and toolbar buttons are
+// reached by their objectNames, for the feature that carries them out to wire; a feature's own menu
+// and toolbar button go after the window's. The window implements it; no feature includes the
+// window's header.
 #pragma once
 
 #include <QString>
@@ -17,6 +18,7 @@ class QWidget;
 class TAddressBar;
 class TDialogs;
 class TProgress;
+class TWriteJournal;
 
 // Whether the settings file is written: a FIFO or a device in its place, or a file too large to be
 // read, is left alone.
@@ -49,6 +51,8 @@ class TWindowSeam {
   // The title names the configuration file last opened or saved.
   virtual void ShowConfigurationFile(const QString& fileName) = 0;
   virtual QString SettingsPath() const = 0;
+  // The journal of writes that every write of the window's instrument object is recorded in.
+  virtual TWriteJournal& Journal() = 0;
   virtual TSettingsFileState SettingsFileState() const = 0;
 
   // N2..N32 and ToolButton1..ToolButton21, the Stop and reconnect buttons, by their objectNames.

@@ -3,7 +3,9 @@
 // of 500 (seeded, so every run meets the same line), and logs them to CSV as the user starts it
 // from "Вид". Nobody answers a box. Prints name=value figures at the end: the rows written, the
 // failed polls among them, the longest gap between two rows against the poll period, the longest
-// run of failed polls the status bar counted, and the error boxes shown. With OUT_DIR set, the
+// run of failed polls the status bar counted, and the error boxes shown; the longest gap is also
+// given apart for gaps next to a failed poll and gaps between two read rows (which no failure of
+// the line explains), with the count of gaps over two periods. With OUT_DIR set, the
 // window is drawn into OUT_DIR/live-log-failure.png at the first failed poll.
 //
 //   live_log [SECONDS] [POLL_INTERVAL_MS]      (default 3600 s, 200 ms)
@@ -36,7 +38,9 @@ struct TFigures {
   int LongestRun = 0;
   qint64 LongestGapMs = 0;
   qint64 LastRowMs = -1;
+  bool LastRowFailed = false;
   std::vector<qint64> Gaps;
+  std::vector<bool> GapAtFailure;  // the row before or after the gap is a failed poll
 };
 
 QString StartSimulator(QProcess& sim) {
@@ -61,15 +65,35 @@ int CountedFailures(const TMainForm& form) {
   return count->text().section(' ', -1).toInt();
 }
 
-void AddRow(TFigures& figures, const QElapsedTimer& clock) {
+void AddRow(TFigures& figures, const QElapsedTimer& clock, bool failed) {
   const qint64 now = clock.elapsed();
   if (figures.LastRowMs >= 0) {
     const qint64 gap = now - figures.LastRowMs;
     figures.Gaps.push_back(gap);
+    figures.GapAtFailure.push_back(failed || figures.LastRowFailed);
     figures.LongestGapMs = std::max(figures.LongestGapMs, gap);
   }
   figures.LastRowMs = now;
+  figures.LastRowFailed = failed;
   ++figures.Rows;
+}
+
+// The longest gap next to a failed poll, the longest between two read ones, and how many gaps
+// were longer than two poll periods.
+struct TGapKinds {
+  qint64 AtFailureMs = 0;
+  qint64 BetweenReadsMs = 0;
+  long OverTwoPeriods = 0;
+};
+
+TGapKinds GapKinds(const TFigures& figures, double periodMs) {
+  TGapKinds kinds;
+  for (size_t i = 0; i < figures.Gaps.size(); ++i) {
+    qint64& longest = figures.GapAtFailure[i] ? kinds.AtFailureMs : kinds.BetweenReadsMs;
+    longest = std::max(longest, figures.Gaps[i]);
+    kinds.OverTwoPeriods += figures.Gaps[i] > 2 * periodMs;
+  }
+  return kinds;
 }
 
 long FileRows(const QString& path, long* failedRows) {
@@ -112,12 +136,12 @@ int main(int argc, char** argv) {
   QElapsedTimer clock;
   TJobs& jobs = Devices(form).Jobs();
   QObject::connect(&jobs, &TJobs::CurrentValuesRead, [&] {
-    if (View(form).CsvLogging()) AddRow(figures, clock);
+    if (View(form).CsvLogging()) AddRow(figures, clock, false);
   });
   bool pictured = false;
   QObject::connect(&jobs, &TJobs::CurrentValuesFailed, [&] {
     if (!View(form).CsvLogging()) return;
-    AddRow(figures, clock);
+    AddRow(figures, clock, true);
     ++figures.FailedRows;
     figures.LongestRun = std::max(figures.LongestRun, CountedFailures(form));
     if (!outDir.isEmpty() && !pictured) {
@@ -143,13 +167,17 @@ int main(int argc, char** argv) {
   std::sort(gaps.begin(), gaps.end());
   const qint64 medianGap = gaps.empty() ? 0 : gaps[gaps.size() / 2];
   const double periodMs = figures.Rows > 1 ? double(figures.LastRowMs) / (figures.Rows - 1) : 0;
+  const TGapKinds kinds = GapKinds(figures, periodMs);
   std::printf(
       "live_log seconds=%d poll_interval_ms=%d rows=%ld failed_rows=%ld file_rows=%ld "
       "file_failed_rows=%ld poll_period_ms=%.1f median_gap_ms=%lld longest_gap_ms=%lld "
-      "longest_gap_periods=%.2f longest_failure_run=%d error_boxes=%lld\n",
+      "longest_gap_periods=%.2f longest_gap_at_failure_ms=%lld longest_gap_between_reads_ms=%lld "
+      "gaps_over_two_periods=%ld longest_failure_run=%d error_boxes=%lld\n",
       seconds, pollIntervalMs, figures.Rows, figures.FailedRows, fileRows, fileFailedRows, periodMs,
       static_cast<long long>(medianGap), static_cast<long long>(figures.LongestGapMs),
-      periodMs > 0 ? figures.LongestGapMs / periodMs : 0.0, figures.LongestRun,
+      periodMs > 0 ? figures.LongestGapMs / periodMs : 0.0,
+      static_cast<long long>(kinds.AtFailureMs), static_cast<long long>(kinds.BetweenReadsMs),
+      kinds.OverTwoPeriods, figures.LongestRun,
       static_cast<long long>(
           std::count_if(fixture.Dialogs().Asked.begin(), fixture.Dialogs().Asked.end(),
                         [](const TAskedDialog& asked) { return asked.Kind == "Error"; })));

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -18,6 +17,7 @@
 #include <cstring>
 
 #include "modbus/Modbusunit.h"
+#include "modbus/WakeEvent.h"
 
 namespace {
 
@@ -68,11 +68,8 @@ bool IsSerialLine(int fd) {
 
 class TPosixSerialPort final : public TSerialPort {
  public:
-  TPosixSerialPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-  ~TPosixSerialPort() override {
-    Close();
-    if (wakeFd_ >= 0) close(wakeFd_);
-  }
+  TPosixSerialPort() = default;
+  ~TPosixSerialPort() override { Close(); }
 
   bool Open(const std::string& device) override {
     if (IsOpen()) return true;
@@ -158,15 +155,9 @@ class TPosixSerialPort final : public TSerialPort {
     return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
   }
 
-  void Wake() override {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
-  }
+  void Wake() override { wake_.Signal(); }
 
-  void ClearWake() override {
-    uint64_t count = 0;
-    [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
-  }
+  void ClearWake() override { wake_.Clear(); }
 
  private:
   bool Failed(int error) {
@@ -181,18 +172,11 @@ class TPosixSerialPort final : public TSerialPort {
   }
 
   TWaitResult Wait(short events, int timeoutMs) {
-    pollfd fds[2] = {{fd_.load(), events, 0}, {wakeFd_, POLLIN, 0}};
-    if (fds[0].fd < 0) return TWaitResult::HangUp;
-    const int ready = poll(fds, 2, timeoutMs < 0 ? 0 : timeoutMs);
-    if (ready < 0) return errno == EINTR ? TWaitResult::Timeout : TWaitResult::HangUp;
-    if (fds[1].revents & POLLIN) return TWaitResult::Interrupted;
-    if (fds[0].revents & events) return TWaitResult::Ready;
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TWaitResult::HangUp;
-    return TWaitResult::Timeout;
+    return wake_.WaitFor(fd_.load(), events, timeoutMs);
   }
 
   std::atomic<int> fd_{-1};
-  int wakeFd_;
+  TWakeEvent wake_;
   TOpenFailure failure_ = TOpenFailure::None;
   int error_ = 0;
   struct termios2 found_ {};

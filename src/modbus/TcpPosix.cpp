@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 
 #include "modbus/NetworkLine.h"
 #include "modbus/SerialPort.h"
+#include "modbus/WakeEvent.h"
 
 namespace {
 
@@ -43,11 +43,8 @@ TOpenFailure ConnectFailureOf(int error) {
 
 class TPosixTcpPort final : public TSerialPort {
  public:
-  TPosixTcpPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-  ~TPosixTcpPort() override {
-    Close();
-    if (wakeFd_ >= 0) close(wakeFd_);
-  }
+  TPosixTcpPort() = default;
+  ~TPosixTcpPort() override { Close(); }
 
   // endpoint is "host:port". A Wake() left over from an earlier close does not stop the connect.
   bool Open(const std::string& endpoint) override {
@@ -115,15 +112,9 @@ class TPosixTcpPort final : public TSerialPort {
     return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? 0 : -1;
   }
 
-  void Wake() override {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
-  }
+  void Wake() override { wake_.Signal(); }
 
-  void ClearWake() override {
-    uint64_t count = 0;
-    [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
-  }
+  void ClearWake() override { wake_.Clear(); }
 
   // The kernel's smoothed round trip and four times its mean deviation, as TCP itself allows
   // for a segment before it sends it again.
@@ -167,7 +158,7 @@ class TPosixTcpPort final : public TSerialPort {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) return ETIMEDOUT;
-      pollfd fds[2] = {{fd, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
+      pollfd fds[2] = {{fd, POLLOUT, 0}, {wake_.Fd(), POLLIN, 0}};
       const int ready = poll(fds, 2, static_cast<int>(left));
       if (ready < 0 && errno != EINTR) return errno;
       if (fds[1].revents & POLLIN) return ECANCELED;
@@ -180,18 +171,11 @@ class TPosixTcpPort final : public TSerialPort {
   }
 
   TWaitResult Wait(short events, int timeoutMs) {
-    pollfd fds[2] = {{fd_.load(), events, 0}, {wakeFd_, POLLIN, 0}};
-    if (fds[0].fd < 0) return TWaitResult::HangUp;
-    const int ready = poll(fds, 2, timeoutMs < 0 ? 0 : timeoutMs);
-    if (ready < 0) return errno == EINTR ? TWaitResult::Timeout : TWaitResult::HangUp;
-    if (fds[1].revents & POLLIN) return TWaitResult::Interrupted;
-    if (fds[0].revents & events) return TWaitResult::Ready;
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TWaitResult::HangUp;
-    return TWaitResult::Timeout;
+    return wake_.WaitFor(fd_.load(), events, timeoutMs);
   }
 
   std::atomic<int> fd_{-1};
-  int wakeFd_;
+  TWakeEvent wake_;
   TOpenFailure failure_ = TOpenFailure::None;
   int error_ = 0;
 };

@@ -10,8 +10,13 @@
 #include <QToolButton>
 
 #include "GuiTestSupport.h"
+#include "files/ConfigValues.h"
+#include "instrument/JobEngine.h"
 #include "shell/device/ArchQwery.h"
+#include "shell/window/Jobs.h"
 #include "views/PageViews.h"
+#include "views/PopupList.h"
+#include "views/StringGrid.h"
 
 namespace Steps {
 
@@ -132,6 +137,48 @@ inline void AnswerRangeDialog(int first, int last) {
     dialog->CSpinEdit2->setValue(last);
     dialog->OKBtn->click();
   });
+}
+
+// Every configuration group of the window's image came from the instrument.
+inline bool AllRead(const TMIP& mip) {
+  for (const TGroup* group : ConfigurationGroups())
+    if (mip.GroupSource[group->Code] != TGroupSource::Read) return false;
+  return true;
+}
+
+// Read all, done once the window has shown its end (the pages drawn).
+inline void ReadAll(TMainForm& form) {
+  bool ended = false;
+  const auto onEnd =
+      QObject::connect(&Devices(form).Jobs(), &TJobs::JobEnded, [&ended](uint8_t job, int result) {
+        ended = ended || (job == JobReadAll && result == RESULT_OK);
+      });
+  Button(form, "ToolButton11")->click();
+  const bool done = QTest::qWaitFor([&ended] { return ended; }, Patience);
+  QObject::disconnect(onEnd);
+  QVERIFY(done && AllRead(form.Mip()));
+}
+
+// A search of the addresses first..last, done when the window reports its end.
+inline void Search(TMainForm& form, int first, int last) {
+  const int before = Reported(form, "Поиск завершен.");
+  AnswerRangeDialog(first, last);
+  Button(form, "ToolButton9")->click();
+  QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == before + 1, Patience);
+}
+
+// An edit as the user makes it: the filter of channel 6 chosen from its list.
+inline void ChooseFilterOfChannel6(TMainForm& form, int item) {
+  ClickPage(form, 7);
+  TStringGrid* grid = form.Pages().StringGrid(4);
+  grid->scrollToItem(grid->item(6 - grid->FixedRows(), 0));
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    grid->viewport()->mapFrom(grid, grid->CellRect(1, 6).center()));
+  auto* list = form.findChild<TPopupList*>("MenuFilter");
+  QVERIFY(list && list->isVisible());
+  QTest::mouseClick(list, Qt::LeftButton, Qt::NoModifier,
+                    list->actionGeometry(list->actions().at(item)).center());
+  QVERIFY(!list->isVisible());
 }
 
 }  // namespace Steps

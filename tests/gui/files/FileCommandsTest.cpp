@@ -43,20 +43,6 @@ QByteArray ConfigFileBytes(const TConfigBlock& block) {
   return QByteArray(ConfigFileHeaderText, ConfigFileHeaderSize) + BlockBytes(block);
 }
 
-// An edit as the user makes it: the filter of channel 6 chosen from its list.
-void ChooseFilterOfChannel6(TMainForm& form, int item) {
-  ClickPage(form, 7);
-  TStringGrid* grid = form.Pages().StringGrid(4);
-  grid->scrollToItem(grid->item(6 - grid->FixedRows(), 0));
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
-                    grid->viewport()->mapFrom(grid, grid->CellRect(1, 6).center()));
-  auto* list = form.findChild<TPopupList*>("MenuFilter");
-  QVERIFY(list && list->isVisible());
-  QTest::mouseClick(list, Qt::LeftButton, Qt::NoModifier,
-                    list->actionGeometry(list->actions().at(item)).center());
-  QVERIFY(!list->isVisible());
-}
-
 MeasurementRecord Record(uint16_t number) {
   MeasurementRecord record;
   record.Number = number;

@@ -31,13 +31,6 @@ QStringList Column(const TBatchWriteDialog& dialog, int column) {
   return cells;
 }
 
-void Search(TMainForm& form, int first, int last) {
-  const int before = Reported(form, "Поиск завершен.");
-  AnswerRangeDialog(first, last);
-  Button(form, "ToolButton9")->click();
-  QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == before + 1, Patience);
-}
-
 }  // namespace
 
 class TestBatchWrite : public QObject {

@@ -49,12 +49,6 @@ QStringList Column(const QTableWidget* table, int column) {
   return texts;
 }
 
-bool AllRead(const TMIP& mip) {
-  for (const TGroup* group : ConfigurationGroups())
-    if (mip.GroupSource[group->Code] != TGroupSource::Read) return false;
-  return true;
-}
-
 void Tick(QTableWidget* groups, const QString& name, bool on) {
   for (int row = 0; row < groups->rowCount(); ++row)
     if (groups->item(row, 0)->text() == name)

@@ -35,19 +35,6 @@ void ShowActive(TMainForm& form) {
   if (!QTest::qWaitForWindowActive(&form)) qWarning("the window did not become active");
 }
 
-// An edit as the user makes it: the filter of channel 6 chosen from its list.
-void ChooseFilterOfChannel6(TMainForm& form, int item) {
-  ClickPage(form, 7);
-  TStringGrid* grid = form.Pages().StringGrid(4);
-  grid->scrollToItem(grid->item(6 - grid->FixedRows(), 0));
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
-                    grid->viewport()->mapFrom(grid, grid->CellRect(1, 6).center()));
-  auto* list = form.findChild<TPopupList*>("MenuFilter");
-  QVERIFY(list && list->isVisible());
-  QTest::mouseClick(list, Qt::LeftButton, Qt::NoModifier,
-                    list->actionGeometry(list->actions().at(item)).center());
-}
-
 // The data image as the window keeps it: the configuration, where each group came from, the
 // user's edits, the identity and the counts.
 QByteArray ImageBytes(const TMIP& mip) {
@@ -71,32 +58,6 @@ QStringList ShownCells(TMainForm& form) {
           cells << item->text() + "|" + item->foreground().color().name();
   }
   return cells;
-}
-
-bool AllRead(const TMIP& mip) {
-  for (const TGroup* group : ConfigurationGroups())
-    if (mip.GroupSource[group->Code] != TGroupSource::Read) return false;
-  return true;
-}
-
-// Read all, done once the window has shown its end (the pages drawn).
-void ReadAll(TMainForm& form) {
-  bool ended = false;
-  const auto onEnd =
-      QObject::connect(&Devices(form).Jobs(), &TJobs::JobEnded, [&ended](uint8_t job, int result) {
-        ended = ended || (job == JobReadAll && result == RESULT_OK);
-      });
-  Button(form, "ToolButton11")->click();
-  const bool done = QTest::qWaitFor([&ended] { return ended; }, Patience);
-  QObject::disconnect(onEnd);
-  QVERIFY(done && AllRead(form.Mip()));
-}
-
-void Search(TMainForm& form, int first, int last) {
-  const int before = Reported(form, "Поиск завершен.");
-  AnswerRangeDialog(first, last);
-  Button(form, "ToolButton9")->click();
-  QTRY_VERIFY_WITH_TIMEOUT(Reported(form, "Поиск завершен.") == before + 1, Patience);
 }
 
 // The window's instrument configuration saved as a file, with the sensor type of channel 2

@@ -66,7 +66,7 @@ bool TLiveCsvLog::Open(const std::string& path, int channels, const TTextForm& f
   rows_ = 0;
   const std::string header = LiveCsvHeader(channels_, form_);
   if (how == TLiveCsvOpen::Append) return OpenToAppend(path, header);
-  file_ = how == TLiveCsvOpen::New ? CreateNewFile(path) : std::fopen(path.c_str(), "wb");
+  file_ = how == TLiveCsvOpen::New ? CreateNewFile(path) : OpenFile(path, "wb");
   if (!file_) return false;
   path_ = path;
   return WriteLine(header);
@@ -75,7 +75,7 @@ bool TLiveCsvLog::Open(const std::string& path, int channels, const TTextForm& f
 // After the rows already there; a row a crash cut short is ended first, so that the next one
 // starts on a line of its own.
 bool TLiveCsvLog::OpenToAppend(const std::string& path, const std::string& header) {
-  file_ = std::fopen(path.c_str(), "a+b");
+  file_ = OpenFile(path, "a+b");
   if (!file_) return false;
   path_ = path;
   const std::string firstLine = header + "\r\n";

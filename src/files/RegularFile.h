@@ -18,3 +18,5 @@ void CloseRegularFile(int fd);
 // Makes a new file and opens it for writing bytes; nullptr, with errno EEXIST when the path names
 // something already (never emptied), or the error that kept the file from being made.
 std::FILE* CreateNewFile(const std::string& path);
+// fopen of the path as the core names files (UTF-8 on Windows, whatever the system's code page).
+std::FILE* OpenFile(const std::string& path, const char* mode);

@@ -35,6 +35,10 @@ void CloseRegularFile(int fd) {
   _close(fd);
 }
 
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
+}
+
 std::FILE* CreateNewFile(const std::string& path) {
   const int fd =
       _wopen(WideFromUtf8(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,

@@ -19,11 +19,16 @@ const QCommandLineOption SettingsOption(
     "settings", "Settings file to use instead of the one next to the program.", "FILE");
 
 void DescribeOptions(QCommandLineParser& parser) {
+  // On Windows "Найти порты" lists the COM ports the system reports; no variable changes that.
   parser.setApplicationDescription(
+#ifdef Q_OS_WIN
+      "Конфигуратор приборов К7104Т1, К7104С1, К7104Е025");
+#else
       "Конфигуратор приборов К7104Т1, К7104С1, К7104Е025\n\n"
       "Environment: \"Найти порты\" in the port settings looks for serial devices in\n"
       "K7104_SERIAL_BY_ID (default /dev/serial/by-id), K7104_SERIAL_DEV (default /dev) and\n"
       "K7104_SERIAL_SYS (default /sys/class/tty).");
+#endif
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addOption(SettingsOption);

@@ -12,6 +12,7 @@
 
 #include "files/ArchiveText.h"
 #include "instrument/Mipunit.h"
+#include "shell/settings/CorePath.h"
 #include "shell/window/Progress.h"
 #include "views/TextForms.h"
 
@@ -82,7 +83,7 @@ bool TArchiveExport::Write(const QString& fileName, const TMIP& mip, TProgress& 
   if (exporting_) return false;
   exporting_ = true;
   auto job = std::make_shared<TExportJob>();
-  job->Path = QFile::encodeName(fileName).toStdString();
+  job->Path = CorePath(fileName);
   job->Csv = IsCsvName(fileName);
   job->Records = mip.MeasArchive;
   job->ChannelCount = mip.ChannelCount;

@@ -6,6 +6,7 @@
 
 #include "files/ConfigFile.h"
 #include "shell/files/ArchiveExport.h"
+#include "shell/settings/CorePath.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/Jobs.h"
 #include "shell/window/UnsavedEdits.h"
@@ -91,7 +92,7 @@ void TFileController::OpenCommand() {
   bool waited = false;
   if (!jobs_.WaitForIdleEngine(&waited)) return;
   // A refused file leaves the data image as it was; the page shows it again all the same.
-  const bool loaded = LoadConfiguration(mip_, QFile::encodeName(fileName).toStdString());
+  const bool loaded = LoadConfiguration(mip_, CorePath(fileName));
   if (!loaded) seam_.Dialogs().Error(seam_.Window(), QString(), "Не могу открыть файл!");
   pages_.Render();
   if (loaded) ConfigurationReplaced(fileName);
@@ -112,7 +113,7 @@ void TFileController::SaveConfigurationCommand() {
   bool waited = false;
   if (!jobs_.WaitForIdleEngine(&waited)) return;
   unsaved_.Note(pages_.PageJobCode(), pages_.Modified);
-  if (SaveConfiguration(mip_, QFile::encodeName(fileName).toStdString())) {
+  if (SaveConfiguration(mip_, CorePath(fileName))) {
     unsaved_.Clear();
     seam_.ShowConfigurationFile(fileName);
   } else {

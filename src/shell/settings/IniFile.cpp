@@ -7,17 +7,9 @@
 
 #include "files/RegularFile.h"
 #include "files/SafeWrite.h"
+#include "shell/settings/CorePath.h"
 
 namespace {
-
-// The core takes paths in UTF-8 on Windows and in the file system's own encoding elsewhere.
-std::string CorePath(const QString& fileName) {
-#ifdef Q_OS_WIN
-  return fileName.toStdString();
-#else
-  return QFile::encodeName(fileName).toStdString();
-#endif
-}
 
 bool IsSectionLine(const QByteArray& trimmed) {
   return trimmed.startsWith('[') && trimmed.endsWith(']');

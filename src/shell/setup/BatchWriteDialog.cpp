@@ -19,6 +19,7 @@
 #include "files/ConfigFile.h"
 #include "instrument/JobMessages.h"
 #include "instrument/Mipunit.h"
+#include "shell/settings/CorePath.h"
 #include "shell/window/AddressBar.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/Jobs.h"
@@ -220,7 +221,7 @@ bool TBatchWriteDialog::PreparePlan() {
     }
     plan_.Block = mip.Config;
     reference = mip.ModelCode;
-  } else if (!LoadConfigFile(QFile::encodeName(FileName->text()).toStdString(), plan_.Block)) {
+  } else if (!LoadConfigFile(CorePath(FileName->text()), plan_.Block)) {
     seam_.Report("Не могу открыть файл!", true);
     return false;
   } else if (!MayWriteUnknownValues(seam_, this, plan_.Block, MaxChannels, MaxRelays,

@@ -20,6 +20,7 @@
 
 #include "files/JournalCsv.h"
 #include "files/SafeWrite.h"
+#include "shell/settings/CorePath.h"
 #include "shell/settings/Settings.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/WindowSeam.h"
@@ -256,7 +257,7 @@ void TJournalDialog::ExportCsv() {
   fileName = WithDefaultExtension(fileName, "csv");
   std::string csv = JournalCsvHeader();
   for (const TJournalRecord& record : records_) csv += JournalCsvRows(record);
-  if (WriteFileReplacing(QFile::encodeName(fileName).toStdString(), csv.data(), csv.size()))
+  if (WriteFileReplacing(CorePath(fileName), csv.data(), csv.size()))
     seam_.Report(QString("Журнал записей выгружен в файл %1 (записей: %2).")
                      .arg(fileName)
                      .arg(records_.size()),

@@ -17,6 +17,7 @@
 #include "files/SafeWrite.h"
 #include "instrument/JobMessages.h"
 #include "instrument/JobRunner.h"
+#include "shell/settings/CorePath.h"
 #include "shell/settings/WorkingState.h"
 #include "shell/setup/BatchWriteDialog.h"
 #include "shell/setup/CompareDialog.h"
@@ -49,10 +50,6 @@ const TFileRequest& ReportFileRequest() {
   return request;
 }
 
-std::string LocalPath(const QString& name) {
-  return QFile::encodeName(name).toStdString();
-}
-
 // The page laid out on A4 by Qt's own text engine, through a temporary file that replaces the
 // target only once it is complete.
 bool WritePdf(const QString& fileName, const QString& html) {
@@ -73,7 +70,7 @@ bool WritePdf(const QString& fileName, const QString& html) {
   QFile printed(temporary.fileName());
   if (!printed.open(QIODevice::ReadOnly)) return false;
   const QByteArray bytes = printed.readAll();
-  return !bytes.isEmpty() && WriteFileReplacing(LocalPath(fileName), bytes.constData(),
+  return !bytes.isEmpty() && WriteFileReplacing(CorePath(fileName), bytes.constData(),
                                                 static_cast<size_t>(bytes.size()));
 }
 
@@ -230,8 +227,8 @@ void TSetupController::CompareWithFileCommand() {
   const QString fileName = seam_.Dialogs().OpenFileName(seam_.Window(), CompareFileRequest());
   if (fileName.isEmpty()) return;
   TConfigBlock block{};
-  if (FileKindOf(LocalPath(fileName)) == TFileKind::Other ||
-      !LoadConfigFile(LocalPath(fileName), block)) {
+  if (FileKindOf(CorePath(fileName)) == TFileKind::Other ||
+      !LoadConfigFile(CorePath(fileName), block)) {
     seam_.Dialogs().Error(seam_.Window(), QString(), "Не могу открыть файл!");
     return;
   }
@@ -314,9 +311,9 @@ void TSetupController::ConfigurationReportCommand() {
   const QString journalMissing = AddJournalRecords(records, facts);
   const std::string html = ConfigurationReportHtml(mip_, facts, TextForms::CurrentTextForm());
   const bool pdf = fileName.endsWith(".pdf", Qt::CaseInsensitive);
-  const bool saved = FileKindOf(LocalPath(fileName)) != TFileKind::Other &&
+  const bool saved = FileKindOf(CorePath(fileName)) != TFileKind::Other &&
                      (pdf ? WritePdf(fileName, QString::fromStdString(html))
-                          : WriteConfigurationReport(LocalPath(fileName), html));
+                          : WriteConfigurationReport(CorePath(fileName), html));
   if (saved)
     seam_.Report("Отчёт о настройке записан в файл " + fileName + "." + journalMissing, false);
   else

@@ -17,6 +17,7 @@
 #include <set>
 
 #include "files/SafeWrite.h"
+#include "shell/settings/CorePath.h"
 #include "shell/window/Dialogs.h"
 
 namespace {
@@ -253,6 +254,6 @@ void TTrafficMonitor::SaveAsText() {
   QString text;
   for (int row = 0; row < model_->rowCount(); ++row) text += model_->RowText(row) + "\r\n";
   const QByteArray bytes = text.toUtf8();
-  if (!WriteFileReplacing(name.toStdString(), bytes.constData(), static_cast<size_t>(bytes.size())))
+  if (!WriteFileReplacing(CorePath(name), bytes.constData(), static_cast<size_t>(bytes.size())))
     dialogs_.Error(this, "", "Не удалось записать файл " + name);
 }

@@ -24,6 +24,7 @@
 
 #include "files/SafeWrite.h"
 #include "instrument/JobMessages.h"
+#include "shell/settings/CorePath.h"
 #include "shell/window/Dialogs.h"
 #include "views/TextForms.h"
 
@@ -368,7 +369,6 @@ void TTrendWindow::SavePicture() {
   QByteArray png;
   QBuffer buffer(&png);
   if (!buffer.open(QIODevice::WriteOnly) || !ChartView->grab().save(&buffer, "PNG") ||
-      !WriteFileReplacing(QFile::encodeName(name).toStdString(), png.constData(),
-                          static_cast<size_t>(png.size())))
+      !WriteFileReplacing(CorePath(name), png.constData(), static_cast<size_t>(png.size())))
     dialogs_.Error(this, "", "Не удалось записать файл " + name);
 }

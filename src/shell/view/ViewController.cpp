@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "instrument/Mipunit.h"
+#include "shell/settings/CorePath.h"
 #include "shell/view/TrafficMonitor.h"
 #ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
@@ -125,7 +126,7 @@ bool TViewController::StartCsvLogging() {
     csvForm_ = form;
     csvOpen_ = *how;
     csvLog_ = std::make_unique<TLiveCsvLog>();
-    if (csvLog_->Open(name.toStdString(), mip_.ChannelCount, form, *how)) {
+    if (csvLog_->Open(CorePath(name), mip_.ChannelCount, form, *how)) {
       csvLoggingItem_->setChecked(true);
       csvLoggingLabel_->setText("Запись в CSV: " + QFileInfo(name).fileName());
       csvLoggingLabel_->setToolTip(name);

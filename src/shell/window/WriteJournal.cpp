@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "shell/settings/CorePath.h"
 #include "views/TextForms.h"
 
 namespace {
@@ -22,7 +23,7 @@ TJournalWriter::TJournalWriter(const std::string& path, const TModBus& bus)
 TWriteJournal::TWriteJournal(const TModBus& bus, std::function<void(const QString&)> reportFailure,
                              const QString& path, QObject* parent)
     : QObject(parent),
-      path_(path.isEmpty() ? DefaultJournalPath() : path.toStdString()),
+      path_(path.isEmpty() ? DefaultJournalPath() : CorePath(path)),
       reportFailure_(std::move(reportFailure)),
       window_(std::make_unique<TJournalWriter>(path_, bus)) {
   setObjectName("WriteJournal");

@@ -98,7 +98,9 @@ bool TJournal::Open() {
   if (db_ != nullptr) return true;
   if (path_.empty()) return Fail(TJournalError::NoPlace, "");
   std::error_code made;
-  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), made);
+  // The path is UTF-8; a plain string would be taken in the ANSI code page on Windows.
+  const std::filesystem::path path(std::u8string(path_.begin(), path_.end()));
+  std::filesystem::create_directories(path.parent_path(), made);
   if (made) return Fail(TJournalError::NoPlace, made.message());
   const int code =
       sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "files/Journal.h"
 #include "files/LiveCsv.h"
 #include "files/RegularFile.h"
 #include "files/SafeWrite.h"
@@ -19,8 +20,8 @@ namespace {
 class CyrillicFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              (L"Настройка К7104 " + std::to_wstring(GetCurrentProcessId()));
+    folder_ =
+        fs::temp_directory_path() / (L"Настройка К7104 " + std::to_wstring(GetCurrentProcessId()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -66,6 +67,24 @@ TEST_F(CyrillicFolder, LiveLogIsMadeReplacedAndAppendedThere) {
   const std::string text = Contents(L"текущие.csv");
   EXPECT_EQ(text.rfind(LiveCsvHeader(2, {}) + "\r\n", 0), 0u) << text;
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+}
+
+// The journal of writes is made in a folder it creates there (as %APPDATA% of a user with a
+// Cyrillic name) and gives its records back with their Russian texts.
+TEST_F(CyrillicFolder, JournalKeepsItsRecordsThere) {
+  TJournal journal(Path(L"журнал\\journal.sqlite"));
+  TJournalRecord record;
+  record.Login = "Иванов";
+  record.Model = "К7104Т1";
+  record.Group = "первых уставок";
+  record.Changes = {{"Уставка 1", "не считано", "12,5"}};
+  ASSERT_TRUE(journal.Append(record)) << journal.LastDetail();
+  std::vector<TJournalRecord> records;
+  ASSERT_TRUE(journal.Read({}, records)) << journal.LastDetail();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].Login, "Иванов");
+  ASSERT_EQ(records[0].Changes.size(), 1u);
+  EXPECT_EQ(records[0].Changes[0].Before, "не считано");
 }
 
 }  // namespace

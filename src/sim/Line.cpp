@@ -1,15 +1,7 @@
 // Line: the pseudo-terminal or the TCP clients, the thread that frames requests and paces
 // replies, and the faults.
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -19,6 +11,7 @@
 
 #include "modbus/Crc.h"
 #include "sim/InstrumentModel.h"
+#include "sim/LineIo.h"
 #include "sim/Simulator.h"
 #include "sim/TcpListener.h"
 #include "sim/TelnetServer.h"
@@ -224,7 +217,7 @@ struct Line::Impl {
 
   // One client: the pseudo-terminal's master side, or a TCP connection.
   struct Client {
-    int fd = -1;
+    Descriptor fd = kNoDescriptor;
     std::vector<uint8_t> pending;  // request bytes not framed yet
     TimePoint firstByte{};
     TimePoint lastByte{};
@@ -277,7 +270,7 @@ struct Line::Impl {
   std::vector<std::unique_ptr<Client>> tcpClients;
   Client* replyTo = nullptr;  // where the request being answered came from
   std::thread thread;
-  int wakeFd = -1;
+  WakeUp wake;
   std::atomic<bool> stopping{false};
   std::atomic<uint32_t> hangUps{0};
   std::atomic<uint32_t> lastRequestRate{0};
@@ -285,7 +278,7 @@ struct Line::Impl {
 };
 
 void Line::Impl::Run() {
-  prctl(PR_SET_TIMERSLACK, 1000UL);  // wake-ups to the microsecond keep fast rates on schedule
+  SharpenTimers();
   while (!stopping.load()) {
     if (!OverTcp() && !terminal.IsOpen()) {
       if (!ReplaceTerminal()) SleepUntil(SteadyClock::now() + kReopenRetry);
@@ -294,30 +287,25 @@ void Line::Impl::Run() {
     }
     terminalSide.fd = terminal.Master();
     const std::vector<Client*> clients = Clients();
-    std::vector<pollfd> fds = {{wakeFd, POLLIN, 0}};
-    if (OverTcp()) fds.push_back({listener.Fd(), POLLIN, 0});
-    const size_t firstClient = fds.size();
-    for (Client* client : clients) fds.push_back({client->fd, POLLIN, 0});
-    timespec timeout{};
-    timespec* limit = nullptr;
-    if (const auto deadline = EarliestDeadline(clients)) {
-      const auto left = std::max(Nanoseconds(0), *deadline - SteadyClock::now());
-      timeout.tv_sec = left.count() / 1'000'000'000;
-      timeout.tv_nsec = left.count() % 1'000'000'000;
-      limit = &timeout;
-    }
-    if (ppoll(fds.data(), fds.size(), limit, nullptr) < 0 && errno != EINTR) break;
+    std::vector<Watch> watched;
+    if (OverTcp()) watched.push_back({listener.Fd()});
+    const size_t firstClient = watched.size();
+    for (Client* client : clients) watched.push_back({client->fd});
+    std::optional<Nanoseconds> timeout;
+    if (const auto deadline = EarliestDeadline(clients))
+      timeout = std::max(Nanoseconds(0), *deadline - SteadyClock::now());
+    if (!WaitFor(watched, wake, timeout)) break;
     if (stopping.load()) break;
-    if (OverTcp() && (fds[1].revents & POLLIN)) Accept();
+    if (OverTcp() && watched[0].ready) Accept();
     for (size_t k = 0; k < clients.size() && !stopping.load(); ++k) {
       Client& client = *clients[k];
-      const short events = fds[firstClient + k].revents;
-      if (events & POLLIN) ReadAvailable(client);
-      if (!OverTcp() && (events & (POLLHUP | POLLERR | POLLNVAL))) {
+      const Watch& seen = watched[firstClient + k];
+      if (seen.ready) ReadAvailable(client);
+      if (!OverTcp() && seen.hungUp) {
         terminal.Close();  // cannot happen while the slave is held open; start afresh if it does
         break;
       }
-      if (OverTcp() && (events & (POLLHUP | POLLERR | POLLNVAL))) CloseClient(client);
+      if (OverTcp() && seen.hungUp) CloseClient(client);
       if (!client.closed) FrameRequests(client);
     }
     std::erase_if(tcpClients, [](const std::unique_ptr<Client>& client) { return client->closed; });
@@ -345,10 +333,10 @@ std::optional<TimePoint> Line::Impl::EarliestDeadline(const std::vector<Client*>
 }
 
 void Line::Impl::Accept() {
-  const int fd = listener.Accept();
-  if (fd < 0) return;
+  const Descriptor fd = listener.Accept();
+  if (fd == kNoDescriptor) return;
   if (tcpClients.size() >= kMaxClients) {
-    close(fd);
+    CloseSocket(fd);
     return;
   }
   auto client = std::make_unique<Client>();
@@ -361,16 +349,10 @@ void Line::Impl::Accept() {
   tcpClients.push_back(std::move(client));
 }
 
-// Reads what the client sent but has not been read, so that the close is no reset that could
-// take the last bytes sent to it away.
 void Line::Impl::CloseClient(Client& client) {
   if (client.closed) return;
-  uint8_t scratch[256];
-  while (recv(client.fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0) {
-  }
-  shutdown(client.fd, SHUT_RDWR);
-  close(client.fd);
-  client.fd = -1;
+  CloseSocket(client.fd);
+  client.fd = kNoDescriptor;
   client.closed = true;
   client.pending.clear();
 }
@@ -378,8 +360,8 @@ void Line::Impl::CloseClient(Client& client) {
 void Line::Impl::ReadAvailable(Client& client) {
   uint8_t chunk[256];
   for (;;) {
-    const ssize_t got = read(client.fd, chunk, sizeof chunk);
-    if (OverTcp() && (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))) {
+    const long got = ReadSome(client.fd, chunk, sizeof chunk);
+    if (OverTcp() && got < 0) {
       CloseClient(client);  // the client went away
       return;
     }
@@ -810,20 +792,19 @@ bool Line::Impl::WriteNow(const uint8_t* bytes, size_t count) {
 bool Line::Impl::WriteTo(Client& client, const uint8_t* bytes, size_t count) {
   const TimePoint giveUp = SteadyClock::now() + kWriteStallLimit;
   while (count > 0 && !client.closed) {
-    const ssize_t written = OverTcp() ? send(client.fd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT)
-                                      : write(client.fd, bytes, count);
+    const long written = WriteSome(client.fd, bytes, count, OverTcp());
     if (written > 0) {
       bytes += written;
       count -= static_cast<size_t>(written);
       continue;
     }
-    if (written < 0 && errno != EAGAIN && errno != EINTR) {
+    if (written < 0) {
       if (OverTcp()) CloseClient(client);
       return true;
     }
     if (SteadyClock::now() >= giveUp) return true;
-    pollfd fds[2] = {{client.fd, POLLOUT, 0}, {wakeFd, POLLIN, 0}};
-    poll(fds, 2, 10);
+    std::vector<Watch> room = {{client.fd, true}};
+    WaitFor(room, wake, milliseconds(10));
     if (stopping.load()) return false;
   }
   return true;
@@ -835,10 +816,8 @@ bool Line::Impl::SleepUntil(TimePoint deadline) {
     if (stopping.load()) return false;
     const Nanoseconds left = deadline - SteadyClock::now();
     if (left.count() <= 0) return true;
-    const timespec timeout{static_cast<time_t>(left.count() / 1'000'000'000),
-                           static_cast<long>(left.count() % 1'000'000'000)};
-    pollfd wake{wakeFd, POLLIN, 0};
-    ppoll(&wake, 1, &timeout, nullptr);
+    std::vector<Watch> none;
+    WaitFor(none, wake, left);
   }
 }
 
@@ -963,8 +942,7 @@ bool Line::Start() {
     impl_->terminal.Close();
     return false;
   }
-  impl_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (impl_->wakeFd < 0) {
+  if (!impl_->wake.Open()) {
     impl_->terminal.Close();
     impl_->listener.Close();
     RemoveLink(link);
@@ -983,15 +961,13 @@ bool Line::Start() {
 void Line::Stop() {
   if (!impl_->running) return;
   impl_->stopping.store(true);
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t ignored = write(impl_->wakeFd, &one, sizeof one);
+  impl_->wake.Signal();
   impl_->thread.join();
   impl_->terminal.Close();
   for (const auto& client : impl_->tcpClients) impl_->CloseClient(*client);
   impl_->tcpClients.clear();
   impl_->listener.Close();
-  close(impl_->wakeFd);
-  impl_->wakeFd = -1;
+  impl_->wake.Close();
   if (!impl_->OverTcp()) RemoveLink(impl_->options.linkPath);
   impl_->running = false;
 }

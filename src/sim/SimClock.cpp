@@ -2,7 +2,6 @@
 #include "sim/SimClock.h"
 
 #include <cmath>
-#include <ctime>
 
 namespace k7104sim {
 namespace {
@@ -74,16 +73,6 @@ CivilTime ToCivil(double dateTime) {
   civil.minute = static_cast<int>(secondOfDay / 60 % 60);
   civil.second = static_cast<int>(secondOfDay % 60);
   return civil;
-}
-
-double HostNowLocal() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
-  const double localSeconds =
-      static_cast<double>(now.tv_sec + local.tm_gmtoff) + now.tv_nsec * 1e-9;
-  return localSeconds / kSecondsPerDay + kDaysFrom1899To1970;
 }
 
 std::array<uint16_t, 3> EncodeClockRegisters(double dateTime) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sim/LineIo.h"
+
 namespace k7104sim {
 
 class TcpListener {
@@ -17,13 +19,13 @@ class TcpListener {
   // set when it cannot.
   bool Listen(const std::string& address, uint16_t port, std::string& error);
   void Close();
-  int Fd() const { return fd_; }
+  Descriptor Fd() const { return fd_; }
   uint16_t Port() const { return port_; }
-  // A waiting client's connection, non-blocking with Nagle off; -1 when none waits.
-  int Accept() const;
+  // A waiting client's connection, non-blocking with Nagle off; kNoDescriptor when none waits.
+  Descriptor Accept() const;
 
  private:
-  int fd_ = -1;
+  Descriptor fd_ = kNoDescriptor;
   uint16_t port_ = 0;
 };
 

@@ -1,6 +1,7 @@
 // A pseudo-terminal for one simulated line, and the symbolic link that names its slave side.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace k7104sim {

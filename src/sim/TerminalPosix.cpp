@@ -1,4 +1,4 @@
-// Pseudo-terminals and links for the simulated line.
+// Pseudo-terminals and links for the simulated line, on POSIX.
 #include "sim/Terminal.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// The listening socket on POSIX.
 #include "sim/TcpListener.h"
 
 #include <netdb.h>
@@ -43,13 +44,13 @@ bool TcpListener::Listen(const std::string& address, uint16_t port, std::string&
 }
 
 void TcpListener::Close() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (fd_ != kNoDescriptor) close(static_cast<int>(fd_));
+  fd_ = kNoDescriptor;
 }
 
-int TcpListener::Accept() const {
-  const int fd = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return -1;
+Descriptor TcpListener::Accept() const {
+  const int fd = accept4(static_cast<int>(fd_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return kNoDescriptor;
   const int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return fd;

@@ -74,10 +74,10 @@ inline int ReportedStarting(const TMainForm& form, const QString& words) {
   }
   return count;
 }
-// The port opened or closed (with its reason), a device bound to a port, a device that went away
-// back again.
+// The port opened (a network line with its server) or closed (with its reason), a device bound to a
+// port, a device that went away back again.
 inline int PortLines(const TMainForm& form) {
-  return Reported(form, "Порт открыт.") + ReportedStarting(form, "Порт закрыт.") +
+  return ReportedStarting(form, "Порт открыт.") + ReportedStarting(form, "Порт закрыт.") +
          ReportedStarting(form, "Порту ") + ReportedStarting(form, "Устройство ");
 }
 inline int JobEnds(const TMainForm& form) {

@@ -20,11 +20,11 @@
 #include <thread>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "modbus/Modbusunit.h"
 #include "shell/device/ArchQwery.h"
 #include "shell/window/JobBridge.h"
 #include "shell/window/StatusBar.h"
-#include "sim/Simulator.h"
 #include "views/PageViews.h"
 
 using namespace Steps;
@@ -123,7 +123,7 @@ class TestDeviceCommands : public QObject {
  private slots:
   // Closing a window that was never shown must not end the test program's event loops.
   void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
-  void init() { line_ = std::make_unique<k7104sim::Line>(); }
+  void init() { line_ = std::make_unique<k7104sim::Line>(Reachable()); }
   void cleanup() {
     fixture_.reset();
     line_.reset();
@@ -146,7 +146,7 @@ class TestDeviceCommands : public QObject {
     // The polls fold into two lines that count them.
     const QStringList& log = form.EventLog();
     QCOMPARE(log.size(), 4);
-    QVERIFY(log[2].endsWith("] Порт открыт."));
+    QVERIFY(log[2].endsWith("] " + PortOpened(*line_)));
     QVERIFY(log[1].contains("] Идет считывание данных. (×"));
     QVERIFY(log[0].contains("] " + ReadOf8And4 + " (×"));
     TStringGrid* grid = form.Pages().StringGrid(1);
@@ -585,10 +585,8 @@ class TestDeviceCommands : public QObject {
   void PollIntervalSpacesThePolls() {
     line_->AddInstrument({1, 6, 8, 4});
     QVERIFY(line_->Start());
-    fixture_ =
-        std::make_unique<TFormFixture>("[SettingsPort]\nPollInterval=60000\n[PortDevices]\nCom1=" +
-                                           QString::fromStdString(line_->SlavePath()) + "\n",
-                                       true);
+    fixture_ = std::make_unique<TFormFixture>(
+        LineSettings(*line_) + "[SettingsPort]\nPollInterval=60000\n", true);
     TMainForm& form = fixture_->Form();
     QCOMPARE(form.State().PollInterval, 60000);
     form.show();
@@ -610,6 +608,10 @@ class TestDeviceCommands : public QObject {
   // A pulled converter: the window reports once, shows the port closed and lets the user connect
   // again or leave.
   void PortGoneStopsPollingAfterOneReport() {
+#ifdef _WIN32
+    QSKIP(
+        "a converter pulled out is a pseudo-terminal hanging up behind its link; Windows has none");
+#endif
     QFETCH(bool, hangUp);
     QTemporaryDir dir;
     k7104sim::LineOptions options;
@@ -721,7 +723,7 @@ class TestDeviceCommands : public QObject {
     QVERIFY(!form.Mip().Bus.IsOpen());
     QVERIFY(!Button(form, "ToolButton8")->isChecked());
     QVERIFY(!Item(form, "N12")->isChecked());
-    QCOMPARE(Reported(form, "Порт открыт."), 1);
+    QCOMPARE(Reported(form, PortOpened(*line_)), 1);
     QCOMPARE(Reported(form, "Порт закрыт."), 1);
   }
 
@@ -903,13 +905,10 @@ class TestDeviceCommands : public QObject {
     int& reached_;
   };
 
-  // The window, shown, on COM1 mapped to the simulated line, with the given reply timeout.
+  // The window, shown, on the simulated line, with the given reply timeout.
   TMainForm& Start(int waitTime = 1300) {
     if (!line_->Running()) line_->Start();
-    const QString settings = QString("[SettingsPort]\nWaitTime=%1\n[PortDevices]\nCom1=%2\n")
-                                 .arg(waitTime)
-                                 .arg(QString::fromStdString(line_->SlavePath()));
-    fixture_ = std::make_unique<TFormFixture>(settings, true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_, waitTime), true);
     fixture_->Form().show();
     return fixture_->Form();
   }

@@ -1,16 +1,16 @@
 // What the pages' edits start on a simulated instrument: the relay test written at once, the
 // clock set from the computer, and a number still being typed when the write command is given.
 #include <QComboBox>
+#include <QDate>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
 
-#include <ctime>
 #include <memory>
 
 #include "CommandSteps.h"
-#include "sim/Simulator.h"
+#include "SimulatedLine.h"
 #include "views/ArchiveGrid.h"
 #include "views/AskListBox.h"
 #include "views/PageViews.h"
@@ -40,7 +40,7 @@ class TestEditCommands : public QObject {
  private slots:
   void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
   void init() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     instrument_ = &line_->AddInstrument({1, 6, 8, 4});
   }
   void cleanup() {
@@ -99,12 +99,9 @@ class TestEditCommands : public QObject {
     Button(form, "ToolButton8")->click();
     form.findChild<QPushButton*>("Button2")->click();
     QTRY_COMPARE_WITH_TIMEOUT(Reported(form, WrittenOf8And4), 1, Patience);
-    const time_t now = std::time(nullptr);
-    tm local{};
-    localtime_r(&now, &local);
-    QCOMPARE(instrument_->HoldingRegister(ClockRegister) & 0xFF,
-             (local.tm_year + 1900 - 2000) & 0xFF);
-    QCOMPARE(instrument_->HoldingRegister(ClockRegister) >> 8, local.tm_mon + 1);
+    const QDate today = QDate::currentDate();
+    QCOMPARE(instrument_->HoldingRegister(ClockRegister) & 0xFF, (today.year() - 2000) & 0xFF);
+    QCOMPARE(instrument_->HoldingRegister(ClockRegister) >> 8, today.month());
   }
 
   // An instrument of 8 channels and 4 relays: the rows and lines beyond its counts still show the
@@ -196,8 +193,7 @@ class TestEditCommands : public QObject {
  private:
   TMainForm& Start() {
     if (!line_->Running()) line_->Start();
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true);
     fixture_->Form().show();
     fixture_->Form().activateWindow();
     if (!QTest::qWaitForWindowActive(&fixture_->Form()))

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "shell/Mainunit.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -23,14 +23,13 @@ class TestLineFailures : public QObject {
   }
 
   void FailureOnAnExceptionReplyNamesTheException() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     line_->AddInstrument({1, 6, 8, 4});
     k7104sim::Fault zero{k7104sim::FaultKind::Exception, 0};
     zero.firstRegister = 128;
     line_->AddFault(zero);
     QVERIFY(line_->Start());
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true);
     TMainForm& form = fixture_->Form();
     form.show();
     Button(form, "ToolButton8")->click();
@@ -43,13 +42,12 @@ class TestLineFailures : public QObject {
   }
 
   void PortHeldByAnotherProgramSaysSo() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     QVERIFY(line_->Start());
     TModBus holder;
     holder.SetPortDevice(holder.PortIndex(), line_->SlavePath());
     QVERIFY(holder.OpenPort());
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true);
     TMainForm& form = fixture_->Form();
     Button(form, "ToolButton8")->click();
     QVERIFY(!form.Mip().Bus.IsOpen());

@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "modbus/Modbusunit.h"
 #include "shell/device/ArchQwery.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -43,7 +43,7 @@ class TestPageChange : public QObject {
 
  private slots:
   void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
-  void init() { line_ = std::make_unique<k7104sim::Line>(); }
+  void init() { line_ = std::make_unique<k7104sim::Line>(Reachable()); }
   void cleanup() {
     fixture_.reset();
     line_.reset();
@@ -383,8 +383,7 @@ class TestPageChange : public QObject {
   // The window, shown, on COM1 mapped to the simulated line.
   TMainForm& Start(int waitTime = 1300) {
     if (!line_->Running()) line_->Start();
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath()), waitTime), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_, waitTime), true);
     fixture_->Form().show();
     fixture_->Form().activateWindow();
     if (!QTest::qWaitForWindowActive(&fixture_->Form()))

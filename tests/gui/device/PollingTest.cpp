@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "shell/Mainunit.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -135,12 +135,11 @@ class TestPolling : public QObject {
 
  private:
   TMainForm& Start(int waitTime = 1300) {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     for (int channel = 0; channel < 8; ++channel) instrument.SetLiveValue(channel, 1.5f * channel);
     if (!line_->Start()) qFatal("the simulated line did not start");
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath()), waitTime), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_, waitTime), true);
     TMainForm& form = fixture_->Form();
     form.show();
     Button(form, "ToolButton8")->click();

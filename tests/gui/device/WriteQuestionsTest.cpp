@@ -13,11 +13,11 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "files/ConfigFile.h"
 #include "files/ConfigValues.h"
 #include "shell/setup/BatchWriteDialog.h"
 #include "shell/setup/CompareDialog.h"
-#include "sim/Simulator.h"
 #include "views/PopupList.h"
 #include "views/StringGrid.h"
 
@@ -47,12 +47,12 @@ class TestWriteQuestions : public QObject {
 
   void EveryQuestionBeforeAWriteNamesTheInstrument() {
     QTemporaryDir dir;
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 1, 8, 4});
     line.AddInstrument({5, 1, 8, 4});
     line.AddInstrument({6, 2, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     ClickPage(form, 2);
@@ -104,10 +104,10 @@ class TestWriteQuestions : public QObject {
 
   void ValuesTheInstrumentDoesNotKnowAreWrittenOnlyWhenConfirmed() {
     QTemporaryDir dir;
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     k7104sim::Instrument& instrument = line.AddInstrument({1, 1, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     ClickPage(form, 2);
@@ -165,11 +165,11 @@ class TestWriteQuestions : public QObject {
 
   void BatchWriteAsksAboutTheFilesUnknownValues() {
     QTemporaryDir dir;
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 1, 8, 4});
     line.AddInstrument({2, 1, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     ClickPage(form, 2);

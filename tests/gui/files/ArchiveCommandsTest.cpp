@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "shell/device/ArchQwery.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -189,7 +189,7 @@ class TestArchiveCommands : public QObject {
     QFETCH(int, depth);
     QFETCH(int, foreignRecord);
     QFETCH(QStringList, numbers);
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     line_->AddInstrument({1, 6, 8, 4}).SetArchiveDepth(static_cast<uint16_t>(depth));
     if (foreignRecord) {
       k7104sim::Fault fault{k7104sim::FaultKind::RecordNumber};
@@ -216,7 +216,7 @@ class TestArchiveCommands : public QObject {
   }
 
   void NewestFirstWhenNumbersAreNotInTimeOrder() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     instrument.SetArchiveDepth(4);
     instrument.SetArchiveRecordTime(2, EncodeDate(2030, 1, 1) + EncodeTime(14, 30, 0, 0));
@@ -238,7 +238,7 @@ class TestArchiveCommands : public QObject {
   // Eight channels: the grid shows all 32 channel columns, the export eight; value codes are
   // texts in the grid and numbers in the export.
   void EightChannelsAndValueCodes() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     line_->AddInstrument({1, 6, 8, 4});
     TMainForm& form = StartOnLine();
     AnswerRangeDialog(1, 2);
@@ -291,7 +291,7 @@ class TestArchiveCommands : public QObject {
   // the record after the last one read: the grid and the export are those of a read without the
   // failure.
   void ReadThatFailedGoesOn() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     line_->AddInstrument({1, 6, 8, 4}).SetArchiveDepth(300);
     k7104sim::Fault crc{k7104sim::FaultKind::BadCrc};
     crc.function = 4;
@@ -325,7 +325,7 @@ class TestArchiveCommands : public QObject {
 
   // Save while the archive is being read exports the records once the read has ended.
   void ExportDuringTheReadWaitsForIt() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     line_->SetReplyDelay(10);
     TMainForm& form = StartOnLine();
@@ -359,8 +359,7 @@ class TestArchiveCommands : public QObject {
   // The window, shown, connected on the archive page, COM1 on the simulated line.
   TMainForm& StartOnLine() {
     line_->Start();
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true);
     TMainForm& form = fixture_->Form();
     form.show();
     ClickPage(form, ArchivePage);

@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "files/ConfigFile.h"
 #include "modbus/Modbusunit.h"
 #include "shell/device/ArchQwery.h"
-#include "sim/Simulator.h"
 #include "views/PopupList.h"
 #include "views/StringGrid.h"
 
@@ -397,11 +397,10 @@ class TestFileCommands : public QObject {
   // A window on a simulated line with one instrument of 8 channels and 4 relays, connected, on
   // the current measurements page.
   k7104sim::Instrument& StartOnLine() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     k7104sim::Instrument& instrument = line_->AddInstrument({1, 6, 8, 4});
     line_->Start();
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true);
     fixture_->Form().show();
     Button(fixture_->Form(), "ToolButton8")->click();
     return instrument;

@@ -18,7 +18,9 @@
 #include "shell/port/PortSettings.h"
 #include "shell/settings/IniFile.h"
 #include "sim/Simulator.h"
+#ifndef _WIN32
 #include "support/ChildProcess.h"
+#endif
 
 using namespace Steps;
 using namespace std::chrono_literals;
@@ -107,6 +109,9 @@ class TestNetworkLine : public QObject {
   // The dialog sets an RFC 2217 server as the line: the server gets 9600 8E2 on connect and the
   // rate chosen later in the dialog before the next request; the settings file keeps the line.
   void DialogSetsAnRfc2217ServerAndItsRate() {
+#ifdef _WIN32
+    QSKIP("the RFC 2217 server here is pyserial's in front of a pseudo-terminal; Windows has none");
+#else
     k7104sim::Line line;
     line.AddInstrument({1, 1, 8, 4});
     QVERIFY(line.Start());
@@ -145,6 +150,7 @@ class TestNetworkLine : public QObject {
     QCOMPARE(Value(fixture.SettingsPath(), "Network", "Port"), port);
     QCOMPARE(Value(fixture.SettingsPath(), "Network", "Mode"), QString("2"));
     QCOMPARE(Value(fixture.SettingsPath(), "SettingsPort", "BaudRate"), QString("12"));
+#endif
   }
 
   // The server drops the connection in the middle of a reply: reported once, the line closed, and

@@ -13,9 +13,9 @@
 #include <QToolButton>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "shell/Mainunit.h"
 #include "shell/setup/BatchWriteDialog.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -40,7 +40,7 @@ class TestBatchWrite : public QObject {
   void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
   void WritesEveryFoundInstrumentAndReportsTheOneThatFails() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     k7104sim::Instrument& source = line.AddInstrument({1, 1, 32, 32});
     line.AddInstrument({2, 1, 32, 32});
     k7104sim::Instrument& third = line.AddInstrument({3, 1, 32, 32});
@@ -49,7 +49,7 @@ class TestBatchWrite : public QObject {
       for (uint16_t i = 0; i < 32; ++i) target->SetHoldingFloat(1664 + 2 * i, 77.5f);
     line.AddFault({k7104sim::FaultKind::Exception, 4, 2, 16, 1280, 1343});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath()), 5000), true);
+    TFormFixture fixture(LineSettings(line, 5000), true);
     TMainForm& form = fixture.Form();
     form.show();
     Button(form, "ToolButton8")->click();
@@ -129,12 +129,12 @@ class TestBatchWrite : public QObject {
   }
 
   void FastSearchFindsTheSameAndIsRemembered() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({2, 1, 32, 32});
     line.AddInstrument({6, 6, 8, 8});
     line.AddFault({k7104sim::FaultKind::NoReply, 0, 6, 0, -1, -1, 1});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     {
       TMainForm& form = fixture.Form();
       form.show();

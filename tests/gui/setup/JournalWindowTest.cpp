@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "files/Journal.h"
 #include "files/JournalCsv.h"
 #include "shell/port/PortSettings.h"
 #include "shell/setup/JournalDialog.h"
 #include "shell/window/WriteJournal.h"
-#include "sim/Simulator.h"
 #include "views/StringGrid.h"
 
 using namespace Steps;
@@ -49,7 +49,7 @@ class TestJournalWindow : public QObject {
  private slots:
   void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
   void init() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     instrument_ = &line_->AddInstrument({1, 6, 8, 4});
     QVERIFY(line_->Start());
   }
@@ -150,8 +150,7 @@ class TestJournalWindow : public QObject {
 
  private:
   TMainForm& Start(const QString& dataHome = QString()) {
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true, dataHome);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true, dataHome);
     TMainForm& form = fixture_->Form();
     form.show();
     form.activateWindow();

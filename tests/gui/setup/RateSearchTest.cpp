@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "shell/setup/RateSearchDialog.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -39,7 +39,7 @@ class TestRateSearch : public QObject {
   }
 
   void FindsBothRatesAndTakesTheOneChosen() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     line_->AddInstrument({7, 1, 8, 4, 2400});
     line_->AddInstrument({8, 6, 16, 16, 57600});
     TRateSearchDialog& dialog = Open();
@@ -64,7 +64,7 @@ class TestRateSearch : public QObject {
   // Stopped once the instrument after the one at 7 has been asked: 7's find was kept before, and
   // a stop is no failure. Its one rate is offered.
   void AStoppedSearchKeepsWhatItFound() {
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     line_->AddInstrument({7, 1, 8, 4, 57600});
     k7104sim::Instrument& next = line_->AddInstrument({9, 1, 8, 4, 57600});
     TRateSearchDialog& dialog = Open();
@@ -89,8 +89,7 @@ class TestRateSearch : public QObject {
   // The window connected at 9600 on a page that is not polled, the dialog open.
   TRateSearchDialog& Open() {
     if (!line_->Start()) qFatal("the simulated line did not start");
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true);
     TMainForm& form = fixture_->Form();
     form.show();
     ClickPage(form, 9, 0);

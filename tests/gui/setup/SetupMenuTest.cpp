@@ -13,12 +13,12 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "files/ConfigFile.h"
 #include "files/ConfigReport.h"
 #include "files/ConfigValues.h"
 #include "shell/Mainunit.h"
 #include "shell/setup/CompareDialog.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -65,11 +65,10 @@ class TestSetupMenu : public QObject {
 
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
-    line_ = std::make_unique<k7104sim::Line>();
+    line_ = std::make_unique<k7104sim::Line>(Reachable());
     instrument_ = &line_->AddInstrument({1, 1, 8, 4});
     QVERIFY(line_->Start());
-    fixture_ = std::make_unique<TFormFixture>(
-        LineSettings(QString::fromStdString(line_->SlavePath())), true);
+    fixture_ = std::make_unique<TFormFixture>(LineSettings(*line_), true);
     form().show();
     Button(form(), "ToolButton8")->click();
     QVERIFY(form().Mip().Bus.IsOpen());

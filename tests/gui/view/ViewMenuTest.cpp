@@ -23,7 +23,7 @@
 #ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
 #endif
-#include "sim/Simulator.h"
+#include "SimulatedLine.h"
 #include "support/TmpfsMount.h"
 
 using namespace Steps;
@@ -47,10 +47,10 @@ class TestViewMenu : public QObject {
   void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
   void ListsEveryFrameAndCountsFailures() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 6, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath()), 200), true);
+    TFormFixture fixture(LineSettings(line, 200), true);
     TMainForm& form = fixture.Form();
     form.show();
     form.findChild<QToolButton*>("TrafficMonitorButton")->click();
@@ -95,10 +95,10 @@ class TestViewMenu : public QObject {
   // Logging while the current values are polled: a header and one row per poll until stopped; a
   // file that cannot be made is reported and logs nothing.
   void PolledValuesAreLoggedToCsv() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 6, 8, 4}).SetLiveValue(1, 12.34567f);
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     QTemporaryDir dir;
@@ -135,10 +135,10 @@ class TestViewMenu : public QObject {
   // A log file that is there already: the user says whether to append to it (under its one
   // header), to replace it, or neither, which leaves it as it was.
   void LoggingToAnExistingFileAsks() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 6, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     Button(form, "ToolButton8")->click();
@@ -190,12 +190,12 @@ class TestViewMenu : public QObject {
   // The live chart gets every poll of the chosen channels; a marker is a gap that the read-out
   // names. The archive chart plots the records that have a time.
   void TrendsPlotPolledValuesAndTheArchive() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     k7104sim::Instrument& instrument = line.AddInstrument({1, 6, 4, 4});
     instrument.SetLiveValue(0, -32768.0f);
     instrument.SetLiveValue(1, 12.34567f);
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     form.findChild<QAction*>("LiveTrendItem")->trigger();

@@ -10,9 +10,9 @@
 #include <stdexcept>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "shell/window/Application.h"
 #include "shell/window/CheckMark.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -92,10 +92,10 @@ class TestApplication : public QObject {
   }
 
   void CheckedMenuItemsShowTheirCheck() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 6, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     ClickPage(form, 2);

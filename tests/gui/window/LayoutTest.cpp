@@ -27,7 +27,7 @@
 #ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
 #endif
-#include "sim/Simulator.h"
+#include "SimulatedLine.h"
 #include "views/ArchiveGrid.h"
 
 using namespace Steps;
@@ -106,11 +106,11 @@ class TestLayout : public QObject {
 
   // A long read: the gauge holds the count, and the message ends before the Stop button.
   void ArchiveReadCountAndMessageStayInView() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 1, 32, 32}).SetArchiveDepth(20000);
     line.SetReplyDelay(20);
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     ClickPage(form, ArchivePage);
@@ -135,10 +135,10 @@ class TestLayout : public QObject {
   }
 
   void TrafficMonitorShowsCaptionsAndOutcomesWhole() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 6, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath()), 200), true);
+    TFormFixture fixture(LineSettings(line, 200), true);
     TMainForm& form = fixture.Form();
     form.show();
     Button(form, "TrafficMonitorButton")->click();
@@ -227,10 +227,10 @@ class TestLayout : public QObject {
   }
 
   void ReportOfThirtyTwoChannelsIsFourLandscapePagesAtMost() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 1, 32, 32});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     ClickPage(form, 2);  // a page that is not polled

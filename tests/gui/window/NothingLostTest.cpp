@@ -14,11 +14,11 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "files/ConfigFile.h"
 #include "files/ConfigValues.h"
 #include "shell/setup/BatchWriteDialog.h"
 #include "shell/setup/CompareDialog.h"
-#include "sim/Simulator.h"
 #include "views/PopupList.h"
 #include "views/SpinEdit.h"
 #include "views/StringGrid.h"
@@ -108,11 +108,11 @@ class TestNothingLost : public QObject {
   }
 
   void StoppedSearchKeepsTheInstrumentsFound() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({2, 1, 8, 4});
     line.AddInstrument({3, 2, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     ClickPage(form, 2);  // no poll of an address where nothing answers
@@ -145,12 +145,10 @@ class TestNothingLost : public QObject {
   // The reset changed the settings the page shows (the address box 5 becomes 1): leaving the
   // page asks whether to write them, naming the instrument.
   void NewOnTheSettingsPageOffersToWriteTheReset() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     k7104sim::Instrument& instrument = line.AddInstrument({5, 1, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(
-        LineSettings(QString::fromStdString(line.SlavePath())) + "[Settings]\nCurrentAddress=5\n",
-        true);
+    TFormFixture fixture(LineSettings(line) + "[Settings]\nCurrentAddress=5\n", true);
     TMainForm& form = fixture.Form();
     form.show();
     Button(form, "ToolButton8")->click();
@@ -162,7 +160,7 @@ class TestNothingLost : public QObject {
     QVERIFY(Shown(fixture.Dialogs(), "Ask").isEmpty());
     ClickPage(form, 2);
     QCOMPARE(Shown(fixture.Dialogs(), "Ask"), QStringList{"Записать изменения в прибор?"});
-    QCOMPARE(fixture.Dialogs().Asked.last().Informative, QString("Прибор: адрес 5, COM1"));
+    QCOMPARE(fixture.Dialogs().Asked.last().Informative, "Прибор: адрес 5, " + LineNamed(line));
     QVERIFY(NoMoreJobs(form));
     QCOMPARE(Reported(form, "Идет запись данных."), 0);
     QCOMPARE(int(instrument.HoldingRegister(99)), 5);
@@ -170,10 +168,10 @@ class TestNothingLost : public QObject {
 
   void ComparisonLeavesTheWindowAsItWas() {
     QTemporaryDir dir;
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 1, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     Button(form, "ToolButton8")->click();
@@ -211,12 +209,12 @@ class TestNothingLost : public QObject {
 
   void BatchWriteLeavesTheWindowUnlessItsOwnInstrumentIsWritten() {
     QTemporaryDir dir;
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     k7104sim::Instrument& first = line.AddInstrument({1, 1, 8, 4});
     k7104sim::Instrument& second = line.AddInstrument({2, 1, 8, 4});
     line.AddInstrument({9, 1, 8, 4});
     QVERIFY(line.Start());
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     form.show();
     Button(form, "ToolButton8")->click();

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "CommandSteps.h"
+#include "SimulatedLine.h"
 #include "shell/settings/IniFile.h"
-#include "sim/Simulator.h"
 
 using namespace Steps;
 
@@ -170,10 +170,10 @@ class TestWindowHabits : public QObject {
   // Items and rows beyond the instrument's counts are passed over by the keys as they refuse
   // clicks.
   void KeysPassOverWhatTheInstrumentHasNot() {
-    k7104sim::Line line;
+    k7104sim::Line line(Reachable());
     line.AddInstrument({1, 6, 8, 4});
     line.Start();
-    TFormFixture fixture(LineSettings(QString::fromStdString(line.SlavePath())), true);
+    TFormFixture fixture(LineSettings(line), true);
     TMainForm& form = fixture.Form();
     ShowActive(form);
     ClickPage(form, 12, 1);

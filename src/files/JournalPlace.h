@@ -2,7 +2,7 @@
 // the time of a record. One file per platform: JournalPlacePosix.cpp, JournalPlaceWin32.cpp.
 #pragma once
 
-#include <string>
+#include <ctime>
 
-// Now as "YYYY-MM-DD HH:MM:SS" in UTC and in the computer's local time.
-void NowTexts(std::string& utc, std::string& local);
+// Now, broken down in UTC and in the computer's local time.
+void NowParts(std::tm& utc, std::tm& local);

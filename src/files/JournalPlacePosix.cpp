@@ -14,13 +14,6 @@ std::string Environment(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
 }
-
-std::string TimeText(const std::tm& parts) {
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
-
 }  // namespace
 
 std::string DefaultJournalPath() {
@@ -39,11 +32,8 @@ std::string LoginName() {
   return Environment("USER");
 }
 
-void NowTexts(std::string& utc, std::string& local) {
+void NowParts(std::tm& utc, std::tm& local) {
   const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  utc = TimeText(parts);
-  localtime_r(&now, &parts);
-  local = TimeText(parts);
+  gmtime_r(&now, &utc);
+  localtime_r(&now, &local);
 }

@@ -9,16 +9,6 @@
 #include "files/JournalPlace.h"
 #include "files/Win32Text.h"
 
-namespace {
-
-std::string TimeText(const std::tm& parts) {
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
-
-}  // namespace
-
 std::string DefaultJournalPath() {
   const wchar_t* appData = _wgetenv(L"APPDATA");
   if (appData == nullptr || *appData == L'\0') return "";
@@ -32,11 +22,8 @@ std::string LoginName() {
   return Utf8FromWide(name);
 }
 
-void NowTexts(std::string& utc, std::string& local) {
+void NowParts(std::tm& utc, std::tm& local) {
   const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_s(&parts, &now);
-  utc = TimeText(parts);
-  localtime_s(&parts, &now);
-  local = TimeText(parts);
+  gmtime_s(&utc, &now);
+  localtime_s(&local, &now);
 }

@@ -1,6 +1,7 @@
 #include "files/JournalRecorder.h"
 
 #include <cstdio>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,12 @@
 const char* const JournalNotRead = "не считано";
 
 namespace {
+
+std::string TimeText(const std::tm& parts) {
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
 
 std::string FirmwareText(uint16_t version) {
   return std::to_string(version >> 8) + "." + std::to_string(version & 0xFF);
@@ -97,7 +104,11 @@ void TJournalRecorder::Report(TJournalError error, const std::string& detail) {
 // When, who, with what and on which line.
 TJournalRecord TJournalRecorder::NewRecord(uint8_t address) const {
   TJournalRecord record;
-  NowTexts(record.Utc, record.Local);
+  std::tm utc{};
+  std::tm local{};
+  NowParts(utc, local);
+  record.Utc = TimeText(utc);
+  record.Local = TimeText(local);
   record.Login = login_;
   record.Program = program_;
   record.Version = version_;

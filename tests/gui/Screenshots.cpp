@@ -144,9 +144,9 @@ int PdfPageCount(const QString& pdf) {
   return 0;
 }
 
-// Polls of the current values failing while they are logged: the values grey, the failures
-// counted on the status line, no box. The polls pause between them so that the status line shows
-// the failure when the window is pictured; they stop on leaving the page.
+// Polls of the current values failing: the values grey, the failures counted on the status line,
+// a box for the first failure of the run only. The polls pause between them so that the status line
+// shows the failure when the window is pictured; they stop on leaving the page.
 bool SavePollFailures(TMainForm& form, k7104sim::Line& line, const QDir& dir) {
   k7104sim::Fault crc{k7104sim::FaultKind::BadCrc};
   crc.function = 3;
@@ -368,7 +368,15 @@ int main(int argc, char* argv[]) {
   ok &= Save(Control<TTrendWindow>(form, "LiveTrend"), dir, "trend-live.png");
 #endif
   ok &= Save(&form, dir, "csv-logging.png");
+  // The first failed poll of a run shows its error box, as it should; no other box is expected.
+  const int boxesBefore = dialogs.Count;
   ok &= SavePollFailures(form, line, dir);
+  const int pollFailureBoxes = dialogs.Count - boxesBefore;
+  if (pollFailureBoxes != 1)
+    std::fprintf(stderr, "the failed polls showed %d error boxes instead of one\n",
+                 pollFailureBoxes);
+  ok &= pollFailureBoxes == 1;
+  dialogs.Count = boxesBefore;
   View(form).StopCsvLogging();
 #ifndef K7104_WITHOUT_CHARTS
   Control<TTrendWindow>(form, "LiveTrend")->close();

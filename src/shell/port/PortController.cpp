@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -18,6 +17,7 @@
 #include "shell/settings/IniFile.h"
 #include "shell/settings/Settings.h"
 #include "shell/settings/WorkingState.h"
+#include "shell/window/SettingAtOnce.h"
 #include "shell/window/WindowSeam.h"
 #include "shell/window/WriteJournal.h"
 
@@ -127,15 +127,6 @@ void TPortController::BindPortDevice(int index, const QString& path) {
         false);
     return;
   }
-  const QString settingsPath = seam_.SettingsPath();
-  TIniFile ini(settingsPath);
-  Settings::WritePortDevice(ini, index, path);
-  QDir().mkpath(QFileInfo(settingsPath).absolutePath());
-  if (!ini.Save()) {
-    seam_.Report(sentence + QString(" Не удалось записать файл настроек %1.")
-                                .arg(QDir::toNativeSeparators(settingsPath)),
-                 true);
-    return;
-  }
-  seam_.Report(sentence, false);
+  SaveSettingAtOnce(seam_, sentence,
+                    [&](TIniFile& ini) { Settings::WritePortDevice(ini, index, path); });
 }

@@ -2,27 +2,17 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "shell/setup/ReadOnlyTable.h"
+
 namespace {
 
 constexpr int GroupCodeRole = Qt::UserRole;
-
-QTableWidget* Table(const QString& name, const QStringList& headers, QWidget* parent) {
-  auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
-  table->setObjectName(name);
-  table->setHorizontalHeaderLabels(headers);
-  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table->verticalHeader()->hide();
-  table->horizontalHeader()->setStretchLastSection(true);
-  return table;
-}
 
 QTableWidgetItem* Item(const std::string& text) {
   return new QTableWidgetItem(QString::fromStdString(text));
@@ -40,8 +30,9 @@ TCompareDialog::TCompareDialog(QWidget* parent) : QDialog(parent) {
   ResultLabel = new QLabel(this);
   ResultLabel->setObjectName("ResultLabel");
   ResultLabel->setWordWrap(true);
-  GroupTable = Table("GroupTable", {"Группа", "Различий"}, this);
-  DifferenceTable = Table("DifferenceTable", {"Группа", "Элемент", "В приборе", "В файле"}, this);
+  GroupTable = NewReadOnlyTable("GroupTable", {"Группа", "Различий"}, this);
+  DifferenceTable =
+      NewReadOnlyTable("DifferenceTable", {"Группа", "Элемент", "В приборе", "В файле"}, this);
   auto* splitter = new QSplitter(Qt::Vertical, this);
   splitter->addWidget(GroupTable);
   splitter->addWidget(DifferenceTable);

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
@@ -22,6 +21,7 @@
 #include "files/SafeWrite.h"
 #include "shell/settings/CorePath.h"
 #include "shell/settings/Settings.h"
+#include "shell/setup/ReadOnlyTable.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/WindowSeam.h"
 #include "shell/window/WriteJournal.h"
@@ -38,14 +38,8 @@ const TFileRequest& CsvFileRequest() {
 }
 
 QTableWidget* Table(const QString& name, const QStringList& headers, QWidget* parent) {
-  auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
-  table->setObjectName(name);
-  table->setHorizontalHeaderLabels(headers);
-  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  QTableWidget* table = NewReadOnlyTable(name, headers, parent);
   table->setSelectionMode(QAbstractItemView::SingleSelection);
-  table->verticalHeader()->hide();
-  table->horizontalHeader()->setStretchLastSection(true);
   return table;
 }
 

@@ -2,8 +2,6 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -25,6 +23,7 @@
 #include "shell/settings/Settings.h"
 #include "shell/window/Dialogs.h"
 #include "shell/window/Jobs.h"
+#include "shell/window/SettingAtOnce.h"
 #include "shell/window/WindowSeam.h"
 
 namespace {
@@ -268,17 +267,8 @@ void TRateSearchDialog::TakeRateIndex(int index) {
     seam_.Report(sentence + " Файл настроек не записывается: скорость действует до выхода.", false);
     return;
   }
-  const QString settingsPath = seam_.SettingsPath();
-  TIniFile ini(settingsPath);
-  Settings::WriteBaudRate(ini, index);
-  QDir().mkpath(QFileInfo(settingsPath).absolutePath());
-  if (!ini.Save()) {
-    seam_.Report(sentence + QString(" Не удалось записать файл настроек %1.")
-                                .arg(QDir::toNativeSeparators(settingsPath)),
-                 true);
-    return;
-  }
-  seam_.Report(sentence, false);
+  SaveSettingAtOnce(seam_, sentence,
+                    [index](TIniFile& ini) { Settings::WriteBaudRate(ini, index); });
 }
 
 void TRateSearchDialog::PresentButtons() {

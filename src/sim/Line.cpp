@@ -999,6 +999,10 @@ uint16_t Line::TcpPort() const {
   return impl_->listener.Port();
 }
 
+NetworkMode Line::Mode() const {
+  return impl_->options.networkMode;  // fixed when the line is made
+}
+
 uint32_t Line::ClientRate() const {
   return impl_->lastRequestRate.load();
 }

@@ -187,6 +187,7 @@ class Line {
   bool Running() const;
   std::string SlavePath() const;  // the client opens this (or the link); empty over TCP
   uint16_t TcpPort() const;       // the port a line over TCP listens on
+  NetworkMode Mode() const;       // how a line over TCP carries the frames
   // What RFC 2217 clients set last; the defaults until one did.
   ComPortSettings ComPort() const;
   // The rate the last request came at: what the client set on the pseudo-terminal or through

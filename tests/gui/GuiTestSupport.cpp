@@ -42,7 +42,12 @@ QString TScriptedDialogs::SaveFileName(QWidget* owner, const TFileRequest& reque
 
 TFormFixture::TFormFixture(const QString& settingsText, bool writeFile, const QString& dataHome) {
   if (writeFile) WriteText(SettingsPath(), settingsText);
-  qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.isEmpty() ? dir_.path() : dataHome));
+  const QByteArray home = QFile::encodeName(dataHome.isEmpty() ? dir_.path() : dataHome);
+#ifdef _WIN32
+  qputenv("APPDATA", home);
+#else
+  qputenv("XDG_DATA_HOME", home);
+#endif
   TMainFormOptions options;
   options.SettingsPath = SettingsPath();
   options.Dialogs = &dialogs_;

@@ -57,7 +57,8 @@ class TScriptedDialogs : public TDialogs {
 };
 
 // A main window whose settings file lives in a folder of its own; the settings text, when given,
-// is written there first. Its journal of writes goes to XDG_DATA_HOME, by default that folder too.
+// is written there first. Its journal of writes goes to XDG_DATA_HOME (%APPDATA% on Windows), by
+// default that folder too.
 class TFormFixture {
  public:
   explicit TFormFixture(const QString& settingsText = QString(), bool writeFile = false,
@@ -68,7 +69,7 @@ class TFormFixture {
   TScriptedDialogs& Dialogs() { return dialogs_; }
   QString SettingsPath() const { return dir_.filePath("k7104-configurator.ini"); }
   QString Folder() const { return dir_.path(); }
-  // The journal of writes of the window, with the default XDG_DATA_HOME.
+  // The journal of writes of the window, with the default data folder.
   QString JournalPath() const { return dir_.filePath("k7104-configurator/journal.sqlite"); }
   // Destroys the window as the program's exit does; the settings file is written then.
   void Close();
@@ -96,6 +97,15 @@ void TriggerItem(const QObject& window, const QString& name);
 // The feature controllers, for what no control shows: the job start, the address a job goes to.
 TDeviceController& Devices(const QObject& window);
 TViewController& View(const QObject& window);
+
+// The device the window puts behind COM<index+1> by default.
+inline QString DefaultDevice(int index) {
+#ifdef _WIN32
+  return QString("\\\\.\\COM%1").arg(index + 1);
+#else
+  return QString("/dev/ttyS%1").arg(index);
+#endif
+}
 
 QString ReadText(const QString& path);
 void WriteText(const QString& path, const QString& text);

@@ -1,6 +1,7 @@
 #include "shell/window/Application.h"
 
 #include <QLibraryInfo>
+#include <QStringDecoder>
 #include <QTranslator>
 
 #include <exception>
@@ -18,6 +19,18 @@ static QString QtTranslationsFolder() {
   return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
 #endif
 }
+
+namespace {
+
+// An exception's text is the program's own, in UTF-8, or the system's, in its code page (which on
+// Windows is not UTF-8).
+QString ExceptionText(const char* what) {
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+  const QString text = utf8(what);
+  return utf8.hasError() ? QString::fromLocal8Bit(what) : text;
+}
+
+}  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -45,7 +58,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& error) {
-    ReportEscapedError(QString::fromLocal8Bit(error.what()));
+    ReportEscapedError(ExceptionText(error.what()));
   } catch (...) {
     ReportEscapedError(QString::fromUtf8(ResultMessage(RESULT_UNKNOWN)));
   }

@@ -62,7 +62,7 @@ class TestWriteQuestions : public QObject {
     QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
     QCOMPARE(tabs->currentIndex(), 1);
     ReadAll(form);
-    const QString target = "Прибор: К7104Т1, адрес 5, COM1";
+    const QString target = "Прибор: К7104Т1, адрес 5, " + LineNamed(line);
 
     TriggerItem(form, "N17");
     QCOMPARE(Last(fixture).Text, QString("Вы уверены, что вы хотите записать всю конфигурацию в "
@@ -98,7 +98,7 @@ class TestWriteQuestions : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!batch->Running(), Patience);
     QCOMPARE(Last(fixture).Text, QString("Настройка для прибора К7104Т1. Записать ее и в приборы "
                                          "К7104С1 (адреса 6)?"));
-    QCOMPARE(Last(fixture).Informative, QString("Приборы (1): адреса 6, COM1"));
+    QCOMPARE(Last(fixture).Informative, "Приборы (1): адреса 6, " + LineNamed(line));
     QCOMPARE(Reported(form, Written), 0);
   }
 
@@ -131,7 +131,8 @@ class TestWriteQuestions : public QObject {
     QCOMPARE(confirm.Button, QString("Записать всё равно"));
     QCOMPARE(confirm.Text, QString("В настройке из файла есть значения, которых прибор не знает "
                                    "(3). Записать их в прибор?"));
-    QVERIFY(confirm.Informative.startsWith("Прибор: К7104Т1, адрес 1, COM1\n\n"));
+    QVERIFY(
+        confirm.Informative.startsWith("Прибор: К7104Т1, адрес 1, " + LineNamed(line) + "\n\n"));
     for (const char* listed : {"Канал 3: 200", "Скорость: 255", "Период измерения: NAN"}) {
       QVERIFY2(confirm.Informative.contains(listed), qPrintable(confirm.Informative));
       QVERIFY2(confirm.Details.contains(listed), qPrintable(confirm.Details));
@@ -189,7 +190,8 @@ class TestWriteQuestions : public QObject {
     batch->StartButton->click();
     QVERIFY(!batch->Running());
     QCOMPARE(Last(fixture).Kind, QString("Confirm"));
-    QVERIFY(Last(fixture).Informative.startsWith("Приборы (2): адреса 1, 2, COM1\n\n"));
+    QVERIFY(Last(fixture).Informative.startsWith("Приборы (2): адреса 1, 2, " + LineNamed(line) +
+                                                 "\n\n"));
     QVERIFY(Last(fixture).Details.endsWith("Протокол: 255"));
     QCOMPARE(WriteRequests(line), 0);
     QCOMPARE(batch->Table->item(0, TBatchWriteDialog::StateColumn)->text(), QString("ожидание"));

@@ -81,7 +81,8 @@ class TestJournalWindow : public QObject {
     QCOMPARE(r.Login, LoginName());
     QCOMPARE(r.Address, 1);
     QCOMPARE(r.Model, std::string("К7104Е025"));
-    QCOMPARE(r.Line, line_->SlavePath() + ", 9600 бод");
+    QCOMPARE(r.Line, line_->TcpPort() == 0 ? line_->SlavePath() + ", 9600 бод"
+                                           : LineNamed(*line_).toStdString() + ", RTU поверх TCP");
     QCOMPARE(r.Group, std::string("минимумов"));
     QCOMPARE(r.Outcome, TJournalOutcome::Confirmed);
     QCOMPARE(r.Changes.size(), size_t(1));

@@ -39,7 +39,7 @@ class TestRateSearch : public QObject {
   }
 
   void FindsBothRatesAndTakesTheOneChosen() {
-    line_ = std::make_unique<k7104sim::Line>(Reachable());
+    line_ = std::make_unique<k7104sim::Line>(ReachableWithRates());
     line_->AddInstrument({7, 1, 8, 4, 2400});
     line_->AddInstrument({8, 6, 16, 16, 57600});
     TRateSearchDialog& dialog = Open();
@@ -64,7 +64,7 @@ class TestRateSearch : public QObject {
   // Stopped once the instrument after the one at 7 has been asked: 7's find was kept before, and
   // a stop is no failure. Its one rate is offered.
   void AStoppedSearchKeepsWhatItFound() {
-    line_ = std::make_unique<k7104sim::Line>(Reachable());
+    line_ = std::make_unique<k7104sim::Line>(ReachableWithRates());
     line_->AddInstrument({7, 1, 8, 4, 57600});
     k7104sim::Instrument& next = line_->AddInstrument({9, 1, 8, 4, 57600});
     TRateSearchDialog& dialog = Open();

@@ -22,9 +22,9 @@
 #include "shell/view/TrafficMonitor.h"
 #ifndef K7104_WITHOUT_CHARTS
 #include "shell/view/TrendWindow.h"
+#include "support/TmpfsMount.h"
 #endif
 #include "SimulatedLine.h"
-#include "support/TmpfsMount.h"
 
 using namespace Steps;
 

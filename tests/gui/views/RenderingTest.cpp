@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "GuiTestSupport.h"
-#include "sim/Simulator.h"
+#include "SimulatedLine.h"
 #include "views/ChoiceLists.h"
 #include "views/ImageLists.h"
 #include "views/PageViews.h"
@@ -437,9 +437,9 @@ class TestRendering : public QObject {
     QCOMPARE(grid->Cells(2, 0), QString("Канал № 1"));
   }
 
-  // What a simulated instrument reports, read by the job engine over a pty, shows on the pages.
+  // What a simulated instrument reports, read by the job engine over its line, shows on the pages.
   void ReadFromASimulatedInstrument() {
-    k7104sim::Line line;
+    k7104sim::Line line(Steps::Reachable());
     k7104sim::Instrument& instrument = line.AddInstrument({1, 6, 8, 4});
     QVERIFY(line.Start());
     instrument.SetLiveValue(0, -32768.0f);
@@ -448,8 +448,7 @@ class TestRendering : public QObject {
     TMIP& mip = fixture_->Form().Mip();
     TPageViews& pages = fixture_->Form().Pages();
     mip.Config.TypeSensor[20] = 44;  // beyond the instrument's 8 channels: kept and shown
-    mip.Bus.SetPortDevice(0, line.SlavePath());
-    mip.Bus.SetPortIndex(0);
+    Steps::PutOnLine(mip.Bus, line);
     QVERIFY(mip.Bus.OpenPort());
     QVERIFY(mip.StartJob(127));
     QTRY_VERIFY_WITH_TIMEOUT(mip.Busy.load() == 0, 60000);

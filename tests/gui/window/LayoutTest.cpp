@@ -248,6 +248,9 @@ class TestLayout : public QObject {
     QVERIFY(box.hasMatch());
     QVERIFY2(box.captured(1).toDouble() > box.captured(2).toDouble(), "the page is not landscape");
 
+#ifdef _WIN32
+    QSKIP("the report is read back by pdftotext, a Linux program a Windows one cannot start");
+#endif
     const QString text = PdfText(pdf);
     QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils, scripts/setup) did not read the report");
     const int pages = static_cast<int>(text.count('\f'));
